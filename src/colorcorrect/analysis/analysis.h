@@ -1,0 +1,2 @@
+#pragma once
+// Public declarations of the analysis folder.

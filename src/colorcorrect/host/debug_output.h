@@ -1,0 +1,12 @@
+#pragma once
+// Debug lines. They are printed to standard error when the environment
+// variable COLORCORRECT_DEBUG is "1" at the time of the call.
+
+#include "win_types.h"
+
+// Nonzero when debug lines are enabled.
+BOOL IsDebugOn();
+// Formats like swprintf and writes the text to standard error as UTF-8,
+// exactly as formatted (control characters included). `level` and `flags`
+// classify the line for the host; they are not printed.
+void wPrintf(int level, int flags, const wchar_t* format, ...);

@@ -1,0 +1,3 @@
+#pragma once
+// Correction records and their operations (blending included).
+#include "correction_records.h"
