@@ -119,22 +119,41 @@ struct tagCOLORCORRINFO {
     tagVECTOR6INFO       Vector6; // 44
     tagMATCHVECTORINFO   Match;   // 108
 
-    // Does nothing unless dwSize is 564; then makes this the default record.
+    // dwSize: the caller's idea of the record size. Does nothing (not a byte
+    // written) unless it is 564; then makes this the default record: dwFlags 0,
+    // Base all zero with its size 36, Vector6 all zero, Match.Init().
     void Init(unsigned long dwSize);
-    // As Init, but keeps the clipping settings (wRangeFlags, bySoftY, bySoftC).
+    // As Init, but keeps the clipping settings (wRangeFlags, bySoftY, bySoftC);
+    // any dwSize other than 564 leaves the record unchanged.
     void ResetCC(unsigned long dwSize);
-    // TRUE when the first dwSize bytes equal the default record's (never reads
-    // past the record; size 0 compares nothing and is TRUE).
+    // TRUE when the first dwSize bytes equal the default record's, unused
+    // vector slots included (never reads past the record; any size other than
+    // 564 differs within the size field itself; size 0 compares nothing and
+    // is TRUE).
     BOOL IsDefault() const;
-    // Tests only the groups named in dwMask that are active in dwFlags; FALSE
-    // for a zero mask. See the group rules in the implementation.
+    // Tests only the groups named in dwMask (CC_* bits; bits above CC_CLIPPING
+    // are ignored) that are also active in dwFlags; a named but inactive group
+    // counts as default. FALSE for a zero mask. Per group:
+    //  - CC_PRIMARY: Base equals the default's, clipping settings left out;
+    //  - CC_SIX_VECTOR: all 64 bytes of Vector6 equal the default's;
+    //  - CC_MATCH_VECTOR: Match.dwCount is 0 (vector contents not looked at);
+    //  - CC_CLIPPING: wRangeFlags, bySoftY and bySoftC are all 0.
     BOOL IsDefault(unsigned long dwMask) const;
     tagCOLORCORRINFO& operator=(const tagCOLORCORRINFO&) = default;
+    // TRUE when dwSize, dwFlags, all of Base, all of Vector6 and Match (as
+    // tagMATCHVECTORINFO::operator==) are equal; stops at the first difference.
     BOOL operator==(const tagCOLORCORRINFO& other) const;
+    // The negation of operator==, always 0 or 1.
     BOOL operator!=(const tagCOLORCORRINFO& other) const;
-    // Makes this record the blend of a (t = 0) and b (t = 1), truncating each
-    // blended field toward zero. FALSE when t is outside 0..1 or not a number;
-    // the record then holds a.
+    // Makes this record the blend of a (t = 0) and b (t = 1); this may be the
+    // same object as a or b. Active groups and range bits of both are merged
+    // (OR), the vector counts are raised to the larger one (slots new to a side
+    // blend against a default vector), match vector byFlags are merged (OR),
+    // and every control of a merged active group becomes
+    // trunc(a + (b - a) * t), truncated toward zero at the field's own width.
+    // Size fields and the groups active in neither record keep a's values.
+    // t: 0.0..1.0, both ends included. Returns FALSE when t is outside that
+    // range or not a number; the record then holds a. TRUE otherwise.
     BOOL Interpolate(const tagCOLORCORRINFO& a, const tagCOLORCORRINFO& b, double t);
 };
 
