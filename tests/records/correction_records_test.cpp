@@ -25,10 +25,10 @@ static_assert(std::is_trivially_copyable_v<tagVECTOR6INFO>);
 static_assert(std::is_trivially_copyable_v<tagMATCHVECTORINFO>);
 static_assert(std::is_trivially_copyable_v<tagMATCHVECTOR>);
 static_assert(std::is_standard_layout_v<tagCOLORCORRINFO>);
+static_assert(std::is_aggregate_v<tagCOLORCORRINFO> && std::is_aggregate_v<tagMATCHVECTOR>);
 
 namespace {
 
-constexpr unsigned long kRecordSize = 564;
 constexpr std::size_t kVectorsAt = 116; // first match vector in tagCOLORCORRINFO
 
 // The default record written out byte by byte.

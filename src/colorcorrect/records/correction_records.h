@@ -4,6 +4,10 @@
 // is binding. Every signed control is neutral at 0. Readers check the size
 // fields before trusting the rest.
 //
+// Copy construction and assignment are the implicit ones: a plain copy of
+// every byte, unused vector slots included, returning the target. The records
+// are trivially copyable aggregates and may be copied with memcpy.
+//
 // Units used below:
 //  - curve controls (white, gamma, black) and saturation: -255..255, 0 neutral;
 //    the builders clamp larger values. A gamma control g maps to the exponent
@@ -64,7 +68,6 @@ struct tagVECTOR6INFO {
 
     // dwSize = 64; every entry of each array set to the matching argument.
     void Init(short white, short gamma, short black, short hue, short sat);
-    tagVECTOR6INFO& operator=(const tagVECTOR6INFO&) = default;
 };
 
 // One match vector: a selected region of colour space (a hue wedge intersected
@@ -91,7 +94,6 @@ struct tagMATCHVECTOR {
     int16_t  sVOffset;   // 26: added to V likewise; default 0
 
     void Init();
-    tagMATCHVECTOR& operator=(const tagMATCHVECTOR&) = default;
 };
 
 // Up to sixteen match vectors. Entry 0 is the background: it corrects pixels
@@ -103,7 +105,6 @@ struct tagMATCHVECTORINFO {
 
     // dwSize = 456, dwCount = 0, Init() on all sixteen entries.
     void Init();
-    tagMATCHVECTORINFO& operator=(const tagMATCHVECTORINFO&) = default;
     // Equal when dwSize and dwCount match and the used entries are byte-equal.
     BOOL operator==(const tagMATCHVECTORINFO& other) const;
     // 0 when equal as above; 1 when dwSize or dwCount differ; otherwise -1 or 1
@@ -139,7 +140,6 @@ struct tagCOLORCORRINFO {
     //  - CC_MATCH_VECTOR: Match.dwCount is 0 (vector contents not looked at);
     //  - CC_CLIPPING: wRangeFlags, bySoftY and bySoftC are all 0.
     BOOL IsDefault(unsigned long dwMask) const;
-    tagCOLORCORRINFO& operator=(const tagCOLORCORRINFO&) = default;
     // TRUE when dwSize, dwFlags, all of Base, all of Vector6 and Match (as
     // tagMATCHVECTORINFO::operator==) are equal; stops at the first difference.
     BOOL operator==(const tagCOLORCORRINFO& other) const;
