@@ -10,8 +10,9 @@
 class COSCriticalSection {
 public:
     // spin: how many times Enter tries to take a busy lock before it blocks
-    //   (0 = block at once). Any value is accepted.
+    //   (0 = block at once; a negative value counts as 0).
     explicit COSCriticalSection(int spin);
+    // The lock must be free when it is destroyed.
     ~COSCriticalSection() = default;
 
     COSCriticalSection(const COSCriticalSection&) = delete;

@@ -18,6 +18,7 @@ public:
     // initialState: nonzero = the event starts set.
     // name: ignored; events are private to the process (pass null).
     COSEvent(void* security, BOOL manualReset, BOOL initialState, const wchar_t* name);
+    // No thread may still be waiting on the event when it is destroyed.
     ~COSEvent() = default;
 
     COSEvent(const COSEvent&) = delete;
