@@ -247,12 +247,12 @@ TEST_F(BmpFiles, LoadScalesAndWritesFlags)
     ASSERT_EQ(loaded.LoadFromFile(WPath(L"scale.bmp").c_str(), 2, 1, 32, 6), 1);
     EXPECT_EQ(loaded.GetWidth(), 2);
     EXPECT_EQ(loaded.GetHeight(), 1);
-    EXPECT_EQ(static_cast<tagDIBINFO*>(loaded)->bmiHeader.dwFlags, 6u);
+    EXPECT_EQ(+static_cast<tagDIBINFO*>(loaded)->bmiHeader.dwFlags, 6u);
     EXPECT_TRUE(PixelIs(loaded, 0, 0, {20, 30, 40, 255})); // (3 * v + w) / 4
     EXPECT_TRUE(PixelIs(loaded, 1, 0, {10, 20, 30, 255}));
     CVoraDib same;
     ASSERT_EQ(same.LoadFromFile(WPath(L"scale.bmp").c_str(), 0, 0, 24, 3), 1);
-    EXPECT_EQ(static_cast<tagDIBINFO*>(same)->bmiHeader.dwFlags, 3u);
+    EXPECT_EQ(+static_cast<tagDIBINFO*>(same)->bmiHeader.dwFlags, 3u);
 }
 
 // ---- reading variants ----------------------------------------------------------
@@ -265,8 +265,8 @@ TEST(BmpRead, EncodedPictureReadsBack)
     CVoraDib loaded;
     ASSERT_TRUE(Load(loaded, EncodeBmp(picture), 32));
     EXPECT_TRUE(PicturesEqual(picture, loaded));
-    EXPECT_EQ(static_cast<tagDIBINFO*>(loaded)->bmiHeader.dwFlags, 0u);
-    EXPECT_EQ(static_cast<tagDIBINFO*>(loaded)->bmiHeader.biCompression, 0u);
+    EXPECT_EQ(+static_cast<tagDIBINFO*>(loaded)->bmiHeader.dwFlags, 0u);
+    EXPECT_EQ(+static_cast<tagDIBINFO*>(loaded)->bmiHeader.biCompression, 0u);
 }
 
 TEST(BmpRead, TopDownFileGivesTheSamePicture)
@@ -355,7 +355,7 @@ TEST(BmpRead, ConvertsBetweenBitCounts)
     const std::vector<BYTE> rows32 = {1, 2, 3, 100};
     CVoraDib narrow;
     ASSERT_TRUE(Load(narrow, MakeFile(1, 1, 32, 0, {}, rows32), 24));
-    EXPECT_EQ(static_cast<tagDIBINFO*>(narrow)->bmiHeader.biBitCount, 24);
+    EXPECT_EQ(+static_cast<tagDIBINFO*>(narrow)->bmiHeader.biBitCount, 24);
     EXPECT_TRUE(PixelIs(narrow, 0, 0, {1, 2, 3}));
     const std::vector<BYTE> rows24 = {1, 2, 3, 0};
     CVoraDib wide;

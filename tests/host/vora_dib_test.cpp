@@ -25,6 +25,8 @@ struct BudgetGuard {
     ~BudgetGuard() { colorcorrect::SetBlockAllocationBudget(-1); }
 };
 
+// The header of a picture. Its fields are packed: compare them by value
+// (unary +), since EXPECT_EQ binds references to its arguments.
 const tagYUVBMINFOHEADER& Info(const CVoraDib& dib)
 {
     return static_cast<const tagDIBINFO*>(dib)->bmiHeader;
@@ -96,18 +98,18 @@ TEST(VoraDibAlloc, RgbPictureIsBlackWithHeader)
     ASSERT_EQ(dib.Alloc(3, 2, 24, 0x12345), 1);
     const tagDIBINFO* hd = dib;
     ASSERT_NE(hd, nullptr);
-    EXPECT_EQ(hd->bfType, 0x4D42);
-    EXPECT_EQ(hd->bfOffBits % 64, 0u);
-    EXPECT_GE(hd->bfOffBits, sizeof(tagDIBINFO));
-    EXPECT_EQ(hd->bmiHeader.biSize, 40u);
-    EXPECT_EQ(hd->bmiHeader.biWidth, 3);
-    EXPECT_EQ(hd->bmiHeader.biHeight, 2);
-    EXPECT_EQ(hd->bmiHeader.biPlanes, 1);
-    EXPECT_EQ(hd->bmiHeader.biBitCount, 24);
-    EXPECT_EQ(hd->bmiHeader.biCompression, 0u);
-    EXPECT_EQ(hd->bmiHeader.biSizeImage, 24u);
-    EXPECT_EQ(hd->bmiHeader.dwFlags, 0x12345u);
-    EXPECT_EQ(hd->bmiHeader.dwFieldOrder, 0u);
+    EXPECT_EQ(+hd->bfType, 0x4D42);
+    EXPECT_EQ(+hd->bfOffBits % 64, 0u);
+    EXPECT_GE(+hd->bfOffBits, sizeof(tagDIBINFO));
+    EXPECT_EQ(+hd->bmiHeader.biSize, 40u);
+    EXPECT_EQ(+hd->bmiHeader.biWidth, 3);
+    EXPECT_EQ(+hd->bmiHeader.biHeight, 2);
+    EXPECT_EQ(+hd->bmiHeader.biPlanes, 1);
+    EXPECT_EQ(+hd->bmiHeader.biBitCount, 24);
+    EXPECT_EQ(+hd->bmiHeader.biCompression, 0u);
+    EXPECT_EQ(+hd->bmiHeader.biSizeImage, 24u);
+    EXPECT_EQ(+hd->bmiHeader.dwFlags, 0x12345u);
+    EXPECT_EQ(+hd->bmiHeader.dwFieldOrder, 0u);
     const BYTE* pixels = dib;
     EXPECT_EQ(pixels, reinterpret_cast<const BYTE*>(hd) + hd->bfOffBits);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(pixels) % 64, 0u);
@@ -128,8 +130,8 @@ TEST(VoraDibAlloc, YuvPictureIsNeutralBlack)
 {
     CVoraDib dib;
     ASSERT_EQ(dib.AllocYUV(5, 3, 32, YUVBM_PREMULTIPLIED), 1);
-    EXPECT_EQ(Info(dib).biCompression, YUV_COMPRESSION);
-    EXPECT_EQ(Info(dib).dwFlags, YUVBM_PREMULTIPLIED);
+    EXPECT_EQ(+Info(dib).biCompression, YUV_COMPRESSION);
+    EXPECT_EQ(+Info(dib).dwFlags, YUVBM_PREMULTIPLIED);
     for (int row = 0; row < 3; ++row)
         for (int x = 0; x < 5; ++x)
             EXPECT_TRUE(PixelIs(dib, x, row, {0, 128, 128, 255}));
@@ -217,8 +219,8 @@ TEST(VoraDibCopies, ChangingACopyLeavesTheOriginal)
     CVoraDib b = a;
     ASSERT_EQ(b.ToYUV(), 1);
     ASSERT_EQ(b.Realloc(0, 0, 24, 0), 1);
-    EXPECT_EQ(Info(a).biCompression, 0u);
-    EXPECT_EQ(Info(a).biBitCount, 32);
+    EXPECT_EQ(+Info(a).biCompression, 0u);
+    EXPECT_EQ(+Info(a).biBitCount, 32);
     EXPECT_TRUE(PixelIs(a, 1, 1, {10, 20, 30, 40}));
 }
 
@@ -244,7 +246,7 @@ TEST(VoraDibRealloc, From24To32AddsOpaqueFourthByte)
     FillPattern(dib, 2);
     const CVoraDib before = dib;
     ASSERT_EQ(dib.Realloc(0, 0, 32, 0), 1);
-    EXPECT_EQ(Info(dib).biBitCount, 32);
+    EXPECT_EQ(+Info(dib).biBitCount, 32);
     EXPECT_EQ(dib.GetWidth(), 3);
     EXPECT_EQ(dib.GetHeight(), 2);
     for (int row = 0; row < 2; ++row)
@@ -261,9 +263,9 @@ TEST(VoraDibRealloc, From32To24DropsFourthByte)
     FillPattern(dib, 3);
     const CVoraDib before = dib;
     ASSERT_EQ(dib.Realloc(0, 0, 24, 0), 1);
-    EXPECT_EQ(Info(dib).biBitCount, 24);
-    EXPECT_EQ(Info(dib).biCompression, YUV_COMPRESSION); // compression kept
-    EXPECT_EQ(Info(dib).dwFlags, 0u);                     // flags word replaced
+    EXPECT_EQ(+Info(dib).biBitCount, 24);
+    EXPECT_EQ(+Info(dib).biCompression, YUV_COMPRESSION); // compression kept
+    EXPECT_EQ(+Info(dib).dwFlags, 0u);                     // flags word replaced
     for (int row = 0; row < 3; ++row)
         for (int x = 0; x < 5; ++x) {
             const std::vector<int> p = PixelAt(before, x, row);
@@ -280,7 +282,7 @@ TEST(VoraDibRealloc, SameFormatGivesOwnEqualPicture)
     const CVoraDib before = dib;
     ASSERT_EQ(dib.Realloc(0, 0, 24, 0), 1);
     EXPECT_TRUE(PicturesEqual(before, dib));
-    EXPECT_EQ(Info(dib).dwFlags, 0u);
+    EXPECT_EQ(+Info(dib).dwFlags, 0u);
 }
 
 TEST(VoraDibRealloc, KeepsFieldOrderWord)
@@ -289,7 +291,7 @@ TEST(VoraDibRealloc, KeepsFieldOrderWord)
     ASSERT_EQ(dib.AllocYUV(2, 2, 24, 0), 1);
     static_cast<tagDIBINFO*>(dib)->bmiHeader.dwFieldOrder = 1;
     ASSERT_EQ(dib.Realloc(0, 0, 32, 0), 1);
-    EXPECT_EQ(Info(dib).dwFieldOrder, 1u);
+    EXPECT_EQ(+Info(dib).dwFieldOrder, 1u);
 }
 
 TEST(VoraDibRealloc, OtherSizeScales)
@@ -313,7 +315,7 @@ TEST(VoraDibRealloc, RefusesBadArguments)
     EXPECT_EQ(dib.Realloc(0, 3, 24, 0), 0);
     EXPECT_EQ(dib.Realloc(-2, -2, 24, 0), 0);
     EXPECT_EQ(dib.GetWidth(), 2);
-    EXPECT_EQ(Info(dib).biBitCount, 24);
+    EXPECT_EQ(+Info(dib).biBitCount, 24);
 }
 
 // ---- SetDIB ------------------------------------------------------------------
@@ -402,9 +404,9 @@ TEST(VoraDibSetDib, KeepsCompressionAndFieldOrderTakesFlags)
     FillUniform(src, {16, 100, 200});
     CVoraDib dst;
     ASSERT_EQ(dst.SetDIB(src, 2, 2, 24, 9), 1);
-    EXPECT_EQ(Info(dst).biCompression, YUV_COMPRESSION);
-    EXPECT_EQ(Info(dst).dwFlags, 9u);
-    EXPECT_EQ(Info(dst).dwFieldOrder, 1u);
+    EXPECT_EQ(+Info(dst).biCompression, YUV_COMPRESSION);
+    EXPECT_EQ(+Info(dst).dwFlags, 9u);
+    EXPECT_EQ(+Info(dst).dwFieldOrder, 1u);
     EXPECT_TRUE(PixelIs(dst, 1, 1, {16, 100, 200}));
 }
 
@@ -472,7 +474,7 @@ TEST(VoraDibGetDib, RowsAreCountedFromTheTop)
     const CVoraDib part = dib.GetDIB(1, 0, 2, 2);
     ASSERT_EQ(part.GetWidth(), 2);
     ASSERT_EQ(part.GetHeight(), 2);
-    EXPECT_EQ(Info(part).dwFlags, 5u);
+    EXPECT_EQ(+Info(part).dwFlags, 5u);
     // Top row of the part is picture row 0 from the top = memory row 2.
     EXPECT_TRUE(PixelIs(part, 0, 1, {1, 2, 9}));
     EXPECT_TRUE(PixelIs(part, 1, 1, {2, 2, 9}));
@@ -486,8 +488,8 @@ TEST(VoraDibGetDib, KeepsFormat)
     ASSERT_EQ(dib.AllocYUV(6, 6, 32, 0), 1);
     FillPattern(dib, 6);
     const CVoraDib part = dib.GetDIB(2, 3, 3, 2);
-    EXPECT_EQ(Info(part).biCompression, YUV_COMPRESSION);
-    EXPECT_EQ(Info(part).biBitCount, 32);
+    EXPECT_EQ(+Info(part).biCompression, YUV_COMPRESSION);
+    EXPECT_EQ(+Info(part).biBitCount, 32);
     // Picture rows 3, 4 from the top are memory rows 2, 1.
     const std::vector<int> p = PixelAt(dib, 4, 1);
     EXPECT_TRUE(PixelIs(part, 2, 0, {p[0], p[1], p[2], p[3]}));
@@ -541,7 +543,7 @@ TEST(VoraDibToYuv, ExactValues)
     SetPixel(dib, 4, 0, {255, 0, 0, 5});     // blue
     SetPixel(dib, 5, 0, {200, 150, 100, 6}); // R 100, G 150, B 200
     ASSERT_EQ(dib.ToYUV(), 1);
-    EXPECT_EQ(Info(dib).biCompression, YUV_COMPRESSION);
+    EXPECT_EQ(+Info(dib).biCompression, YUV_COMPRESSION);
     EXPECT_TRUE(PixelIs(dib, 0, 0, {255, 128, 128, 1}));
     EXPECT_TRUE(PixelIs(dib, 1, 0, {0, 128, 128, 2}));
     EXPECT_TRUE(PixelIs(dib, 2, 0, {76, 85, 255, 3}));   // V 256 clamped

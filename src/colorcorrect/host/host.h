@@ -6,3 +6,8 @@
 #include "debug_output.h"
 #include "tick_count.h"
 #include "virtual_memory.h"
+#include "p_memory.h"
+#include "vora_dib.h"
+#include "bmp_codec.h"
+#include "file_lookup.h"
+#include "dib_draw.h"
