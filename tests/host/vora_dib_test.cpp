@@ -415,8 +415,9 @@ TEST(VoraDibSetDib, ZeroSizeCopiesAtSourceSize)
     CVoraDib src;
     ASSERT_EQ(src.Alloc(5, 7, 24, 0), 1);
     FillPattern(src, 5);
+    const CVoraDib& constSrc = src; // a const picture hands out a const header
     CVoraDib dst;
-    ASSERT_EQ(dst.SetDIB(src, 0, 0, 24, 0), 1);
+    ASSERT_EQ(dst.SetDIB(constSrc, 0, 0, 24, 0), 1);
     EXPECT_TRUE(PicturesEqual(src, dst));
 }
 

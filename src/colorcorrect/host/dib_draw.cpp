@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -224,12 +225,20 @@ void CDIBDraw::Clear()
 
 int CDIBDraw::DrawTextW(tagRECT& rc, const wchar_t* text, unsigned int format)
 {
-    return DrawLines(rc, SplitLines(text), format);
+    try {
+        return DrawLines(rc, SplitLines(text), format);
+    } catch (const std::bad_alloc&) {
+        return 0; // text too long to hold as lines: nothing measured or drawn
+    }
 }
 
 int CDIBDraw::DrawTextW(tagRECT& rc, const unsigned short* text, unsigned int format)
 {
-    return DrawLines(rc, SplitLines(text), format);
+    try {
+        return DrawLines(rc, SplitLines(text), format);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 int CDIBDraw::DrawLines(tagRECT& rc, const std::vector<std::u32string>& lines, unsigned int format)

@@ -305,19 +305,16 @@ constexpr uint64_t kMaxFileBytes = MAX_PICTURE_BYTES + (uint64_t{1} << 20);
 
 bool ReadWholeFile(const std::string& path, std::vector<BYTE>& data)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a named pipe in the file's place must not hang the caller;
+    // it is refused below as not a regular file.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
               static_cast<uint64_t>(st.st_size) <= kMaxFileBytes;
-    if (ok) {
-        try {
-            data.resize(static_cast<size_t>(st.st_size));
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
-    }
+    if (ok)
+        data.resize(static_cast<size_t>(st.st_size)); // may throw std::bad_alloc
     size_t done = 0;
     while (ok && done < data.size()) {
         const ssize_t n = read(fd, data.data() + done, data.size() - done);
@@ -354,14 +351,18 @@ int CVoraDib::LoadFromFile(const wchar_t* path, int w, int h, int bits, unsigned
         return 0;
     if (!(w == 0 && h == 0) && (w <= 0 || h <= 0))
         return 0;
-    const std::string name = colorcorrect::FindFileCaseInsensitive(colorcorrect::WidePathToUtf8(path));
-    std::vector<BYTE> data;
-    if (name.empty() || !ReadWholeFile(name, data))
-        return 0;
     CVoraDib picture;
-    if (colorcorrect::LoadBmpFromMemory(picture, data.data(), data.size(), bits) == 0)
+    try {
+        const std::string name =
+            colorcorrect::FindFileCaseInsensitive(colorcorrect::WidePathToUtf8(path));
+        std::vector<BYTE> data;
+        if (name.empty() || !ReadWholeFile(name, data))
+            return 0;
+        if (colorcorrect::LoadBmpFromMemory(picture, data.data(), data.size(), bits) == 0)
+            return 0;
+    } catch (const std::bad_alloc&) {
         return 0;
-    data = std::vector<BYTE>();
+    }
     if (w == 0 && h == 0) {
         static_cast<tagDIBINFO*>(picture)->bmiHeader.dwFlags = static_cast<uint32_t>(flags);
     } else if (picture.SetDIB(picture, w, h, bits, flags) == 0) {
@@ -374,15 +375,17 @@ int CVoraDib::LoadFromFile(const wchar_t* path, int w, int h, int bits, unsigned
 int CVoraDib::SaveToFile(const wchar_t* path) const
 {
     std::vector<BYTE> file;
+    std::string target, temporary;
     try {
         file = colorcorrect::EncodeBmp(*this);
+        if (path != nullptr)
+            target = colorcorrect::WidePathToUtf8(path);
+        temporary = target + ".XXXXXX";
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    const std::string target = path == nullptr ? std::string() : colorcorrect::WidePathToUtf8(path);
     if (file.empty() || target.empty())
         return 0;
-    std::string temporary = target + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
         return 0;
