@@ -461,3 +461,30 @@ TEST_F(BmpFaults, ClaimedSizeLargerThanTheData)
     Put32(f, 22, 16385);
     ExpectRefused(f, "claimed size without pixels");
 }
+
+TEST_F(BmpFaults, DamagedHeadersNeverReadOutsideTheFile)
+{
+    // Every single-byte change of the headers either loads a plausible picture
+    // or is refused with the picture unchanged; the sanitizer build checks that
+    // no change makes the reader leave the file image.
+    CVoraDib picture;
+    ASSERT_EQ(picture.Alloc(3, 2, 32, 0), 1);
+    FillPattern(picture, 15);
+    for (const std::vector<BYTE>& good : {EncodeBmp(picture), PalettisedFile()}) {
+        const size_t headerEnd = good.size() < 80 ? good.size() : 80;
+        for (size_t at = 0; at < headerEnd; ++at)
+            for (int value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
+                std::vector<BYTE> f = good;
+                f[at] = static_cast<BYTE>(value);
+                CVoraDib loaded = target_;
+                if (LoadBmpFromMemory(loaded, f.data(), f.size(), 24) == 1) {
+                    EXPECT_GT(loaded.GetWidth(), 0);
+                    EXPECT_GT(loaded.GetHeight(), 0);
+                    EXPECT_LE(static_cast<size_t>(loaded.GetWidth()) * loaded.GetHeight(), f.size())
+                        << "byte " << at << " = " << value;
+                } else {
+                    EXPECT_TRUE(PicturesEqual(target_, loaded)) << "byte " << at << " = " << value;
+                }
+            }
+    }
+}

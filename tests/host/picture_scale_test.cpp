@@ -68,3 +68,49 @@ TEST(PictureScale, EqualSizesCopyExactly)
     EXPECT_EQ(narrow[6], 0xAB); // padding
     EXPECT_EQ(narrow[8 + 5], src[8 + 6]);
 }
+
+namespace {
+
+// Overlap of [a0, a1) and [b0, b1).
+long long Overlap(long long a0, long long a1, long long b0, long long b1)
+{
+    const long long lo = a0 > b0 ? a0 : b0, hi = a1 < b1 ? a1 : b1;
+    return hi > lo ? hi - lo : 0;
+}
+
+} // namespace
+
+TEST(PictureScale, MatchesDirectAreaAverageForManySizes)
+{
+    // Straight from the definition: on a common axis source pixel i spans
+    // [i * dst, (i + 1) * dst) and destination pixel d spans [d * src, (d + 1) * src).
+    unsigned state = 12345;
+    auto next = [&] { return state = state * 1103515245u + 12345u, (state >> 16) & 0xFF; };
+    for (int sw = 1; sw <= 7; ++sw)
+        for (int sh = 1; sh <= 5; ++sh)
+            for (int dw = 1; dw <= 7; ++dw)
+                for (int dh = 1; dh <= 5; ++dh) {
+                    const size_t sStride = static_cast<size_t>((sw * 3 + 3) & ~3);
+                    std::vector<BYTE> src(sStride * sh);
+                    for (BYTE& b : src)
+                        b = static_cast<BYTE>(next());
+                    const size_t dStride = static_cast<size_t>(dw * 4);
+                    std::vector<BYTE> dst(dStride * dh);
+                    ScalePixels(src.data(), PixelLayout{sw, sh, 24, sStride}, dst.data(),
+                                PixelLayout{dw, dh, 32, dStride});
+                    for (int dy = 0; dy < dh; ++dy)
+                        for (int dx = 0; dx < dw; ++dx)
+                            for (int c = 0; c < 3; ++c) {
+                                long long sum = 0;
+                                for (int sy = 0; sy < sh; ++sy)
+                                    for (int sx = 0; sx < sw; ++sx)
+                                        sum += Overlap(sx * dw, (sx + 1) * dw, dx * sw, (dx + 1) * sw) *
+                                               Overlap(sy * dh, (sy + 1) * dh, dy * sh, (dy + 1) * sh) *
+                                               src[sy * sStride + sx * 3 + c];
+                                const long long total = static_cast<long long>(sw) * sh;
+                                ASSERT_EQ(dst[dy * dStride + dx * 4 + c], (sum + total / 2) / total)
+                                    << sw << "x" << sh << " -> " << dw << "x" << dh << " at (" << dx
+                                    << ", " << dy << ") byte " << c;
+                            }
+                }
+}
