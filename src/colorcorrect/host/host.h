@@ -14,3 +14,8 @@
 #include "wide_text.h"
 #include "module_path.h"
 #include "exception_analysis.h"
+#include "p_memory.h"
+#include "vora_dib.h"
+#include "bmp_codec.h"
+#include "file_lookup.h"
+#include "dib_draw.h"
