@@ -48,20 +48,19 @@ public:
     // when b.dwSize is not 36.
     BOOL SetupFilter(const tagBASECOLORCORRINFO& b);
 
-    // Corrects header->biHeight rows of header->biWidth packed YUV pixels
-    // (Y, U+128, V+128 and, unless biBitCount is 24, an alpha byte) from `in`
+    // Corrects |header->biHeight| rows of header->biWidth packed YUV pixels
+    // (bytes Y, U+128, V+128 and, unless biBitCount is 24, alpha) from `in`
     // into `out`. `in` and `out` may be the same buffer; otherwise they must
     // not overlap. Both use the picture's stride: width * 3 rounded up to a
-    // multiple of 4 for 24-bit pixels, width * 4 otherwise; padding bytes and
-    // the alpha byte's position are never changed except that the alpha
-    // byte of `out` receives the alpha byte of `in`. With the premultiplied
-    // flag (dwFlags bit 0x2) and 4-byte pixels the colour bytes are divided
-    // by alpha before and multiplied after the correction; 24-bit pixels
-    // have no alpha and are always read as plain.
-    // A negative height counts as the same number of rows. FALSE, with
-    // nothing written, when a pointer is null, the format tag is not
-    // colorcorrect::YUV_COMPRESSION or the width is negative; TRUE otherwise.
-    // Uses the tables of the last SetupFilter (zero tables before the first).
+    // multiple of 4 for 24-bit pixels, width * 4 otherwise. Row padding of
+    // `out` is never written; its alpha bytes receive the input's alpha.
+    // With the premultiplied flag (dwFlags bit 0x2) and 4-byte pixels the
+    // colour is divided by alpha before and multiplied by it after the
+    // correction; 24-bit pixels have no alpha and are always read as plain.
+    // FALSE, with nothing written, when a pointer is null, the format tag is
+    // not colorcorrect::YUV_COMPRESSION or the width is negative; TRUE
+    // otherwise (also for an empty picture). Uses the tables of the last
+    // SetupFilter (all-zero tables before the first). Reads the filter only.
     BOOL Process(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out);
 
     // Primary luma curve into lut[0..255]. black, gamma and white are
