@@ -18,6 +18,8 @@ FastTables::FastTables()
     for (int i = 0; i < 1024; ++i) {
         clampY[i] = static_cast<uint8_t>(ClampLuma(i - 512));
         clampC[i] = static_cast<uint8_t>(ClampChroma(i - 512) + 128);
+        clampU[i] = static_cast<uint32_t>(clampC[i]) << 8;
+        clampV[i] = static_cast<uint32_t>(clampC[i]) << 16;
     }
 }
 
@@ -37,6 +39,7 @@ std::unique_ptr<FastTables> FastTables::Clone() const
     std::memcpy(copy->outU, outU, sizeof outU);
     std::memcpy(copy->outV, outV, sizeof outV);
     std::memcpy(copy->matchY0, matchY0, sizeof matchY0);
+    std::memcpy(copy->sixLuma, sixLuma, sizeof sixLuma);
     std::memcpy(copy->snapCos, snapCos, sizeof snapCos);
     std::memcpy(copy->snapSin, snapSin, sizeof snapSin);
     std::memcpy(copy->snapSat, snapSat, sizeof snapSat);
@@ -77,118 +80,186 @@ size_t FastTables::Bytes() const
 struct FastKernels {
     using Filter = CBaseColorCorrectionFilter;
 
-    // Everything a loop reads, as local pointers: stores to the output
-    // cannot change them, so they stay in registers.
+    // What a loop reads: the tables inside the filter and inside its fast
+    // tables sit at fixed offsets from two pointers; the separately
+    // allocated tables get a pointer each. Held in locals, so that stores to
+    // the output (bytes, which may alias anything) do not force reloads.
     struct Tables {
-        const Filter& f;
+        const Filter* f;
+        const FastTables* ft;
         const uint32_t* primaryPairs;
         const uint32_t* vectorPairs;
-        const uint8_t* yLut;
-        const uint64_t* matrixR;
-        const uint64_t* matrixG;
-        const uint64_t* matrixB;
-        const uint32_t* outY;
-        const uint32_t* outU;
-        const uint32_t* outV;
-        const uint8_t* clampY;
-        const uint8_t* clampC;
         const uint16_t* sixIndex;
-        const uint8_t (*sixY)[256];
-        const uint16_t (*matchY)[256];
-        const uint8_t* matchY0;
 
         explicit Tables(const Filter& filter)
-            : f(filter), primaryPairs(filter.m_pFast->primaryPairs
-                                          ? filter.m_pFast->primaryPairs->entry
-                                          : nullptr),
-              vectorPairs(filter.m_pFast->vectorPairs ? filter.m_pFast->vectorPairs->entry
-                                                      : nullptr),
-              yLut(filter.m_YLUT), matrixR(filter.m_pFast->matrix[0]),
-              matrixG(filter.m_pFast->matrix[1]), matrixB(filter.m_pFast->matrix[2]),
-              outY(filter.m_pFast->outY), outU(filter.m_pFast->outU), outV(filter.m_pFast->outV),
-              clampY(filter.m_pFast->clampY), clampC(filter.m_pFast->clampC),
-              sixIndex(filter.m_pSixIndex), sixY(filter.m_SixYLUT), matchY(filter.m_MatchYLUT),
-              matchY0(filter.m_pFast->matchY0)
+            : f(&filter), ft(filter.m_pFast),
+              primaryPairs(ft->primaryPairs ? ft->primaryPairs->entry : nullptr),
+              vectorPairs(ft->vectorPairs ? ft->vectorPairs->entry : nullptr),
+              sixIndex(filter.m_pSixIndex)
         {
         }
     };
 
-    // The pixel's output bytes 0..2 as a word (Y, U + 128, V + 128 after the
-    // output tables; bits 24..31 clear) from its working values: Y 0..255
-    // and the chroma bytes U + 128, V + 128 (1..255 or, without any stage,
-    // 0..255).
-    template <PrimaryPath P, bool Vec, SixPath S, bool Match>
-    static uint32_t Correct(const Tables& t, int y, unsigned ub, unsigned vb)
+    // ---- pixels in and out ----------------------------------------------------
+
+    // Working values of one input pixel: Y 0..255, the chroma bytes U + 128
+    // and V + 128 (plain pixels: as stored; premultiplied ones: divided by
+    // alpha, so 1..255).
+    template <int PixelSize, bool Premultiplied>
+    static void Read(const BYTE* src, int& y, unsigned& ub, unsigned& vb)
     {
-        uint32_t o = 0;
+        if constexpr (Premultiplied) {
+            int u, v;
+            Filter::ReadPremultipliedPixel(src, y, u, v);
+            ub = static_cast<unsigned>(u + 128);
+            vb = static_cast<unsigned>(v + 128);
+        } else {
+            y = src[0];
+            ub = src[1];
+            vb = src[2];
+        }
+    }
+
+    // Writes n pixels from their output words (bytes 0..2 of the pixel,
+    // bits 24..31 clear). 4-byte pixels take their fourth byte from `src`
+    // (which may be `dst`: every pixel of the range was read before).
+    template <int PixelSize, bool Premultiplied>
+    static void Store(const BYTE* src, BYTE* dst, const uint32_t* words, size_t n)
+    {
+        size_t i = 0;
+        if constexpr (PixelSize == 3) {
+            // Four pixels are twelve bytes: three word stores.
+            for (; i + 4 <= n; i += 4, dst += 12) {
+                const uint32_t w0 = words[i] | words[i + 1] << 24;
+                const uint32_t w1 = words[i + 1] >> 8 | words[i + 2] << 16;
+                const uint32_t w2 = words[i + 2] >> 16 | words[i + 3] << 8;
+                std::memcpy(dst, &w0, 4);
+                std::memcpy(dst + 4, &w1, 4);
+                std::memcpy(dst + 8, &w2, 4);
+            }
+            for (; i < n; ++i, dst += 3) {
+                dst[0] = static_cast<BYTE>(words[i]);
+                dst[1] = static_cast<BYTE>(words[i] >> 8);
+                dst[2] = static_cast<BYTE>(words[i] >> 16);
+            }
+        } else if constexpr (!Premultiplied) {
+            for (; i < n; ++i, src += 4, dst += 4) {
+                const uint32_t r = words[i] | static_cast<uint32_t>(src[3]) << 24;
+                std::memcpy(dst, &r, 4);
+            }
+        } else {
+            for (; i < n; ++i, src += 4, dst += 4) {
+                // The output bytes hold the clipped values (luma 0..255,
+                // chroma -127..127 + 128): weight them by alpha.
+                const uint32_t o = words[i];
+                const int a = src[3];
+                dst[0] = static_cast<BYTE>((static_cast<int>(o & 0xFFu) * a) >> 8);
+                dst[1] = static_cast<BYTE>((((static_cast<int>((o >> 8) & 0xFFu) - 128) * a) >> 8) +
+                                           128);
+                dst[2] = static_cast<BYTE>(
+                    (((static_cast<int>((o >> 16) & 0xFFu) - 128) * a) >> 8) + 128);
+                dst[3] = static_cast<BYTE>(a);
+            }
+        }
+    }
+
+    // ---- the stages ---------------------------------------------------------------
+
+    // Without the vector stages: the output word of a pixel from its working
+    // values.
+    template <PrimaryPath P>
+    static uint32_t Direct(const Tables& t, int y, unsigned ub, unsigned vb)
+    {
         if constexpr (P == PrimaryPath::Curves) {
             // One multiply adds the corrected luma to all three offsets
             // (each field stays below 1024, so no carries between them).
-            const uint32_t e = t.primaryPairs[ub | vb << 8] + t.yLut[y] * 0x100401u;
-            const uint64_t s =
-                t.matrixR[e & 0x3FFu] + t.matrixG[(e >> 10) & 0x3FFu] + t.matrixB[e >> 20];
-            const unsigned iy = static_cast<unsigned>(s >> 9) & 0x3FFu;
-            const unsigned iu = static_cast<unsigned>(s >> 30) & 0x3FFu;
-            const unsigned iv = static_cast<unsigned>(s >> 51);
-            if constexpr (!Vec)
-                return t.outY[iy] | t.outU[iu] | t.outV[iv];
-            y = t.clampY[iy];
-            ub = t.clampC[iu];
-            vb = t.clampC[iv];
+            const uint32_t e = t.primaryPairs[ub | vb << 8] + t.f->m_YLUT[y] * 0x100401u;
+            const uint64_t s = t.ft->matrix[0][e & 0x3FFu] + t.ft->matrix[1][(e >> 10) & 0x3FFu] +
+                               t.ft->matrix[2][e >> 20];
+            return t.ft->outY[static_cast<unsigned>(s >> 9) & 0x3FFu] |
+                   t.ft->outU[static_cast<unsigned>(s >> 30) & 0x3FFu] |
+                   t.ft->outV[static_cast<unsigned>(s >> 51)];
         } else if constexpr (P == PrimaryPath::Plain) {
             const uint32_t e = t.primaryPairs[ub | vb << 8];
-            const unsigned i = t.yLut[y] + (e & 0xFFFFu);
-            if constexpr (!Vec)
-                return t.outY[i] | (e >> 16 << 8);
-            y = t.clampY[i];
-            ub = (e >> 16) & 0xFFu;
-            vb = e >> 24;
+            return t.ft->outY[t.f->m_YLUT[y] + (e & 0xFFFFu)] | (e >> 16 << 8);
         } else {
-            if constexpr (!Vec)
-                return t.outY[y + 512] | t.outU[ub + 384] | t.outV[vb + 384];
-            // The range clamp: Y is a byte already, chroma -128 becomes -127.
-            ub += ub == 0;
-            vb += vb == 0;
+            return t.ft->outY[y + 512] | t.ft->outU[ub + 384] | t.ft->outV[vb + 384];
         }
-
-        if constexpr (Vec) {
-            const unsigned pair = ub | vb << 8;
-            int y6 = y;
-            if constexpr (S == SixPath::Same) {
-                y6 = t.sixY[0][y];
-            } else if constexpr (S == SixPath::Blend) {
-                const unsigned e = t.sixIndex[pair];
-                const int w = static_cast<int>(e >> 8);
-                y6 = (t.sixY[e & 0xFu][y] * (256 - w) + t.sixY[(e >> 4) & 0xFu][y] * w) >> 8;
-            }
-            const uint32_t ve = t.vectorPairs[pair];
-            if constexpr (!Match) {
-                o = t.outY[y6 + 512] | (ve & 0xFFFFu) << 8;
-            } else if ((ve & kVectorMatched) == 0) {
-                o = t.outY[t.matchY0[y6] + 512] | (ve & 0xFFFFu) << 8;
-            } else {
-                const unsigned l = t.matchY[(ve >> 24) & 0xFu][y6];
-                const int wBack = static_cast<int>((ve >> 16) & 0xFFu);
-                if (l != 0 && static_cast<int>(l >> 8) <= wBack) {
-                    const int y7 =
-                        (t.matchY0[y6] * wBack + static_cast<int>(l & 0xFFu) * (256 - wBack)) >> 8;
-                    o = t.outY[y7 + 512] | (ve & 0xFFFFu) << 8;
-                } else {
-                    // The luma window decides: the stages themselves.
-                    int yy = y, u = static_cast<int>(ub) - 128, v = static_cast<int>(vb) - 128;
-                    if constexpr (S != SixPath::Off)
-                        t.f.SixVectorStage(yy, u, v);
-                    t.f.MatchVectorStage(yy, u, v);
-                    o = t.outY[yy + 512] | t.outU[u + 512] | t.outV[v + 512];
-                }
-            }
-        }
-        return o;
     }
 
-    template <int PixelSize, bool Premultiplied, PrimaryPath P, bool Vec, SixPath S, bool Match>
-    static void Rows(const Filter& f, const BYTE* in, BYTE* out, size_t stride, size_t width,
-                     size_t rows)
+    // In front of the vector stages: the primary stage (if on) and the range
+    // clamp, giving Y 0..255 in bits 0..7 and the clamped chroma pair (U + 128
+    // in bits 8..15, V + 128 in bits 16..23: the index of the pair tables
+    // shifted by 8).
+    template <PrimaryPath P>
+    static uint32_t Front(const Tables& t, int y, unsigned ub, unsigned vb)
+    {
+        if constexpr (P == PrimaryPath::Curves) {
+            const uint32_t e = t.primaryPairs[ub | vb << 8] + t.f->m_YLUT[y] * 0x100401u;
+            const uint64_t s = t.ft->matrix[0][e & 0x3FFu] + t.ft->matrix[1][(e >> 10) & 0x3FFu] +
+                               t.ft->matrix[2][e >> 20];
+            return t.ft->clampY[static_cast<unsigned>(s >> 9) & 0x3FFu] |
+                   t.ft->clampU[static_cast<unsigned>(s >> 30) & 0x3FFu] |
+                   t.ft->clampV[static_cast<unsigned>(s >> 51)];
+        } else if constexpr (P == PrimaryPath::Plain) {
+            const uint32_t e = t.primaryPairs[ub | vb << 8];
+            return t.ft->clampY[t.f->m_YLUT[y] + (e & 0xFFFFu)] | (e >> 16 << 8);
+        } else {
+            // Y is a byte already; chroma -128 becomes -127.
+            return static_cast<uint32_t>(y) | (ub + (ub == 0)) << 8 | (vb + (vb == 0)) << 16;
+        }
+    }
+
+    // The vector stages and the output tables: the output word from the
+    // word of Front.
+    // The vector stages and the output tables: the output word from the
+    // word of Front.
+    template <SixPath S, bool Match>
+    static uint32_t Vector(const Tables& t, uint32_t front)
+    {
+        const int y = static_cast<int>(front & 0xFFu);
+        const unsigned pair = front >> 8;
+        int y6 = y;
+        if constexpr (S == SixPath::Same) {
+            y6 = t.f->m_SixYLUT[0][y];
+        } else if constexpr (S == SixPath::Blend) {
+            // (La * (256 - w) + Lb * w) >> 8 is La + ((Lb - La) * w >> 8):
+            // 256 * La is a whole multiple of 256.
+            const unsigned e = t.sixIndex[pair];
+            const unsigned curves = t.ft->sixLuma[e & 0xFFu][y];
+            const int la = static_cast<int>(curves & 0xFFu);
+            y6 = la + (((static_cast<int>(curves >> 8) - la) * static_cast<int>(e >> 8)) >> 8);
+        }
+        const uint32_t ve = t.vectorPairs[pair];
+        if constexpr (!Match) {
+            return t.ft->outY[y6 + 512] | (ve & 0xFFFFu) << 8;
+        } else {
+            const int wBack = static_cast<int>((ve >> kVectorShareShift) & 0x1FFu);
+            if (wBack == 256) // a background pair: vector 0's luma curve
+                return t.ft->outY[t.ft->matchY0[y6] + 512] | (ve & 0xFFFFu) << 8;
+            const unsigned l = t.f->m_MatchYLUT[ve >> kVectorNumberShift][y6];
+            if (l != 0 && static_cast<int>(l >> 8) <= wBack) [[likely]] {
+                const int y7 =
+                    (t.ft->matchY0[y6] * wBack + static_cast<int>(l & 0xFFu) * (256 - wBack)) >> 8;
+                return t.ft->outY[y7 + 512] | (ve & 0xFFFFu) << 8;
+            }
+            // The luma window decides the weight or excludes the pixel:
+            // the stages themselves.
+            int yy = y, u = static_cast<int>(pair & 0xFFu) - 128,
+                v = static_cast<int>(pair >> 8) - 128;
+            if constexpr (S != SixPath::Off)
+                t.f->SixVectorStage(yy, u, v);
+            t.f->MatchVectorStage(yy, u, v);
+            return t.ft->outY[yy + 512] | t.ft->outU[u + 512] | t.ft->outV[v + 512];
+        }
+    }
+
+    // ---- loops ---------------------------------------------------------------------
+
+    // Without the vector stages: one pass, pixel by pixel.
+    template <int PixelSize, bool Premultiplied, PrimaryPath P>
+    static void DirectRows(const Filter& f, const BYTE* in, BYTE* out, size_t stride,
+                           size_t width, size_t rows)
     {
         const Tables t(f);
         for (size_t row = 0; row < rows; ++row, in += stride, out += stride) {
@@ -199,10 +270,10 @@ struct FastKernels {
                 // Four pixels are twelve bytes: three word stores. All four
                 // are read before any is written, so in-place calls work.
                 for (; x + 4 <= width; x += 4, src += 12, dst += 12) {
-                    const uint32_t o0 = Correct<P, Vec, S, Match>(t, src[0], src[1], src[2]);
-                    const uint32_t o1 = Correct<P, Vec, S, Match>(t, src[3], src[4], src[5]);
-                    const uint32_t o2 = Correct<P, Vec, S, Match>(t, src[6], src[7], src[8]);
-                    const uint32_t o3 = Correct<P, Vec, S, Match>(t, src[9], src[10], src[11]);
+                    const uint32_t o0 = Direct<P>(t, src[0], src[1], src[2]);
+                    const uint32_t o1 = Direct<P>(t, src[3], src[4], src[5]);
+                    const uint32_t o2 = Direct<P>(t, src[6], src[7], src[8]);
+                    const uint32_t o3 = Direct<P>(t, src[9], src[10], src[11]);
                     const uint32_t w0 = o0 | o1 << 24;
                     const uint32_t w1 = o1 >> 8 | o2 << 16;
                     const uint32_t w2 = o2 >> 16 | o3 << 8;
@@ -212,34 +283,42 @@ struct FastKernels {
                 }
             }
             for (; x < width; ++x, src += PixelSize, dst += PixelSize) {
-                if constexpr (PixelSize == 3) {
-                    const uint32_t o = Correct<P, Vec, S, Match>(t, src[0], src[1], src[2]);
-                    dst[0] = static_cast<BYTE>(o);
-                    dst[1] = static_cast<BYTE>(o >> 8);
-                    dst[2] = static_cast<BYTE>(o >> 16);
-                } else if constexpr (!Premultiplied) {
-                    uint32_t w;
-                    std::memcpy(&w, src, 4);
-                    const uint32_t o =
-                        Correct<P, Vec, S, Match>(t, static_cast<int>(w & 0xFFu), (w >> 8) & 0xFFu,
-                                                  (w >> 16) & 0xFFu);
-                    const uint32_t r = o | (w & 0xFF000000u);
-                    std::memcpy(dst, &r, 4);
-                } else {
-                    int y, u, v;
-                    const int a = Filter::ReadPremultipliedPixel(src, y, u, v);
-                    const BYTE alpha = src[3];
-                    const uint32_t o = Correct<P, Vec, S, Match>(
-                        t, y, static_cast<unsigned>(u + 128), static_cast<unsigned>(v + 128));
-                    // The output bytes hold the clipped values (luma 0..255,
-                    // chroma -127..127 + 128): weight them by alpha.
-                    dst[0] = static_cast<BYTE>((static_cast<int>(o & 0xFFu) * a) >> 8);
-                    dst[1] = static_cast<BYTE>(
-                        (((static_cast<int>((o >> 8) & 0xFFu) - 128) * a) >> 8) + 128);
-                    dst[2] = static_cast<BYTE>(
-                        (((static_cast<int>((o >> 16) & 0xFFu) - 128) * a) >> 8) + 128);
-                    dst[3] = alpha;
+                int y;
+                unsigned ub, vb;
+                Read<PixelSize, Premultiplied>(src, y, ub, vb);
+                const uint32_t o = Direct<P>(t, y, ub, vb);
+                Store<PixelSize, Premultiplied>(src, dst, &o, 1);
+            }
+        }
+    }
+
+    // With the vector stages: in chunks of a row, the stages in front of
+    // them, then the vector stages, then the stores. Each pass is a shorter
+    // chain of look-ups, so the processor overlaps more pixels of it than of
+    // one pass doing everything.
+    template <int PixelSize, bool Premultiplied, PrimaryPath P, SixPath S, bool Match>
+    static void VectorRows(const Filter& f, const BYTE* in, BYTE* out, size_t stride,
+                           size_t width, size_t rows)
+    {
+        constexpr size_t kChunk = 256;
+        const Tables t(f);
+        uint32_t words[kChunk];
+        for (size_t row = 0; row < rows; ++row, in += stride, out += stride) {
+            for (size_t x0 = 0; x0 < width; x0 += kChunk) {
+                const size_t n = width - x0 < kChunk ? width - x0 : kChunk;
+                const BYTE* src = in + x0 * PixelSize;
+#pragma GCC unroll 4
+                for (size_t i = 0; i < n; ++i, src += PixelSize) {
+                    int y;
+                    unsigned ub, vb;
+                    Read<PixelSize, Premultiplied>(src, y, ub, vb);
+                    words[i] = Front<P>(t, y, ub, vb);
                 }
+#pragma GCC unroll 4
+                for (size_t i = 0; i < n; ++i)
+                    words[i] = Vector<S, Match>(t, words[i]);
+                Store<PixelSize, Premultiplied>(in + x0 * PixelSize, out + x0 * PixelSize, words,
+                                                n);
             }
         }
     }
@@ -247,9 +326,15 @@ struct FastKernels {
     template <PrimaryPath P, bool Vec, SixPath S, bool Match>
     static void Choose(FastPlan& plan)
     {
-        plan.rows24 = &Rows<3, false, P, Vec, S, Match>;
-        plan.rows32 = &Rows<4, false, P, Vec, S, Match>;
-        plan.rows32Pre = &Rows<4, true, P, Vec, S, Match>;
+        if constexpr (!Vec) {
+            plan.rows24 = &DirectRows<3, false, P>;
+            plan.rows32 = &DirectRows<4, false, P>;
+            plan.rows32Pre = &DirectRows<4, true, P>;
+        } else {
+            plan.rows24 = &VectorRows<3, false, P, S, Match>;
+            plan.rows32 = &VectorRows<4, false, P, S, Match>;
+            plan.rows32Pre = &VectorRows<4, true, P, S, Match>;
+        }
     }
 
     template <PrimaryPath P>
@@ -414,11 +499,12 @@ struct FastKernels {
                     const unsigned e = f.m_pMatchIndex[SegmentIndexPosition(u, v)];
                     if (e == 0) {
                         f.MatchBackgroundChroma(u, v);
+                        extra = 256u << kVectorShareShift;
                     } else {
                         const unsigned k = e & 0xFu;
                         const unsigned w = e >> 8;
                         f.MatchVectorChroma(u, v, k, static_cast<int>(w));
-                        extra = kVectorMatched | k << 24 | w << 16;
+                        extra = k << kVectorNumberShift | w << kVectorShareShift;
                     }
                 }
                 *entry++ = extra | (t.outU[u + 512] >> 8) | t.outU[v + 512];
@@ -485,6 +571,12 @@ struct FastKernels {
             if (plan.match)
                 for (int i = 0; i < 256; ++i)
                     t.matchY0[i] = static_cast<uint8_t>(f.m_MatchYLUT[0][i]);
+            if (plan.six == SixPath::Blend)
+                for (int a = 0; a < 6; ++a)
+                    for (int b = 0; b < 6; ++b)
+                        for (int i = 0; i < 256; ++i)
+                            t.sixLuma[a + 16 * b][i] =
+                                static_cast<uint16_t>(f.m_SixYLUT[a][i] | f.m_SixYLUT[b][i] << 8);
             if (!t.vectorPairs) {
                 t.vectorPairs.reset(new (std::nothrow) PairTable);
                 t.vectorValid = false;

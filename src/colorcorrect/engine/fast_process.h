@@ -88,8 +88,13 @@ enum class PairContents : uint8_t {
     PrimaryPlainClamped, // luma offset (+512), then U and V clamped to -127..127 (+128)
 };
 
-// Bits of a vector pair table entry.
-inline constexpr uint32_t kVectorMatched = 1u << 28; // match index entry not 0
+// A vector pair table entry: the output U and V bytes in bits 0..15; with
+// the match-vector stage also the background's share W (0..256, where 256
+// stands for a background pair) in bits 16..24 and the vector k in bits
+// 25..28. A background pair thus follows the vector formula with k = 0 and
+// W = 256, which gives vector 0's luma curve.
+inline constexpr int kVectorShareShift = 16;
+inline constexpr int kVectorNumberShift = 25;
 
 struct alignas(64) FastTables {
     FastTables();
@@ -114,11 +119,19 @@ struct alignas(64) FastTables {
     uint32_t outY[1024];
     uint32_t outU[1024];
     uint32_t outV[1024];
-    // The range clamp by value + 512: luma 0..255, chroma -127..127 + 128.
+    // The range clamp by value + 512: luma 0..255, chroma -127..127 + 128;
+    // as bytes, and as words with the byte in its place in a word of Y, U
+    // and V (bits 0..7, 8..15, 16..23).
     uint8_t clampY[1024];
     uint8_t clampC[1024];
+    uint32_t clampU[1024];
+    uint32_t clampV[1024];
     // Low byte of the background vector's luma table.
     uint8_t matchY0[256];
+    // The luma curves of two six-vector segments side by side, row
+    // a + 16 * b (the low byte of a six index entry): segment a's curve in
+    // the low byte, b's in the high byte.
+    uint16_t sixLuma[6 + 16 * 5][256];
 
     // What the pair tables were made from.
     int8_t snapCos[256];
