@@ -6,11 +6,13 @@
 //   Memcpy/<frame>                 copy of the frame
 //   Process/<case>/<frame>         the loop Process chooses
 //   Reference/<case>/<frame>       the straightforward per-pixel loop
+//   Bands/<case>/<frame>/threads:N one frame in row bands on N threads
+//                                  (wall-clock time: compare N = 1 and 2)
 //   SetupFilter/<kind>             first set-up, match rebuild, cached
 //   Memory/<case>                  bytes a set-up filter holds
 //
 // <frame> is <content>/<width>x<height>/<bits>. Rates are in pixels per
-// second ("pixels" counter).
+// second ("pixels" counter), from CPU time except for the Bands cases.
 
 #include <benchmark/benchmark.h>
 
@@ -84,6 +86,26 @@ void ProcessCase(benchmark::State& state, FrameKind kind, tagCOLORCORRINFO recor
     }
     SetPixelRate(state, in.Pixels());
     state.SetLabel(reference ? "reference" : filter.ProcessPathName());
+}
+
+// One frame in row bands on `threads` threads (the caller included).
+void Bands(benchmark::State& state, FrameKind kind, tagCOLORCORRINFO record, unsigned threads)
+{
+    Frame in = FrameOf(kind);
+    std::vector<BYTE> out(in.pixels.size(), 1);
+    CBaseColorCorrectionFilter filter;
+    if (!filter.SetupFilter(record)) {
+        state.SkipWithError("SetupFilter failed");
+        return;
+    }
+    BandProcessor pool(threads);
+    for (auto _ : state) {
+        const BOOL ok = pool.Process(filter, &in.header, in.pixels.data(), out.data());
+        benchmark::DoNotOptimize(ok);
+        benchmark::ClobberMemory();
+    }
+    SetPixelRate(state, in.Pixels());
+    state.SetLabel(filter.ProcessPathName());
 }
 
 // The first set-up of a new filter with six vectors: includes building the
@@ -167,6 +189,18 @@ void RegisterAll()
                         ->Unit(benchmark::kMillisecond);
                 }
             }
+    for (const RecordCase& c : cases) {
+        if (c.name != "primary" && c.name != "all")
+            continue;
+        const FrameKind kind{3840, 2160, 24, Content::Natural};
+        for (unsigned threads : {1u, 2u})
+            benchmark::RegisterBenchmark(
+                ("Bands/" + c.name + "/" + kind.Name() + "/threads:" + std::to_string(threads))
+                    .c_str(),
+                Bands, kind, c.record, threads)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+    }
     benchmark::RegisterBenchmark("SetupFilter/first-six", SetupFirstSix)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("SetupFilter/match-rebuild-16", SetupMatchRebuild)
