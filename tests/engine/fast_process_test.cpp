@@ -122,6 +122,11 @@ TEST(FastPath, EachSetUpChoosesItsLoop)
     EXPECT_STREQ(f.ProcessPathName(), "reference"); // nothing set up yet
 
     ASSERT_TRUE(f.SetupFilter(DefaultRecord(0)));
+    EXPECT_STREQ(f.ProcessPathName(), "output-clamp");
+    tagCOLORCORRINFO soft = DefaultRecord(CC_CLIPPING);
+    soft.Base.wRangeFlags = RANGE_LEGAL;
+    soft.Base.bySoftY = 40;
+    ASSERT_TRUE(f.SetupFilter(soft));
     EXPECT_STREQ(f.ProcessPathName(), "output");
     ASSERT_TRUE(f.SetupFilter(DefaultRecord(CC_PRIMARY)));
     EXPECT_STREQ(f.ProcessPathName(), "primary-plain");
@@ -189,6 +194,28 @@ TEST(FastPath, SetUpThatFailsHalfWayTakesTheReferenceLoop)
     YuvPicture in = MakeYuvPicture(20, 4, 32);
     FillRandom(in, rng);
     EXPECT_TRUE(SameAsReference(f, in));
+}
+
+TEST(FastPath, OutputTablesAloneAtEveryWidth)
+{
+    // Without a stage only the output tables apply: hard clips go sixteen
+    // bytes at a time with a pixel-by-pixel rest, soft knees by look-up.
+    FilterAccess f;
+    std::mt19937 rng(4);
+    tagCOLORCORRINFO cc = DefaultRecord(0);
+    for (int clip = 0; clip < 4; ++clip) {
+        cc.dwFlags = clip == 0 ? 0 : CC_CLIPPING;
+        cc.Base.wRangeFlags = clip == 2 ? RANGE_CHROMA_REDUCED : RANGE_LEGAL;
+        cc.Base.bySoftY = clip == 3 ? 90 : 0;
+        ASSERT_TRUE(f.SetupFilter(cc));
+        EXPECT_STREQ(f.ProcessPathName(), clip == 3 ? "output" : "output-clamp");
+        for (int width = 1; width <= 40; ++width)
+            for (int bits : {24, 32}) {
+                YuvPicture in = MakeYuvPicture(width, 3, bits);
+                FillRandom(in, rng);
+                ASSERT_TRUE(SameAsReference(f, in)) << "width " << width << ", " << bits << " bits";
+            }
+    }
 }
 
 // ---- every input of the primary stage ---------------------------------------------

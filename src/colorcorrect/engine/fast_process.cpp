@@ -6,6 +6,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base_color_correction_filter.h"
 
 namespace colorcorrect {
@@ -38,6 +42,8 @@ std::unique_ptr<FastTables> FastTables::Clone() const
     std::memcpy(copy->outY, outY, sizeof outY);
     std::memcpy(copy->outU, outU, sizeof outU);
     std::memcpy(copy->outV, outV, sizeof outV);
+    std::memcpy(copy->byteLo, byteLo, sizeof byteLo);
+    std::memcpy(copy->byteHi, byteHi, sizeof byteHi);
     std::memcpy(copy->matchY0, matchY0, sizeof matchY0);
     std::memcpy(copy->sixLuma, sixLuma, sizeof sixLuma);
     std::memcpy(copy->snapCos, snapCos, sizeof snapCos);
@@ -323,6 +329,76 @@ struct FastKernels {
         }
     }
 
+    // Without any stage, with output tables that clamp bytes: sixteen bytes
+    // at a time with byte minimum and maximum (SSE2, part of every x86-64
+    // processor); elsewhere the look-up loop.
+    template <int PixelSize>
+    static void ClampRows(const Filter& f, const BYTE* in, BYTE* out, size_t stride,
+                          size_t width, size_t rows)
+    {
+#if defined(__SSE2__)
+        const FastTables& ft = *f.m_pFast;
+        // 48 bytes are a whole number of 3- and of 4-byte pixels; the bounds
+        // repeat with the pixel (alpha bytes pass unchanged).
+        alignas(16) uint8_t lo[48], hi[48];
+        for (int i = 0; i < 48; ++i) {
+            const int c = i % PixelSize;
+            lo[i] = c < 3 ? ft.byteLo[c] : 0;
+            hi[i] = c < 3 ? ft.byteHi[c] : 255;
+        }
+        const __m128i lo0 = _mm_load_si128(reinterpret_cast<const __m128i*>(lo));
+        const __m128i lo1 = _mm_load_si128(reinterpret_cast<const __m128i*>(lo + 16));
+        const __m128i lo2 = _mm_load_si128(reinterpret_cast<const __m128i*>(lo + 32));
+        const __m128i hi0 = _mm_load_si128(reinterpret_cast<const __m128i*>(hi));
+        const __m128i hi1 = _mm_load_si128(reinterpret_cast<const __m128i*>(hi + 16));
+        const __m128i hi2 = _mm_load_si128(reinterpret_cast<const __m128i*>(hi + 32));
+        const Tables t(f);
+        const size_t bytes = width * PixelSize;
+        for (size_t row = 0; row < rows; ++row, in += stride, out += stride) {
+            size_t i = 0;
+            for (; i + 48 <= bytes; i += 48) {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16));
+                const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 32));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                                 _mm_min_epu8(_mm_max_epu8(a, lo0), hi0));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16),
+                                 _mm_min_epu8(_mm_max_epu8(b, lo1), hi1));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 32),
+                                 _mm_min_epu8(_mm_max_epu8(c, lo2), hi2));
+            }
+            for (const BYTE* src = in + i; i < bytes; i += PixelSize, src += PixelSize) {
+                const uint32_t o = Direct<PrimaryPath::Off>(t, src[0], src[1], src[2]);
+                Store<PixelSize, false>(src, out + i, &o, 1);
+            }
+        }
+#else
+        DirectRows<PixelSize, false, PrimaryPath::Off>(f, in, out, stride, width, rows);
+#endif
+    }
+
+    // True when each output table, over the stored bytes 0..255 of its
+    // channel, keeps a byte within bounds and passes it unchanged between
+    // them; the bounds go to byteLo and byteHi.
+    static bool OutputTablesClampBytes(FastTables& t)
+    {
+        for (int c = 0; c < 3; ++c) {
+            auto map = [&](int b) {
+                return c == 0 ? t.outY[b + 512] & 0xFFu
+                              : ((c == 1 ? t.outU[b + 384] : t.outV[b + 384] >> 8) >> 8) & 0xFFu;
+            };
+            const int lo = static_cast<int>(map(0)), hi = static_cast<int>(map(255));
+            if (lo > hi)
+                return false;
+            for (int b = 0; b < 256; ++b)
+                if (static_cast<int>(map(b)) != (b < lo ? lo : (b > hi ? hi : b)))
+                    return false;
+            t.byteLo[c] = static_cast<uint8_t>(lo);
+            t.byteHi[c] = static_cast<uint8_t>(hi);
+        }
+        return true;
+    }
+
     template <PrimaryPath P, bool Vec, SixPath S, bool Match>
     static void Choose(FastPlan& plan)
     {
@@ -357,6 +433,12 @@ struct FastKernels {
 
     static void ChooseLoops(FastPlan& plan)
     {
+        if (plan.outputClamp) {
+            plan.rows24 = &ClampRows<3>;
+            plan.rows32 = &ClampRows<4>;
+            plan.rows32Pre = &DirectRows<4, true, PrimaryPath::Off>;
+            return;
+        }
         switch (plan.primary) {
         case PrimaryPath::Off:
             return ChooseVector<PrimaryPath::Off>(plan);
@@ -372,6 +454,7 @@ struct FastKernels {
         const char* primary = plan.primary == PrimaryPath::Curves  ? "primary-curves"
                               : plan.primary == PrimaryPath::Plain ? "primary-plain"
                               : plan.vector                        ? "clamp"
+                              : plan.outputClamp                   ? "output-clamp"
                                                                    : "output";
         const char* six = plan.six == SixPath::Blend  ? "+six-blend"
                           : plan.six == SixPath::Same ? "+six"
@@ -603,6 +686,8 @@ struct FastKernels {
             }
         }
 
+        plan.outputClamp =
+            plan.primary == PrimaryPath::Off && !plan.vector && OutputTablesClampBytes(t);
         ChooseLoops(plan);
         Name(plan);
         plan.valid = true;

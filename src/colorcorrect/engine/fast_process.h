@@ -65,6 +65,7 @@ struct FastPlan {
     bool vector = false;
     SixPath six = SixPath::Off;
     bool match = false;
+    bool outputClamp = false; // no stage, and each output table clamps bytes
     FastRowsFn rows24 = nullptr;     // 3-byte pixels
     FastRowsFn rows32 = nullptr;     // 4-byte pixels
     FastRowsFn rows32Pre = nullptr;  // 4-byte pixels with premultiplied alpha
@@ -126,6 +127,10 @@ struct alignas(64) FastTables {
     uint8_t clampC[1024];
     uint32_t clampU[1024];
     uint32_t clampV[1024];
+    // Without any stage, when the output tables keep each byte within
+    // [byteLo, byteHi] and pass it unchanged in between (Y, U, V).
+    uint8_t byteLo[3];
+    uint8_t byteHi[3];
     // Low byte of the background vector's luma table.
     uint8_t matchY0[256];
     // The luma curves of two six-vector segments side by side, row
