@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -167,6 +168,32 @@ TEST(FastPath, StageFlagsChangedAfterSetUpFallBackToTheReference)
     f.m_bVector = 1;
     EXPECT_TRUE(SameAsReference(f, in));
     f.m_bPrimary = 0;
+    EXPECT_TRUE(SameAsReference(f, in));
+}
+
+TEST(FastPath, TablesWrittenDirectlyAreTakenUpAfterTablesChanged)
+{
+    FilterAccess f;
+    tagCOLORCORRINFO cc = PrimaryWithCurves();
+    cc.dwFlags |= CC_MATCH_VECTOR;
+    cc.Match.dwCount = 2;
+    cc.Match.Vector[1] = MatchVector(20, 60, 40, 40, 50, 50);
+    ASSERT_TRUE(f.SetupFilter(cc));
+    std::mt19937 rng(15);
+    YuvPicture in = MakeYuvPicture(64, 32, 24);
+    FillRandom(in, rng);
+
+    // As a derived class might: its own output clip, hue table and match
+    // saturation, written over the set-up's.
+    for (int i = 0; i < 1024; ++i) {
+        f.m_LumaClip[i] = std::clamp(i - 512 + 7, 20, 200);
+        f.m_ChromaClip[i] = std::clamp((i - 512) / 2, -60, 60);
+    }
+    for (int i = 0; i < 256; ++i) {
+        f.m_CosLUT[i] = static_cast<int8_t>(f.m_SinLUT[i]);
+        f.m_MatchSatLUT[1][i] = static_cast<int16_t>(-f.m_MatchSatLUT[1][i]);
+    }
+    f.TablesChanged();
     EXPECT_TRUE(SameAsReference(f, in));
 }
 

@@ -24,6 +24,7 @@ public:
     using CBaseColorCorrectionFilter::ReadPremultipliedPixel;
     using CBaseColorCorrectionFilter::RGBToYUV;
     using CBaseColorCorrectionFilter::SixVectorStage;
+    using CBaseColorCorrectionFilter::TablesChanged;
     using CBaseColorCorrectionFilter::WritePixel;
     using CBaseColorCorrectionFilter::WritePremultipliedPixel;
     using CBaseColorCorrectionFilter::YUVToRGB;

@@ -189,6 +189,13 @@ protected:
     // As WritePixel, multiplying the colour by alpha a (0..255) again.
     void WritePremultipliedPixel(BYTE* p, int y, int u, int v, int a) const;
 
+    // Process takes a loop chosen at set-up, with tables made from the ones
+    // above. A derived class that writes any table or stage flag itself
+    // after SetupFilter calls this before the next Process; until then
+    // Process falls back to the reference loop only for changed stage
+    // flags, not for changed table contents.
+    void TablesChanged();
+
     // ---- index buffers -----------------------------------------------------
 
     // A zeroed 128 KB index buffer from the page allocator, or null.

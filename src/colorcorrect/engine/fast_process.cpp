@@ -713,6 +713,11 @@ void CBaseColorCorrectionFilter::UpdateFastPath(bool matchRebuilt)
     FastKernels::Update(*this);
 }
 
+void CBaseColorCorrectionFilter::TablesChanged()
+{
+    UpdateFastPath(true);
+}
+
 const char* CBaseColorCorrectionFilter::ProcessPathName() const
 {
     if (m_pFast == nullptr || !m_pFast->plan.valid)
