@@ -211,7 +211,8 @@ void RegisterAll()
         ->Unit(benchmark::kMillisecond);
     for (const RecordCase& c : cases)
         benchmark::RegisterBenchmark(("Memory/" + c.name).c_str(), Memory, c.record)
-            ->Iterations(1);
+            ->Iterations(1)
+            ->Repetitions(1);
 }
 
 } // namespace
