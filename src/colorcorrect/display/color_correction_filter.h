@@ -33,17 +33,22 @@ public:
     // ---- frames and previews ----------------------------------------------
 
     using CBaseColorCorrectionFilter::Process;
-    // Corrects the packed YUV picture `in` into `out` with the engine. 0 unless
-    // `in` is "@YUV" and `out` has a header with the same compression, bit
-    // count and width (the height is not compared); otherwise the engine's
-    // result. `out` may be `in`.
+    // Corrects the packed YUV picture `in` into `out` with the engine. 0, with
+    // nothing written, unless `in` is "@YUV" and `out` has a header with the
+    // same compression, bit count and width and at least as many rows (rows
+    // beyond `in`'s are left as they are); otherwise the engine's result.
+    // `out` may be `in`.
     int Process(CVoraDib& in, CVoraDib& out);
     // As Process, with the display aids: the isolate display of the selected
     // match vector (after a SetupFilter that followed SetIsolateVector /
-    // SetIsolateType), the channel view of SetChannel, and alpha weighting of
-    // 32-bit pixels (premultiplied alpha is not undone). Writes bytes 0..2 of
-    // each output pixel; the fourth byte is left as it was. 0 unless `in` is
-    // "@YUV" and `out` agrees with it in compression, bit count and width.
+    // SetIsolateType), the channel view of SetChannel (the chosen channel as
+    // grey, or the luma alone), and alpha weighting of 32-bit pixels: the
+    // corrected colour is scaled by alpha / 256 (alpha 0 gives black, 255
+    // leaves it). Premultiplied alpha is not undone. Writes bytes 0..2 of
+    // each output pixel; the fourth byte is left as it was. 0, with nothing
+    // written, unless `in` is "@YUV" and `out` agrees with it in compression,
+    // bit count and width and has at least as many rows. `out` may be `in`.
+    // Prints "Full processing time" when debug lines are on.
     int ProcessPreview(CVoraDib& in, CVoraDib& out);
 
     // ---- settings ---------------------------------------------------------
@@ -68,13 +73,20 @@ public:
     // Always 1.
     int SetDisplayField(unsigned int field);
 
-    // The selected match vector's colour before and after the match-vector
-    // stage, as 0x00BBGGRR. Both are 0x808080 and the result is 0 unless cc
-    // has CC_MATCH_VECTOR and the isolate vector is below its vector count.
+    // The isolate vector's colour (vector k = SetIsolateVector's: its byY,
+    // cU, cV; mid grey for the background vector 0) as 0x00BBGGRR, each
+    // channel clamped to 0..255: `before` as it is, `after` through this
+    // filter's match-vector stage alone (the same when that stage is off).
+    // Both are 0x808080 and the result is 0 unless cc has CC_MATCH_VECTOR
+    // and k is below cc.Match.dwCount; otherwise 1. The filter's tables are
+    // those of its last SetupFilter, not cc's.
     int GetIsolateColors(const tagCOLORCORRINFO& cc, unsigned long& before, unsigned long& after);
 
-    // Packs the primary correction of cc into the real-time package, without
-    // touching this filter's tables. Always 1.
+    // Packs the primary correction of cc (its controls and clipping flags;
+    // out-of-range controls clamped to -255..255) into the real-time
+    // package, with the mode byte and the check value. This filter's own
+    // tables are not touched. The reserved bytes of RGB entries 1..255 are
+    // not written and enter the check value as they stand. Always 1.
     int GetRTLUT(tagBCC_RTLUTPACK& pack, const tagBASECOLORCORRINFO& cc);
 
     // ---- scope displays -----------------------------------------------------
@@ -116,12 +128,19 @@ public:
     void SetNewAngles(int& alpha, int& beta, int& gamma, int d);
 
 protected:
-    // Real-time channel curve: 256 bytes at dst, dst + 4, ... (arguments not
-    // clamped).
+    // Real-time channel curve: for input i = 0..255 the output byte at
+    // dst + 4 * i (dst must reach 1021 bytes). black, gamma and white work as
+    // the engine's channel curve controls, -255..255 with 0 neutral (the
+    // identity), larger values clamped; the curve runs on the input doubled
+    // to nine bits and is halved at the end.
     void BuildRGBLUT_RT(unsigned char* dst, int black, int gamma, int white);
-    // Scope intensity table: entries 0..255 hold the first curve in their high
-    // byte, 256..511 the second curve in their low byte. intensity is limited
-    // to -12..255.
+    // Scope intensity table of 512 entries: for a sample count n (0..255),
+    // entry n holds the first curve x^e1 * 256 in its high byte and entry
+    // 256 + n the second, brighter curve x^e2 * 256 in its low byte, with
+    // x = n / 256, e1 = 1 / (intensity / 25 + 1), e2 = 1 / (2 * intensity /
+    // 25 + 1). 0 gives straight lines; positive values brighten low counts.
+    // intensity is limited to -12..255: below -12 the second exponent would
+    // be infinite or negative.
     void BuildILUT(unsigned short* table, int intensity);
     // Byte offset of the first line of the field to show.
     unsigned int uOffsFirstLine(const tagYUVBMINFOHEADER* hdr, unsigned int lineLength);
