@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -92,7 +93,8 @@ TEST(LibraryGlobals, DefaultRecordIsInitialised)
     std::memset(&expected, 0x5C, sizeof expected);
     expected.Init(564);
     EXPECT_EQ(std::memcmp(&expected, &g_ccDefault, sizeof expected), 0);
-    EXPECT_EQ(g_ccDefault.dwSize, 564u);
+    const uint32_t size = g_ccDefault.dwSize; // packed field: read into an aligned value
+    EXPECT_EQ(size, 564u);
     EXPECT_EQ(g_ccDefault.Match.Vector[15].byHueWidth, 14);
     EXPECT_TRUE(expected.IsDefault());
 }
@@ -101,8 +103,10 @@ TEST(LibraryGlobals, BlankPictureIs384x288At24Bits)
 {
     const tagDIBINFO* hd = g_dibBlank;
     ASSERT_NE(hd, nullptr);
-    EXPECT_EQ(hd->bmiHeader.biBitCount, 24);
-    EXPECT_EQ(hd->bmiHeader.biCompression, 0u);
+    const int bits = hd->bmiHeader.biBitCount;
+    const uint32_t compression = hd->bmiHeader.biCompression;
+    EXPECT_EQ(bits, 24);
+    EXPECT_EQ(compression, 0u);
     EXPECT_TRUE(IsBlankScopePicture(g_dibBlank));
 }
 
@@ -209,7 +213,8 @@ TEST(InitScopePictures, SetsTheModuleLoadsTheBackgroundsAndInitialisesTheRest)
         EXPECT_TRUE(IsBlankScopePicture(g_dibLightning));
         EXPECT_TRUE(IsBlankScopePicture(g_dibVectLight));
         EXPECT_TRUE(IsBlankScopePicture(g_dibBlank));
-        EXPECT_EQ(g_ccDefault.dwFlags, 0u);
+        const uint32_t flags = g_ccDefault.dwFlags;
+        EXPECT_EQ(flags, 0u);
         EXPECT_TRUE(g_ccDefault.IsDefault());
 
         // With the library's handle they come from beside the executable again.
