@@ -14,6 +14,7 @@
 
 #include "../engine/angles.h"
 #include "color_correction_filter.h"
+#include "color_cube.h"
 
 namespace {
 
@@ -83,6 +84,14 @@ void ExtractAngles(const Matrix3& r, int& alpha, int& beta, int& gamma)
 }
 
 } // namespace
+
+int colorcorrect::CubeArcSteps(unsigned hueWidth)
+{
+    // The range spans 2 * hueWidth * 180 / 255 degrees; counted in integers
+    // so that the full circle gives exactly 72 steps.
+    const int steps = static_cast<int>((72u * std::min(hueWidth, 255u)) / 255u);
+    return std::max(steps, 1);
+}
 
 void CColorCorrectionFilter::BuildRot(int alpha, int beta, int gamma)
 {
@@ -253,9 +262,7 @@ void CColorCorrectionFilter::DrawVector(int back, int cx, int cy)
     const double rLo = std::max(r0 - mv.bySatWidth, 0.0);
     const double rHi = r0 + mv.bySatWidth;
 
-    // Arcs in whole 5-degree steps; a hue range narrower than one step is
-    // drawn as a single chord.
-    const int n = std::max(static_cast<int>((aHi - aLo) * 180.0 / (5.0 * g_Pi)), 1);
+    const int n = colorcorrect::CubeArcSteps(mv.byHueWidth);
     const double step = (aHi - aLo) / n;
 
     auto solid = [&](double r, double a, double z) {
