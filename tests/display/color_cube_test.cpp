@@ -423,6 +423,16 @@ TEST_F(LabelPlacement, BelowTheReferenceGoesBelow)
     EXPECT_LE(box[3], 49);
 }
 
+TEST_F(LabelPlacement, OnItsReferenceGoesBelow)
+{
+    Label(100, 50, 100, 50);
+    const std::vector<int> box = Box();
+    EXPECT_GE(box[0], 94);
+    EXPECT_LE(box[1], 105);
+    EXPECT_GE(box[2], 42);
+    EXPECT_LE(box[3], 49);
+}
+
 TEST_F(LabelPlacement, FrameLabelsInFrameRed)
 {
     f.BuildRot(30, 60, 20);

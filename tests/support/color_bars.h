@@ -20,6 +20,12 @@ inline constexpr std::array<std::array<int, 3>, 8> kColorBarRgb = {{
 // class's RGB-to-YUV conversion. Empty when the size is refused.
 CVoraDib MakeColorBars(int width, int height, int bits);
 
+// As MakeColorBars, but each change from one bar to the next is a linear
+// blend over `transition` columns (ending at the bar boundary), as a
+// band-limited video signal has it: the scopes then show the paths between
+// the bars' colours as well.
+CVoraDib MakeSoftColorBars(int width, int height, int bits, int transition);
+
 // The bar that column x of a colour-bar picture of the given width shows.
 inline int ColorBarAt(int x, int width)
 {

@@ -320,10 +320,11 @@ void CColorCorrectionFilter::SetText(int x, int y, int cx, int cy, const unsigne
         offY = (rc.top - rc.bottom) >> 1;
         offX = dx > 0 ? 3 : -w - 3;
     } else {
-        // y grows upward on screen: a label above the reference point goes
-        // above the point (the lines after it), one below it goes below.
+        // y grows upward on screen: a label for a point above its reference
+        // goes above the point (the lines after it), otherwise below it, so
+        // that it never lies on the line from the reference to the point.
         offX = -(w >> 1);
-        offY = dy >= 0 ? 1 : -h;
+        offY = dy > 0 ? 1 : -h;
     }
     rc.left += x + offX;
     rc.right += x + offX;
