@@ -181,6 +181,13 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
         CVoraDib preview; // the picture handed to the callback
 
         for (;;) {
+            // A worker abandoned in its callback ends here, before it could
+            // wait on an event nobody sets for it any more.
+            {
+                CriticalSectionLock lock(state.lock, ::GetAddress());
+                if (!state.IsCurrent(generation))
+                    break;
+            }
             SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
             if (state.wake.Wait(colorcorrect::INFINITE) != colorcorrect::WAIT_OBJECT_0)
                 break;
