@@ -225,7 +225,7 @@ protected:
     // or reduced size).
     void PrepareAgain();
 
-    // ---- state, in the host's order ----------------------------------------------
+    // ---- state ----------------------------------------------------------------------
 
     CVoraDib m_dibSource;         // full-size source: 24-bit packed YUV, alpha undone; guarded by the lock
     CVoraDib m_dibSourceQuart;    // reduced source, packed YUV: input of the displays
