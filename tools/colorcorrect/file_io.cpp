@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -79,21 +80,20 @@ bool IsStdio(const std::string& path)
     return path == "-";
 }
 
-bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
-                   std::string& error)
+bool ReadAll(ByteSource& source, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& error)
 {
-    InputFile in;
-    if (!in.Open(path, error))
-        return false;
-    bytes.clear();
-    FdSource source(in.Fd());
     constexpr size_t kChunk = size_t{1} << 16;
     for (;;) {
         const size_t old = bytes.size();
+        if (old > maxBytes) {
+            error = "larger than " + std::to_string(maxBytes) + " bytes";
+            return false;
+        }
         const size_t want = std::min(kChunk, maxBytes + 1 - old);
         bytes.resize(old + want);
         size_t got = 0;
         if (!ReadFully(source, bytes.data() + old, want, got)) {
+            bytes.resize(old);
             error = source.Error();
             return false;
         }
@@ -105,6 +105,17 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t
         if (got < want)
             return true;
     }
+}
+
+bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
+                   std::string& error)
+{
+    InputFile in;
+    if (!in.Open(path, error))
+        return false;
+    bytes.clear();
+    FdSource source(in.Fd());
+    return ReadAll(source, maxBytes, bytes, error);
 }
 
 InputFile::~InputFile()

@@ -23,6 +23,10 @@ bool IsStdio(const std::string& path);
 bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
                    std::string& error);
 
+// Reads what is left of `source` into `bytes` (appending), failing when that
+// would make more than `maxBytes` bytes.
+bool ReadAll(ByteSource& source, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& error);
+
 // An input opened for streaming: a descriptor, owned unless it is standard
 // input.
 class InputFile {
