@@ -62,7 +62,9 @@ bool FdSource::Read(void* data, size_t size, size_t& got)
         if (m_pendingPos == m_pending.size())
             std::vector<uint8_t>().swap(m_pending);
     }
-    while (got < size) {
+    // Pending bytes are enough for one call; otherwise wait for the first
+    // bytes the descriptor has.
+    while (got == 0 && size != 0) {
         if (m_interrupted.load()) {
             m_error = "reading was interrupted";
             return false;

@@ -15,9 +15,10 @@ namespace colorcorrect::cli {
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
-    // Reads up to `size` bytes into `data` and sets `got` to the number read;
-    // fewer than `size` only at the end of the input. Returns false on a read
-    // failure (message in Error()); the end of the input is not a failure.
+    // Reads up to `size` bytes into `data` and sets `got` to the number read:
+    // what is available now (waiting until at least one byte is), 0 only at
+    // the end of the input. Returns false on a read failure (message in
+    // Error()); the end of the input is not a failure.
     virtual bool Read(void* data, size_t size, size_t& got) = 0;
     // Asks a Read that is waiting for input on another thread to give up, and
     // every later Read to fail. Safe to call from any thread.
