@@ -116,9 +116,10 @@ std::string DescribeCorrection(const tagCOLORCORRINFO& r)
     for (uint32_t i = 0; i < count; ++i) {
         const tagMATCHVECTOR& m = r.Match.Vector[i];
         std::string c = Correction(m.sWhite, m.sGamma, m.sBlack, m.sHue, m.sSat);
-        if (m.sUOffset != 0 || m.sVOffset != 0)
-            c += (c == "neutral" ? std::string("") : std::string("; ")) + "chroma offset U " +
-                 Signed(m.sUOffset) + ", V " + Signed(m.sVOffset);
+        if (m.sUOffset != 0 || m.sVOffset != 0) {
+            const std::string offset = "chroma offset U " + Signed(m.sUOffset) + ", V " + Signed(m.sVOffset);
+            c = c == "neutral" ? offset : c + "; " + offset;
+        }
         if (i == 0) {
             text += "  0 (background): " + c + "\n";
             continue;
