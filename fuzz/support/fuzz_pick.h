@@ -15,7 +15,7 @@ namespace colorcorrect::fuzz {
 // limit. Sizes the library must refuse (nonpositive ones, or above its own
 // limit of 1 GiB) are still passed in; only sizes it would accept and that are
 // larger than this are left out (see TooLargeToTry).
-inline constexpr uint64_t kMaxPictureBytes = uint64_t{1} << 20;
+inline constexpr uint64_t kMaxPictureBytes = uint64_t{1} << 17;
 
 // A picture width or height: mostly 0..40, otherwise an edge value.
 int PickDimension(FuzzedDataProvider& in);
