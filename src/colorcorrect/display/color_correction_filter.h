@@ -1,0 +1,164 @@
+#pragma once
+// The display filter: the correction engine plus everything a correction view
+// needs beyond correcting a YUV frame — a preview path with display aids
+// (single-channel view, isolation of one match vector), the scope displays
+// drawn on a 384 x 288 picture, the 3D colour cube, the host's fast playback
+// path, and the real-time lookup package.
+//
+// Threads: no lock inside; an object is used by one thread at a time.
+
+#include <cstdint>
+#include <vector>
+
+#include "../engine/base_color_correction_filter.h"
+#include "../host/dib_draw.h"
+#include "../host/vora_dib.h"
+#include "rt_lut_pack.h"
+
+class CColorCorrectionFilter : public CBaseColorCorrectionFilter {
+public:
+    // Histogram background copied from the library's, vector intensity 120,
+    // display field 1, channel view off, isolate parameter the default match
+    // vector. The cube's angles and matrix start at zero until the owner
+    // calls SetNewAngles.
+    CColorCorrectionFilter();
+    // Returns the scope buffer to the page allocator.
+    ~CColorCorrectionFilter();
+    // Deep copies: the copy never shares the segment indexes or the scope
+    // buffer with the original (it makes its own scope buffer at its next
+    // display frame).
+    CColorCorrectionFilter(const CColorCorrectionFilter& other);
+    CColorCorrectionFilter& operator=(const CColorCorrectionFilter& other);
+
+    // ---- frames and previews ----------------------------------------------
+
+    using CBaseColorCorrectionFilter::Process;
+    // Corrects the packed YUV picture `in` into `out` with the engine. 0 unless
+    // `in` is "@YUV" and `out` has a header with the same compression, bit
+    // count and width (the height is not compared); otherwise the engine's
+    // result. `out` may be `in`.
+    int Process(CVoraDib& in, CVoraDib& out);
+    // As Process, with the display aids: the isolate display of the selected
+    // match vector (after a SetupFilter that followed SetIsolateVector /
+    // SetIsolateType), the channel view of SetChannel, and alpha weighting of
+    // 32-bit pixels (premultiplied alpha is not undone). Writes bytes 0..2 of
+    // each output pixel; the fourth byte is left as it was. 0 unless `in` is
+    // "@YUV" and `out` agrees with it in compression, bit count and width.
+    int ProcessPreview(CVoraDib& in, CVoraDib& out);
+
+    // ---- settings ---------------------------------------------------------
+
+    // Rebuilds the scope intensity curves: positive values brighten low
+    // sample counts. Limited to -12..255 so that both curve exponents stay
+    // finite and positive (the default is 120).
+    void SetVectorIntensity(int intensity);
+    // Channel view: 0 off, 1 red, 2 green, 3 blue, 4 luma only. 0 for larger
+    // values (setting unchanged), else 1.
+    int SetChannel(unsigned int channel);
+    // The match vector shown by the isolate display, 0..15. A changed value
+    // takes effect at the next SetupFilter with a full record. 0 for larger
+    // values, else 1.
+    int SetIsolateVector(unsigned int index);
+    // The isolate display type, 0 (off) ..7. A changed value takes effect at
+    // the next SetupFilter with a full record. 0 for larger values, else 1.
+    int SetIsolateType(unsigned int type);
+    // The match vector drawn in the 3D cube (copied). 0 for null, else 1.
+    int SetIsolateParam(const tagMATCHVECTOR* p);
+    // Field shown by the real-time display: bit value 2 of `field` (0 or 1).
+    // Always 1.
+    int SetDisplayField(unsigned int field);
+
+    // The selected match vector's colour before and after the match-vector
+    // stage, as 0x00BBGGRR. Both are 0x808080 and the result is 0 unless cc
+    // has CC_MATCH_VECTOR and the isolate vector is below its vector count.
+    int GetIsolateColors(const tagCOLORCORRINFO& cc, unsigned long& before, unsigned long& after);
+
+    // Packs the primary correction of cc into the real-time package, without
+    // touching this filter's tables. Always 1.
+    int GetRTLUT(tagBCC_RTLUTPACK& pack, const tagBASECOLORCORRINFO& cc);
+
+    // ---- scope displays -----------------------------------------------------
+
+    // One pass over the packed YUV picture `in`: `out` receives the corrected
+    // picture as 24/32-bit RGB (made to match `in` when it does not), and
+    // `display` a copy of the mode's background with the scope drawn on it:
+    // 1 vector, 2 waveform, 4 histogram, 5 lightning, 6 3D cube, 7 vector and
+    // lightning combined; 0 draws nothing and releases the scope buffer. 0
+    // when `in` is not "@YUV", for mode 3 or above 7, or when `out` or
+    // `display` cannot be given a header; 1 otherwise (also when the
+    // background is not 384 x 288 or the scope buffer cannot be obtained:
+    // then `display` keeps the plain background).
+    int ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib& display, unsigned int mode);
+    // Draws the reference picture's R, G, B histograms in blue into the
+    // histogram display's background. 0, leaving the plain background, when
+    // `ref` is not a packed YUV picture.
+    int SetReference(const CVoraDib& ref);
+
+    // ---- real-time display ----------------------------------------------------
+
+    // Corrects a raw frame (primary stage and output tables only) from `src`
+    // into `dst`, mixing in `overlay` (same layout, byte 3 its weight) when
+    // it is not null. flags bit 0: full resolution (else half width and
+    // height); bit 1 with bit 0: the whole frame (else the field chosen by
+    // SetDisplayField and the header's field order). 0 when the header is
+    // null or not "@YUV" or a buffer is null; 1 otherwise.
+    int ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsigned char* dst, unsigned char* src,
+                         unsigned char* overlay, unsigned long flags);
+
+    // ---- 3D cube view -----------------------------------------------------------
+
+    // Turns the view by a drag of (dx, dy) screen units, one degree per unit,
+    // about the screen-plane axis perpendicular to the drag. The angles are
+    // read and replaced (alpha, gamma in -180..180, beta in 0..180) and kept
+    // for the next cube frame.
+    void SetNewAngles(int& alpha, int& beta, int& gamma, int dx, int dy);
+    // Spins the view by d degrees about the luma axis; angles as above.
+    void SetNewAngles(int& alpha, int& beta, int& gamma, int d);
+
+protected:
+    // Real-time channel curve: 256 bytes at dst, dst + 4, ... (arguments not
+    // clamped).
+    void BuildRGBLUT_RT(unsigned char* dst, int black, int gamma, int white);
+    // Scope intensity table: entries 0..255 hold the first curve in their high
+    // byte, 256..511 the second curve in their low byte. intensity is limited
+    // to -12..255.
+    void BuildILUT(unsigned short* table, int intensity);
+    // Byte offset of the first line of the field to show.
+    unsigned int uOffsFirstLine(const tagYUVBMINFOHEADER* hdr, unsigned int lineLength);
+
+    // The cube's rotation matrix from three angles in degrees.
+    void BuildRot(int alpha, int beta, int gamma);
+    // The cube's frame (axes, labels, diamond, the isolate vector's solid) on
+    // the picture m_Draw is selected on, centred in a picture of dib's size.
+    void BuildCube(const tagDIBINFO* dib);
+    void DrawCube(int back, int cx, int cy);
+    void DrawVector(int back, int cx, int cy);
+    // A label beside (x, y), on the side away from (cx, cy). UTF-16 text.
+    void SetText(int x, int y, int cx, int cy, const unsigned short* text);
+
+    // Isolation variant of the match-vector step, used while m_bIsolate is
+    // set (inline, in isolation_stage.h). Expects clamped values (Y 0..255,
+    // U, V -127..127) and a present match index; leaves them in range.
+    // Returns whether the pixel counts as the isolated vector's (the
+    // selected-vector flag of the scope displays).
+    bool IsolationStage(int& y, int& u, int& v) const;
+
+    uint16_t m_ILUT[512];         // scope intensity curves (see BuildILUT)
+    BYTE* m_pDisplayBuffer;       // scope accumulation buffer (page allocator) or null
+    uint32_t m_uDisplayMode;      // mode m_pDisplayBuffer was made for, 0 = none
+    uint32_t m_uDisplayField;     // field of the real-time display, 0 or 1
+    int32_t m_aAngles[3];         // cube angles alpha, beta, gamma in degrees
+    float m_afRot[9];             // cube rotation matrix, row by row, scaled by 0.7
+    tagMATCHVECTOR m_IsolateParam; // match vector drawn in the cube
+    uint32_t m_uChannel;          // channel view 0..4
+    CDIBDraw m_Draw;              // drawing object of the cube display
+    CVoraDib m_HistoBack;         // histogram background with the reference's histograms
+
+    std::vector<uint32_t> m_ColumnTable; // waveform column of each source column; grows with the source
+
+private:
+    void CopyDisplayState(const CColorCorrectionFilter& other);
+    void ReleaseDisplayBuffer();
+};
+
+#include "isolation_stage.h"
