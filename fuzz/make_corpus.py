@@ -26,6 +26,12 @@ class Script:
 
     def __init__(self):
         self.consumed = []  # bytes in the order the provider consumes them
+        self.front = b""    # bytes taken with ConsumeBytes, from the start
+
+    def raw(self, data):
+        """Bytes a ConsumeBytes call returns (it reads from the start)."""
+        self.front += bytes(data)
+        return self
 
     def in_range(self, value, lo, hi):
         assert lo <= value <= hi, (value, lo, hi)
@@ -58,7 +64,7 @@ class Script:
         return self.in_range(value, 0, (1 << 64) - 1)
 
     def data(self):
-        return bytes(reversed(self.consumed))
+        return self.front + bytes(reversed(self.consumed))
 
 
 # ---- bmp_load: BMP file images ---------------------------------------------------
@@ -257,13 +263,144 @@ def picture_ops_seeds():
     return seeds
 
 
+# ---- filter_process: the engine's set-up and processing ---------------------------
+
+FILTER_OPS = {name: i for i, name in enumerate(
+    ["setup_full", "setup_base", "process", "isolate", "limit_pages", "statics"])}
+
+# Byte offsets in tagCOLORCORRINFO.
+CC_FLAGS, BASE, VECTOR6, MATCH = 4, 8, 44, 108
+RANGE_FLAGS, SOFT_Y, SOFT_C = BASE + 4, BASE + 6, BASE + 7
+Y_WHITE, Y_GAMMA, Y_BLACK, HUE, SAT = (BASE + 8 + 2 * i for i in range(5))
+R_BLACK, G_GAMMA = BASE + 22, BASE + 26
+SIX_HUE, SIX_SAT, SIX_GAMMA = VECTOR6 + 40, VECTOR6 + 52, VECTOR6 + 16
+
+
+def match_vector(y, u, v, y_range, hue_width, sat_width, y_soft, hue_soft, sat_soft,
+                 white=0, gamma=0, black=0, hue=0, sat=0, u_offset=0, v_offset=0):
+    return struct.pack("<IBBbbBBBBBBhhhhhhh", 28, 0, y, u, v, y_range, hue_width, sat_width,
+                       y_soft, hue_soft, sat_soft, white, gamma, black, hue, sat, u_offset,
+                       v_offset)
+
+
+class FilterOps(Script):
+    """Mirrors filter_process_fuzzer.cpp's reading order."""
+
+    def op(self, name):
+        return self.in_range(FILTER_OPS[name], 0, len(FILTER_OPS) - 1)
+
+    def edit(self, *changes):
+        """Full set-up after up to four 16-bit edits (offset, value)."""
+        assert 1 <= len(changes) <= 4
+        self.op("setup_full").in_range(5, 0, 5).in_range(len(changes), 1, 4)
+        for offset, value in changes:
+            self.in_range(offset, 0, 562).u16(value & 0xFFFF).boolean(True)
+        return self
+
+    def setup_with(self, mode, *values):
+        """Full set-up after edit mode 1 (default), 2 (fix sizes) or 3 (flags)."""
+        self.op("setup_full").in_range(mode, 0, 5)
+        if mode == 3:
+            self.boolean(True).in_range(values[0], 0, 15)
+        return self
+
+    def set_vector(self, k, vector):
+        self.op("setup_full").in_range(4, 0, 5).in_range(k, 0, 15)
+        return self.raw(vector)
+
+    def setup_raw(self, record):
+        return self.op("setup_full").in_range(0, 0, 5).raw(record)
+
+    def setup_base(self, record, fix_size=True):
+        return self.op("setup_base").boolean(True).raw(record).boolean(fix_size)
+
+    def process(self, width, height, bits, premultiplied=False, compression=None, copies=False):
+        self.op("process").boolean(True).in_range(width, 0, 40)
+        self.boolean(True).in_range(height, -8, 24)
+        self.in_range(2, 0, 7).boolean(bits == 24)
+        if compression is None:
+            self.in_range(1, 0, 7)
+        else:
+            self.in_range(0, 0, 7).u32(compression)
+        if premultiplied:
+            self.boolean(True)
+        else:
+            self.boolean(False).u32(0)
+        self.u32(0)                      # field order
+        self.u8(17).u8(101).u8(3).u8(7)  # input and output bytes
+        if compression is None and width >= 0:
+            self.boolean(copies)
+        return self
+
+    def isolate(self, vector, kind):
+        return self.op("isolate").in_range(1, 0, 7).in_range(vector, 0, 15).in_range(kind, 0, 7)
+
+    def limit_pages(self, count):
+        return self.op("limit_pages").in_range(count, 0, 2)
+
+
+def filter_process_seeds():
+    seeds = {}
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 1), (Y_GAMMA, 50), (HUE, 40), (SAT, 90))
+    s.process(7, 5, 24).process(4, -3, 32, premultiplied=True, copies=True)
+    seeds["primary"] = s.data()
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 3), (SIX_HUE + 2, 40), (SIX_SAT + 6, 100), (SIX_GAMMA + 8, -60))
+    s.process(6, 4, 32).process(5, 2, 24, copies=True)
+    seeds["six_vector"] = s.data()
+
+    s = FilterOps()
+    s.set_vector(1, match_vector(128, 40, -30, 100, 30, 25, 10, 50, 50, gamma=20, hue=30,
+                                 sat=60, u_offset=5, v_offset=-5))
+    s.set_vector(2, match_vector(90, -50, 20, 60, 20, 15, 40, 0, 0, white=-30, sat=-100))
+    s.setup_with(3, 0xF).process(8, 6, 32, copies=True)
+    s.isolate(1, 6).setup_with(2).process(3, 3, 24)
+    seeds["match_vectors"] = s.data()
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 9), (RANGE_FLAGS, 3), (SOFT_Y, 255 | (100 << 8)), (R_BLACK, 20))
+    s.process(9, 3, 24).edit((RANGE_FLAGS, 5), (CC_FLAGS, 0xD)).process(4, 4, 32)
+    seeds["clipping"] = s.data()
+
+    s = FilterOps()
+    base = struct.pack("<IHBBhhhhhhhhhhhhhh", 36, 4, 30, 60, 10, -20, 5, 100, -80, 0, 0, 0,
+                       0, 40, 0, 0, 0, -10)
+    s.setup_base(base).process(5, 5, 32).setup_base(struct.pack("<I", 35) + base[4:], False)
+    seeds["base_record"] = s.data()
+
+    s = FilterOps()
+    junk = bytes((i * 37 + 11) & 255 for i in range(564))
+    s.setup_raw(junk).setup_with(2).process(6, 2, 32)
+    seeds["junk_record"] = s.data()
+
+    s = FilterOps()
+    s.limit_pages(0).setup_with(3, 0x7).process(4, 2, 32)
+    s.limit_pages(1).edit((MATCH + 4, 2)).process(4, 2, 24)
+    seeds["pages_refused"] = s.data()
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 1)).process(3, 2, 32, compression=0).process(0, 5, 24)
+    s.process(5, 0, 32).process(1, -1, 24)
+    seeds["odd_headers"] = s.data()
+
+    s = FilterOps()
+    s.op("statics").i32(300).i32(-300).i32(1000).i32(1)
+    s.raw(struct.pack("<I", 36) + b"\0" * 31 + b"\1")
+    seeds["statics"] = s.data()
+    return seeds
+
+
 # ---- targets still to come ----------------------------------------------------
-# filter_process, correction_file, y4m_reader, rt_display, scope_display and
-# viewer get their seed functions here when their code lands.
+# correction_file, y4m_reader, rt_display, scope_display and viewer get their
+# seed functions here when their code lands.
 
 TARGETS = {
     "bmp_load": bmp_load_seeds,
     "picture_ops": picture_ops_seeds,
+    "filter_process": filter_process_seeds,
 }
 
 
