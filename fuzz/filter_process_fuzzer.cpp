@@ -230,8 +230,13 @@ tagYUVBMINFOHEADER PickHeader(FuzzedDataProvider& in)
     hd.biSize = 40;
     hd.biPlanes = 1;
     hd.biWidth = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 40) : PickDimension(in);
-    hd.biHeight = in.ConsumeBool() ? in.ConsumeIntegralInRange(-8, 24)
-                  : in.ConsumeBool() ? -PickDimension(in) : PickDimension(in);
+    if (in.ConsumeBool()) {
+        hd.biHeight = in.ConsumeIntegralInRange(-8, 24);
+    } else {
+        const bool negative = in.ConsumeBool();
+        const int d = PickDimension(in);
+        hd.biHeight = negative && d != INT_MIN ? -d : d;
+    }
     if (hd.biHeight == INT_MIN)
         hd.biHeight = in.ConsumeBool() ? INT_MIN : -1;
     hd.biBitCount = static_cast<uint16_t>(PickBits(in));

@@ -314,9 +314,16 @@ class FilterOps(Script):
     def setup_base(self, record, fix_size=True):
         return self.op("setup_base").boolean(True).raw(record).boolean(fix_size)
 
-    def process(self, width, height, bits, premultiplied=False, compression=None, copies=False):
+    def process(self, width, height, bits, premultiplied=False, compression=None, copies=False,
+                height_edge=None):
+        """Process; height_edge: index into fuzz_pick.cpp's edge sizes instead."""
         self.op("process").boolean(True).in_range(width, 0, 40)
-        self.boolean(True).in_range(height, -8, 24)
+        if height_edge is None:
+            self.boolean(True).in_range(height, -8, 24)
+        else:
+            self.boolean(False).boolean(False).in_range(0, 0, 7).in_range(height_edge, 0, 18)
+            if height_edge == 3:  # INT_MIN, kept as it is
+                self.boolean(True)
         self.in_range(2, 0, 7).boolean(bits == 24)
         if compression is None:
             self.in_range(1, 0, 7)
@@ -385,6 +392,10 @@ def filter_process_seeds():
     s.edit((CC_FLAGS, 1)).process(3, 2, 32, compression=0).process(0, 5, 24)
     s.process(5, 0, 32).process(1, -1, 24)
     seeds["odd_headers"] = s.data()
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 1)).process(0, 0, 32, height_edge=4).process(0, 0, 24, height_edge=3)
+    seeds["zero_width_tall"] = s.data()
 
     s = FilterOps()
     s.op("statics").i32(300).i32(-300).i32(1000).i32(1)
