@@ -19,7 +19,9 @@ BOOL CBaseColorCorrectionFilter::Process(tagYUVBMINFOHEADER* header, BYTE* in, B
 
     const size_t width = static_cast<size_t>(header->biWidth);
     const int64_t h = header->biHeight;
-    const size_t height = static_cast<size_t>(h < 0 ? -h : h);
+    // Rows without pixels need no visit: a zero-width header with a height
+    // near the int limits would otherwise spin through 2^31 empty rows.
+    const size_t height = width == 0 ? 0 : static_cast<size_t>(h < 0 ? -h : h);
     const bool threeBytes = header->biBitCount == 24;
     const size_t pixelSize = threeBytes ? 3 : 4;
     const size_t stride = threeBytes ? (width * 3 + 3) & ~static_cast<size_t>(3) : width * 4;
