@@ -166,6 +166,22 @@ TEST_F(RtDisplay, FieldModeFillsEveryOtherLine)
     }
 }
 
+TEST_F(RtDisplay, DestinationMayBeTheSource)
+{
+    for (unsigned long flags : {0ul, 1ul, 3ul}) {
+        YuvPicture src = Source(10, 6, 32);
+        YuvPicture overlay = Source(10, 6, 32);
+        std::vector<BYTE> expected = src.pixels;
+        ASSERT_EQ(f.ProcessRTDisplay(&src.header, expected.data(), src.pixels.data(),
+                                     overlay.pixels.data(), flags),
+                  1);
+        ASSERT_EQ(f.ProcessRTDisplay(&src.header, src.pixels.data(), src.pixels.data(),
+                                     overlay.pixels.data(), flags),
+                  1);
+        EXPECT_EQ(src.pixels, expected) << "flags " << flags;
+    }
+}
+
 TEST_F(RtDisplay, StageFlagsAreNotConsulted)
 {
     YuvPicture src = Source(5, 3, 32);
@@ -348,6 +364,22 @@ TEST_F(RtDisplay, NoLinesToProcessWritesNothing)
     const YuvPicture untouched = dst;
     EXPECT_EQ(f.ProcessRTDisplay(&src.header, dst.pixels.data(), src.pixels.data(), nullptr, 0), 1);
     EXPECT_EQ(f.ProcessRTDisplay(&src.header, dst.pixels.data(), src.pixels.data(), nullptr, 1), 1);
+    EXPECT_TRUE(SameBytes(untouched, dst));
+}
+
+TEST_F(RtDisplay, ZeroWidthWithHugeHeightIsDoneAtOnce)
+{
+    YuvPicture src = Source(4, 4, 32);
+    YuvPicture dst = MakeYuvPicture(4, 4, 32, 0, 0xEE);
+    const YuvPicture untouched = dst;
+    tagYUVBMINFOHEADER h = src.header;
+    h.biWidth = 0;
+    h.biHeight = 0x7FFFFFFF;
+    EXPECT_EQ(f.ProcessRTDisplay(&h, dst.pixels.data(), src.pixels.data(), nullptr, 3), 1);
+    h.biWidth = 1; // 8 GiB: refused
+    EXPECT_EQ(f.ProcessRTDisplay(&h, dst.pixels.data(), src.pixels.data(), nullptr, 3), 0);
+    h.biHeight = 4; // half size: no pixel on a line
+    EXPECT_EQ(f.ProcessRTDisplay(&h, dst.pixels.data(), src.pixels.data(), nullptr, 0), 1);
     EXPECT_TRUE(SameBytes(untouched, dst));
 }
 

@@ -65,6 +65,18 @@ tagMATCHVECTOR Selection(int u, int v, int hueWidth, int satWidth)
     return mv;
 }
 
+// Header fields read by value (the header is packed); -1 or ~0 when empty.
+int Bits(const CVoraDib& dib)
+{
+    const tagDIBINFO* h = dib;
+    return h == nullptr ? -1 : static_cast<int>(h->bmiHeader.biBitCount);
+}
+uint32_t Compression(const CVoraDib& dib)
+{
+    const tagDIBINFO* h = dib;
+    return h == nullptr ? ~0u : static_cast<uint32_t>(h->bmiHeader.biCompression);
+}
+
 // The blue-and-green value a display pixel carries for the given counts.
 unsigned GridValue(const ScopeFilter& f, int ordinary, int selected)
 {
@@ -450,9 +462,7 @@ TEST_F(ScopeDisplay, ReferenceOn32BitBackgroundGives24BitPicture)
     g_dibHistogram = Background(kScopeWidth, kScopeHeight, 32);
     CVoraDib ref = Uniform(10, 10, 32, 100, 0, 0);
     ASSERT_EQ(f.SetReference(ref), 1);
-    const tagDIBINFO* h = f.m_HistoBack;
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->bmiHeader.biBitCount, 24);
+    EXPECT_EQ(Bits(f.m_HistoBack), 24);
     EXPECT_TRUE(PixelIs(f.m_HistoBack, 64 + 100, 3 + 89, {208, kBackGreen, kBackRed}));
 }
 
@@ -643,6 +653,8 @@ TEST_F(ScopeDisplay, DisplayThatIsAProcessedPictureIsRefused)
     EXPECT_EQ(f.ProcessDisplay(in, out, in, 1), 0);
     EXPECT_EQ(f.ProcessDisplay(in, out, out, 1), 0);
     EXPECT_TRUE(PicturesEqual(before, in));
+    // Mode 0 does not touch the display at all.
+    EXPECT_EQ(f.ProcessDisplay(in, out, out, 0), 1);
 }
 
 // ---- the corrected picture ----------------------------------------------------------
@@ -664,22 +676,20 @@ TEST_F(ScopeDisplay, OutputIsMadeToMatchTheInput)
     ASSERT_EQ(f.ProcessDisplay(in, out, display, 0), 1); // out was empty
     EXPECT_EQ(out.GetWidth(), 5);
     EXPECT_EQ(out.GetHeight(), 3);
-    const tagDIBINFO* h = out;
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->bmiHeader.biBitCount, 32);
-    EXPECT_EQ(h->bmiHeader.biCompression, 0u);
+    EXPECT_EQ(Bits(out), 32);
+    EXPECT_EQ(Compression(out), 0u);
 
     CVoraDib small;
     small.Alloc(2, 2, 24, 0);
     ASSERT_EQ(f.ProcessDisplay(in, small, display, 0), 1);
     EXPECT_EQ(small.GetWidth(), 5);
     EXPECT_EQ(small.GetHeight(), 3);
-    EXPECT_EQ(static_cast<const tagDIBINFO*>(small)->bmiHeader.biBitCount, 32);
+    EXPECT_EQ(Bits(small), 32);
 
     // A YUV output of the right size is kept and marked RGB.
     CVoraDib yuvOut = Uniform(5, 3, 32, 0, 0, 0);
     ASSERT_EQ(f.ProcessDisplay(in, yuvOut, display, 0), 1);
-    EXPECT_EQ(static_cast<const tagDIBINFO*>(yuvOut)->bmiHeader.biCompression, 0u);
+    EXPECT_EQ(Compression(yuvOut), 0u);
     EXPECT_TRUE(PixelIs(yuvOut, 4, 2, {100, 100, 100, 255}));
 }
 

@@ -92,28 +92,57 @@ public:
     // ---- scope displays -----------------------------------------------------
 
     // One pass over the packed YUV picture `in`: `out` receives the corrected
-    // picture as 24/32-bit RGB (made to match `in` when it does not), and
+    // picture as 24/32-bit RGB (B, G, R; its fourth byte is not written) and
     // `display` a copy of the mode's background with the scope drawn on it:
     // 1 vector, 2 waveform, 4 histogram, 5 lightning, 6 3D cube, 7 vector and
-    // lightning combined; 0 draws nothing and releases the scope buffer. 0
-    // when `in` is not "@YUV", for mode 3 or above 7, or when `out` or
-    // `display` cannot be given a header; 1 otherwise (also when the
-    // background is not 384 x 288 or the scope buffer cannot be obtained:
-    // then `display` keeps the plain background).
+    // lightning combined; 0 draws nothing, leaves `display` alone and
+    // releases the scope buffer.
+    //  in       "@YUV", 24 or 32 bits (32-bit pixels are weighted by their
+    //           alpha in `out`; the scopes count them unweighted). Any width.
+    //  out      made to match `in` in size and bit count when it does not
+    //           (also when empty) and marked RGB. May be `in` itself, which
+    //           then becomes the corrected RGB picture.
+    //  display  must be another object than `in` and `out` in modes 1..7.
+    //           The scope is drawn only on a 24/32-bit RGB background of
+    //           384 x 288; on any other background `display` is the plain
+    //           background copy.
+    // 0, with nothing changed, when `in` is not "@YUV", for mode 3 or above
+    // 7, or when `display` is `in` or `out`; 0 also when `out` or `display`
+    // cannot be given a header. 1 otherwise, also when the background is not
+    // a scope background or the scope buffer cannot be obtained (then
+    // `display` keeps the plain background and no scope mode is kept).
     int ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib& display, unsigned int mode);
     // Draws the reference picture's R, G, B histograms in blue into the
-    // histogram display's background. 0, leaving the plain background, when
-    // `ref` is not a packed YUV picture.
+    // histogram display's background (a 24-bit copy of the library's). 0,
+    // leaving the plain background, when `ref` is not a packed YUV picture or
+    // the copy cannot be made. The charts are drawn only on a 384 x 288
+    // background; on another one the result is 1 with the plain copy.
     int SetReference(const CVoraDib& ref);
 
     // ---- real-time display ----------------------------------------------------
 
     // Corrects a raw frame (primary stage and output tables only) from `src`
     // into `dst`, mixing in `overlay` (same layout, byte 3 its weight) when
-    // it is not null. flags bit 0: full resolution (else half width and
-    // height); bit 1 with bit 0: the whole frame (else the field chosen by
-    // SetDisplayField and the header's field order). 0 when the header is
-    // null or not "@YUV" or a buffer is null; 1 otherwise.
+    // it is not null; only bytes 0..2 of a destination pixel are written.
+    // flags bit 0: full resolution (else half width and height); bit 1 with
+    // bit 0: the whole frame (else the field chosen by SetDisplayField and
+    // the header's field order, written to every other line of `dst`).
+    //  hdr      width, |height| (top-down frames count their lines the same),
+    //           bit count (24: 3-byte pixels in lines padded to 4 bytes;
+    //           otherwise 4-byte pixels), compression, field order.
+    //  src      the whole frame as the header describes it; `overlay` the
+    //           same, or null. A 24-bit frame at full resolution has no room
+    //           for a weight and ignores the overlay.
+    //  dst      the frame at the chosen geometry: the source's line length,
+    //           or at half size the halved width's line length (24-bit) or
+    //           width * 2 bytes (32-bit) per line. May be `src` itself
+    //           (each pixel is read before anything is written over it);
+    //           otherwise the two must not overlap.
+    // The library cannot know the buffers' sizes; it trusts the header but
+    // refuses (0) a negative width or a frame larger than any picture
+    // (colorcorrect::MAX_PICTURE_BYTES). 0 also when the header is null or
+    // not "@YUV" or `dst` or `src` is null; 1 otherwise (also when no line is
+    // to be processed).
     int ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsigned char* dst, unsigned char* src,
                          unsigned char* overlay, unsigned long flags);
 

@@ -43,7 +43,7 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
     const uint64_t pixelSize = threeBytes ? 3 : 4;
     const uint64_t lineLength = threeBytes ? (width * 3 + 3) & ~uint64_t{3} : width * 4;
     // A frame larger than any picture the host can hold is a corrupt header.
-    if (lineLength * height > colorcorrect::MAX_PICTURE_BYTES)
+    if (height != 0 && lineLength > colorcorrect::MAX_PICTURE_BYTES / height)
         return 0;
 
     uint64_t srcStep, srcLine, first, pixels, lines, dstLine;
@@ -72,6 +72,8 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
         lines = height / 2;
         dstLine = 2 * lineLength;
     }
+    if (pixels == 0)
+        lines = 0; // nothing to do on any line
     src += first;
     if (overlay != nullptr)
         overlay += first;

@@ -57,7 +57,9 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         return 0;
     // Refused before anything is changed. The display receives a background
     // copy, so it cannot be one of the pictures being processed.
-    if (mode == 3 || mode > kScopeCombined || &display == &in || &display == &out)
+    if (mode == 3 || mode > kScopeCombined)
+        return 0;
+    if (mode != kScopeNone && (&display == &in || &display == &out))
         return 0;
 
     const int width = in.GetWidth();
