@@ -145,7 +145,7 @@ def bmp_load_seeds():
 PICTURE_OPS = {name: i for i, name in enumerate([
     "alloc", "alloc_yuv", "realloc", "setdib_picture", "setdib_header", "getdib", "to_yuv",
     "copy", "move", "free", "poke_header", "resize_block", "fill", "select", "line", "clear",
-    "draw_text"])}
+    "draw_text", "limit_blocks"])}
 
 
 class PictureOps(Script):
@@ -260,6 +260,12 @@ def picture_ops_seeds():
     s.boolean(True).u32(7).boolean(True).in_range(74, 74, 200).boolean(True).u8(33)
     s.boolean(True).dim(3).dim(3).bits(32).flags()
     seeds["made_up_source"] = s.data()
+
+    s = PictureOps()
+    s.alloc(0, 5, 4, 24).op("limit_blocks").in_range(1, 0, 3)
+    s.setdib(1, 0, (3, 3), 32).setdib(2, 0, (2, 2), 32).getdib(0, 1, 1, 1, 2, 2)
+    s.op("copy", 2, 0).alloc(0, 6, 6, 32)
+    seeds["memory_refused"] = s.data()
     return seeds
 
 

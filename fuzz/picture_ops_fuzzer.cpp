@@ -48,7 +48,7 @@ constexpr int64_t kMaxReferenceSteps = 4096;
 const char* const kOperationNames[] = {
     "Alloc", "AllocYUV", "Realloc", "SetDIB(picture)", "SetDIB(header)", "GetDIB", "ToYUV",
     "copy", "move", "Free", "poke header", "resize block", "fill", "Select", "line", "Clear",
-    "DrawTextW"};
+    "DrawTextW", "limit blocks"};
 
 enum Operation {
     kAlloc,
@@ -68,7 +68,8 @@ enum Operation {
     kLine,
     kClear,
     kDrawText,
-    kLastOperation = kDrawText
+    kLimitBlocks,
+    kLastOperation = kLimitBlocks
 };
 
 // Pixels of a picture header as the library's contract describes them,
@@ -165,6 +166,11 @@ void CheckMade(const CVoraDib& dib, int w, int h, int bits, uint32_t compression
                compression, flags, fieldOrder);
 }
 
+// Set once an input has limited the memory blocks pictures may take: from then
+// on any operation that allocates may fail, and must then leave its picture as
+// it was.
+bool g_blocksLimited = false;
+
 struct State {
     CVoraDib pictures[kPictures];
     CDIBDraw draw;
@@ -184,7 +190,8 @@ void DoAlloc(CVoraDib& dib, FuzzedDataProvider& in, bool yuv)
     const char* what = yuv ? "AllocYUV" : "Alloc";
     const std::vector<BYTE> before = BlockBytes(dib);
     const int ok = yuv ? dib.AllocYUV(w, h, bits, flags) : dib.Alloc(w, h, bits, flags);
-    FUZZ_CHECK(ok == (Makeable(w, h, bits) ? 1 : 0), "%s(%d, %d, %d) returned %d", what, w, h,
+    FUZZ_CHECK(ok == (Makeable(w, h, bits) ? 1 : 0) || (ok == 0 && g_blocksLimited),
+               "%s(%d, %d, %d) returned %d", what, w, h,
                bits, ok);
     if (ok == 0) {
         CheckUnchanged(dib, before, what);
@@ -252,7 +259,8 @@ void DoSetDIB(CVoraDib& dib, const tagDIBINFO* src, FuzzedDataProvider& in, bool
     const bool acceptable = s.valid && Makeable(dw, dh, bits);
     const std::vector<BYTE> before = BlockBytes(dib);
     const int ok = realloc ? dib.Realloc(w, h, bits, flags) : dib.SetDIB(src, w, h, bits, flags);
-    FUZZ_CHECK(ok == (acceptable ? 1 : 0), "%s(%d, %d, %d) returned %d (source %s)", what, w, h,
+    FUZZ_CHECK(ok == (acceptable ? 1 : 0) || (ok == 0 && g_blocksLimited),
+               "%s(%d, %d, %d) returned %d (source %s)", what, w, h,
                bits, ok, s.valid ? "readable" : "not readable");
     if (ok == 0) {
         CheckUnchanged(dib, before, what);
@@ -328,9 +336,10 @@ void DoGetDIB(State& st, int from, int to, FuzzedDataProvider& in)
     const int64_t y1 = std::min<int64_t>(int64_t{y} + h, s.height);
     const bool some = s.valid && w > 0 && h > 0 && x1 > x0 && y1 > y0;
     const tagDIBINFO* hd = part;
-    FUZZ_CHECK((hd != nullptr) == some, "GetDIB(%d, %d, %d, %d) of %d x %d: %s", x, y, w, h,
+    FUZZ_CHECK((hd != nullptr) == some || (hd == nullptr && g_blocksLimited),
+               "GetDIB(%d, %d, %d, %d) of %d x %d: %s", x, y, w, h,
                s.width, s.height, hd != nullptr ? "a picture" : "empty");
-    if (some) {
+    if (hd != nullptr) {
         const tagDIBINFO* sh = src;
         CheckMade(part, int(x1 - x0), int(y1 - y0), s.bits, s.compression, sh->bmiHeader.dwFlags,
                   s.fieldOrder, "GetDIB");
@@ -425,9 +434,13 @@ void DoResizeBlock(CVoraDib& dib, FuzzedDataProvider& in)
     }
     const std::vector<BYTE> before = BlockBytes(dib);
     const int keep = in.ConsumeBool() ? 1 : 0;
-    FUZZ_CHECK(block.Realloc(size, in.ConsumeIntegral<unsigned long>(), keep) == 1,
-               "CPMemory::Realloc(%lu) refused", size);
+    const int ok = block.Realloc(size, in.ConsumeIntegral<unsigned long>(), keep);
+    FUZZ_CHECK(ok == 1 || (ok == 0 && g_blocksLimited), "CPMemory::Realloc(%lu) refused", size);
     const std::vector<BYTE> after = BlockBytes(dib);
+    if (ok == 0) {
+        FUZZ_CHECK(after == before, "a refused CPMemory::Realloc changed the block");
+        return;
+    }
     if (size == 0xFFFFFFFFul) {
         FUZZ_CHECK(after == before, "Realloc(0xFFFFFFFF) changed the block");
         return;
@@ -647,6 +660,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const bool trace = std::getenv("COLORCORRECT_FUZZ_TRACE") != nullptr;
     FuzzedDataProvider in(data, size);
     State st;
+    g_blocksLimited = false;
+    SetBlockAllocationBudget(-1);
     for (int n = 0; n < kMaxOperations && in.remaining_bytes() > 0; ++n) {
         const int a = in.ConsumeIntegralInRange(0, kPictures - 1);
         const int b = in.ConsumeIntegralInRange(0, kPictures - 1);
@@ -677,7 +692,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case kCopy: {
             const std::vector<BYTE> source = BlockBytes(st.pictures[b]);
             dib = st.pictures[b];
-            FUZZ_CHECK(BlockBytes(dib) == source, "a copied picture differs");
+            // A copy that cannot be allocated leaves an empty picture.
+            FUZZ_CHECK(BlockBytes(dib) == source || (g_blocksLimited && BlockBytes(dib).empty()),
+                       "a copied picture differs");
             break;
         }
         case kMove:
@@ -713,6 +730,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case kDrawText:
             DoDrawText(st, in);
             break;
+        case kLimitBlocks:
+            g_blocksLimited = true;
+            SetBlockAllocationBudget(in.ConsumeIntegralInRange(0, 3));
+            break;
         }
         for (const CVoraDib& p : st.pictures)
             CheckPicture(p);
@@ -727,5 +748,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::fputc('\n', stderr);
         }
     }
+    SetBlockAllocationBudget(-1);
     return 0;
 }

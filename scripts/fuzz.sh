@@ -61,15 +61,17 @@ for t in "${targets[@]}"; do
   fi
   mkdir -p "$work/$t" "$work/artifacts/$t"
   status=0
-  {
-    # Replay: every committed seed once, as a plain input.
-    if compgen -G "$seeds/*" >/dev/null; then
-      "$bin" -artifact_prefix="$work/artifacts/$t/" "$seeds"/*
-    fi
-    # Fuzz: new inputs land in the scratch corpus, the seeds are only read.
+  : >"$log"
+  # Replay: every committed seed once, as a plain input.
+  if compgen -G "$seeds/*" >/dev/null; then
+    "$bin" -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$work/artifacts/$t/" \
+      "$seeds"/* >>"$log" 2>&1 || status=$?
+  fi
+  # Fuzz: new inputs land in the scratch corpus, the seeds are only read.
+  if [[ $status -eq 0 ]]; then
     "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$work/artifacts/$t/" "$work/$t" "$seeds"
-  } >"$log" 2>&1 || status=$?
+      -artifact_prefix="$work/artifacts/$t/" "$work/$t" "$seeds" >>"$log" 2>&1 || status=$?
+  fi
   if [[ $status -eq 0 ]]; then
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
     echo "fuzz $t: ok, ${runs:-?} runs in ${seconds} s"
