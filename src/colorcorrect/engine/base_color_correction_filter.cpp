@@ -7,6 +7,7 @@
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "../host/virtual_memory.h"
+#include "fast_process.h"
 #include "segment_index.h"
 
 namespace {
@@ -38,7 +39,8 @@ CBaseColorCorrectionFilter::CBaseColorCorrectionFilter()
       m_BLUT{}, m_SixYLUT{}, m_SixCosLUT{}, m_SixSinLUT{}, m_SixSatLUT{}, m_MatchYLUT{},
       m_MatchCosLUT{}, m_MatchSinLUT{}, m_MatchSatLUT{}, m_MatchUOffset{}, m_MatchVOffset{},
       m_pSixIndex(nullptr), m_pMatchIndex(nullptr), m_dwMatchCRC(kNoMatchBuild), m_LumaClip{},
-      m_ChromaClip{}, m_uIsolateVector(0), m_uIsolateType(0), m_bIsolate(0), m_dwMatchRange(0)
+      m_ChromaClip{}, m_uIsolateVector(0), m_uIsolateType(0), m_bIsolate(0), m_dwMatchRange(0),
+      m_pFast(nullptr)
 {
 }
 
@@ -46,6 +48,8 @@ CBaseColorCorrectionFilter::~CBaseColorCorrectionFilter()
 {
     ReleaseSegmentIndex(m_pSixIndex);
     ReleaseSegmentIndex(m_pMatchIndex);
+    delete m_pFast;
+    m_pFast = nullptr;
 }
 
 CBaseColorCorrectionFilter::CBaseColorCorrectionFilter(const CBaseColorCorrectionFilter& other)
@@ -116,6 +120,11 @@ void CBaseColorCorrectionFilter::CopyFrom(const CBaseColorCorrectionFilter& othe
         else
             m_dwMatchCRC = kNoMatchBuild; // rebuild the tables with the index
     }
+
+    // The fast-path tables follow the source's; without memory for them the
+    // copy takes the reference loop until its next set-up.
+    delete m_pFast;
+    m_pFast = other.m_pFast != nullptr ? other.m_pFast->Clone().release() : nullptr;
 }
 
 uint16_t* CBaseColorCorrectionFilter::AllocateSegmentIndex()
@@ -155,6 +164,12 @@ BOOL CBaseColorCorrectionFilter::SetupFilter(const tagCOLORCORRINFO& cc)
         cc.Vector6.dwSize != sizeof(tagVECTOR6INFO) || cc.Match.dwCount > 16)
         return 0;
 
+    // From here on tables change: the fast loop waits for the end of the
+    // set-up (a set-up that fails half-way leaves the reference loop).
+    if (m_pFast != nullptr)
+        m_pFast->plan = colorcorrect::FastPlan{};
+    bool matchRebuilt = false;
+
     const tagBASECOLORCORRINFO& base = cc.Base;
     const unsigned range = base.wRangeFlags & 0xFFu;
     m_bLegalY = (range & (RANGE_VIDEO_LUMA | RANGE_LEGAL)) != 0 ? 1 : 0;
@@ -190,6 +205,9 @@ BOOL CBaseColorCorrectionFilter::SetupFilter(const tagCOLORCORRINFO& cc)
                              m_dwMatchCRC == kNoMatchBuild ||
                              m_dwMatchRange != static_cast<uint32_t>(videoRange);
         if (rebuild) {
+            matchRebuilt = true;
+            if (m_pFast != nullptr)
+                m_pFast->vectorValid = false;
             if (!BuildSegmentIndex_match(cc.Match))
                 return 0;
             const uint32_t count = cc.Match.dwCount;
@@ -224,6 +242,7 @@ BOOL CBaseColorCorrectionFilter::SetupFilter(const tagCOLORCORRINFO& cc)
     BuildRGBLUT(m_BLUT, base.sBBlack, base.sBGamma, base.sBWhite);
 
     BuildOutputTables((cc.dwFlags & CC_CLIPPING) != 0, base.bySoftY, base.bySoftC);
+    UpdateFastPath(matchRebuilt);
 
     if (IsDebugOn())
         wPrintf(11, 4, L"\rCBaseColorCorrectionFilter::SetupFilter: %ums\r\n",
@@ -252,6 +271,7 @@ BOOL CBaseColorCorrectionFilter::SetupFilter(const tagBASECOLORCORRINFO& b)
 
     // The clipping settings always apply here.
     BuildOutputTables(true, b.bySoftY, b.bySoftC);
+    UpdateFastPath(false);
     return 1;
 }
 

@@ -14,11 +14,17 @@
 // it, so several Process calls may run at once on one set-up filter as long
 // as no SetupFilter runs at the same time.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "../host/dib_info.h"
 #include "../host/win_types.h"
 #include "../records/correction_records.h"
+
+namespace colorcorrect {
+struct FastTables;
+struct FastKernels;
+} // namespace colorcorrect
 
 class CBaseColorCorrectionFilter {
 public:
@@ -62,6 +68,28 @@ public:
     // otherwise (also for an empty picture). Uses the tables of the last
     // SetupFilter (all-zero tables before the first). Reads the filter only.
     BOOL Process(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out);
+
+    // ---- additions: reference loop, row ranges, inspection ---------------
+
+    // Same contract and same bytes as Process, always through the
+    // straightforward loop that runs the per-pixel stages one after the other
+    // (Process takes a faster path chosen at set-up that gives identical
+    // bytes). Kept as the reference the faster paths are checked against.
+    BOOL ProcessReference(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out);
+    // As Process, but corrects only the rows firstRow .. firstRow + rowCount
+    // - 1 (in memory order; the range is cut to the picture) and prints no
+    // timing line. Several threads may correct disjoint row ranges of one
+    // picture at once with one set-up filter. `in` and `out` point at the
+    // picture's first row, not at firstRow.
+    BOOL ProcessRows(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out, size_t firstRow,
+                     size_t rowCount);
+    // Name of the loop Process takes with the current set-up, for tests and
+    // benchmarks: "reference" when no faster path applies, otherwise a short
+    // name of the specialised loop (stable text, e.g. "primary-curves").
+    const char* ProcessPathName() const;
+    // Bytes this filter holds: the object, its index buffers and the tables
+    // of its faster paths.
+    size_t MemoryBytes() const;
 
     // Primary luma curve into lut[0..255]. black, gamma and white are
     // clamped to -255..255 (0 neutral). videoRange nonzero: the curve works
@@ -142,6 +170,14 @@ protected:
     // Six-vector step. Expects clamped values and a present m_pSixIndex;
     // leaves Y 0..255 and U, V -127..127.
     void SixVectorStage(int& y, int& u, int& v) const;
+    // Chroma of the match-vector step for a pixel inside vector k (index
+    // entry not 0) with the background's share wBack (0..255): the blended
+    // hue rotation, then the vector's saturation and offsets with the
+    // vector's share. U, V -127..127 in and out.
+    void MatchVectorChroma(int& u, int& v, unsigned k, int wBack) const;
+    // Chroma of the match-vector step for a background pixel (index entry 0):
+    // vector 0's whole hue, saturation and offsets. U, V -127..127 in and out.
+    void MatchBackgroundChroma(int& u, int& v) const;
     // Match-vector step. Expects clamped values and a present m_pMatchIndex;
     // leaves Y 0..255 and U, V -127..127. Returns the vector that corrected
     // the pixel (0 for the background) or -1 when the pixel's index entry
@@ -203,8 +239,25 @@ protected:
 
     uint32_t m_dwMatchRange;   // video-range flag (0 or 1) of the last match build
 
+    // Tables of the faster loops Process chooses at set-up (fast_process.h),
+    // owned, or null when they could not be obtained (then Process takes
+    // the reference loop).
+    colorcorrect::FastTables* m_pFast;
+
 private:
+    friend struct colorcorrect::FastKernels;
+
     void CopyFrom(const CBaseColorCorrectionFilter& other);
+    // Brings the fast-path tables up to date with the tables just built and
+    // chooses the loop Process takes. matchRebuilt: the match index and its
+    // tables were rebuilt by this set-up.
+    void UpdateFastPath(bool matchRebuilt);
+    // Process's work after the header checks: rowCount rows of `width`
+    // pixels (3 bytes each when threeBytes, else 4), `stride` bytes apart,
+    // from `in` into `out`, through the fast loop when it applies and
+    // `reference` is false.
+    void ProcessRange(const BYTE* in, BYTE* out, size_t width, size_t stride, bool threeBytes,
+                      bool premultiplied, size_t rowCount, bool reference) const;
     // m_LumaClip and m_ChromaClip: legal or chroma-reduced levels with the
     // given knee softness when clipping is on, otherwise full range.
     void BuildOutputTables(bool clipping, BYTE softY, BYTE softC);

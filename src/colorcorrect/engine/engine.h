@@ -3,3 +3,4 @@
 #include "angles.h"
 #include "segment_index.h"
 #include "base_color_correction_filter.h"
+#include "band_processor.h"

@@ -1,5 +1,7 @@
-// The reference correction loop: every pixel runs the stages in their fixed
-// order (read, primary, range clamp, six-vector, match-vector, output).
+// Frame processing: header checks, the choice between the fast loop chosen
+// at set-up and the reference loop, and the reference loop itself, in which
+// every pixel runs the stages in their fixed order (read, primary, range
+// clamp, six-vector, match-vector, output).
 
 #include <cstddef>
 #include <cstdint>
@@ -7,28 +9,104 @@
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "base_color_correction_filter.h"
+#include "fast_process.h"
+
+namespace {
+
+// The header's geometry, or false when the picture is refused.
+struct Geometry {
+    size_t width;
+    size_t height;
+    size_t stride;
+    bool threeBytes;
+    bool premultiplied;
+};
+
+bool ReadGeometry(const tagYUVBMINFOHEADER* header, const BYTE* in, const BYTE* out, Geometry& g)
+{
+    if (header == nullptr || in == nullptr || out == nullptr)
+        return false;
+    if (header->biCompression != colorcorrect::YUV_COMPRESSION || header->biWidth < 0)
+        return false;
+    g.width = static_cast<size_t>(header->biWidth);
+    const int64_t h = header->biHeight;
+    // Rows without pixels need no visit: a zero-width header with a height
+    // near the int limits would otherwise spin through 2^31 empty rows.
+    g.height = g.width == 0 ? 0 : static_cast<size_t>(h < 0 ? -h : h);
+    g.threeBytes = header->biBitCount == 24;
+    g.stride = g.threeBytes ? (g.width * 3 + 3) & ~static_cast<size_t>(3) : g.width * 4;
+    // 24-bit pixels carry no alpha byte to divide by.
+    g.premultiplied =
+        !g.threeBytes && (header->dwFlags & colorcorrect::YUVBM_PREMULTIPLIED) != 0;
+    return true;
+}
+
+} // namespace
 
 BOOL CBaseColorCorrectionFilter::Process(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out)
 {
     const DWORD start = GetTickCount();
-
-    if (header == nullptr || in == nullptr || out == nullptr)
+    Geometry g;
+    if (!ReadGeometry(header, in, out, g))
         return 0;
-    if (header->biCompression != colorcorrect::YUV_COMPRESSION || header->biWidth < 0)
-        return 0;
+    ProcessRange(in, out, g.width, g.stride, g.threeBytes, g.premultiplied, g.height, false);
+    if (IsDebugOn())
+        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
+                static_cast<unsigned>(GetTickCount() - start));
+    return 1;
+}
 
-    const size_t width = static_cast<size_t>(header->biWidth);
-    const int64_t h = header->biHeight;
-    // Rows without pixels need no visit: a zero-width header with a height
-    // near the int limits would otherwise spin through 2^31 empty rows.
-    const size_t height = width == 0 ? 0 : static_cast<size_t>(h < 0 ? -h : h);
-    const bool threeBytes = header->biBitCount == 24;
+BOOL CBaseColorCorrectionFilter::ProcessReference(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out)
+{
+    const DWORD start = GetTickCount();
+    Geometry g;
+    if (!ReadGeometry(header, in, out, g))
+        return 0;
+    ProcessRange(in, out, g.width, g.stride, g.threeBytes, g.premultiplied, g.height, true);
+    if (IsDebugOn())
+        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
+                static_cast<unsigned>(GetTickCount() - start));
+    return 1;
+}
+
+BOOL CBaseColorCorrectionFilter::ProcessRows(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out,
+                                             size_t firstRow, size_t rowCount)
+{
+    Geometry g;
+    if (!ReadGeometry(header, in, out, g))
+        return 0;
+    if (firstRow >= g.height)
+        return 1;
+    if (rowCount > g.height - firstRow)
+        rowCount = g.height - firstRow;
+    ProcessRange(in + firstRow * g.stride, out + firstRow * g.stride, g.width, g.stride,
+                 g.threeBytes, g.premultiplied, rowCount, false);
+    return 1;
+}
+
+void CBaseColorCorrectionFilter::ProcessRange(const BYTE* in, BYTE* out, size_t width,
+                                              size_t stride, bool threeBytes, bool premultiplied,
+                                              size_t rowCount, bool reference) const
+{
+    // The fast loop serves only the stage flags it was chosen for, with the
+    // index buffers it reads present.
+    const colorcorrect::FastPlan* plan =
+        m_pFast != nullptr && m_pFast->plan.valid ? &m_pFast->plan : nullptr;
+    if (plan != nullptr &&
+        (plan->bPrimary != m_bPrimary || plan->bVector != m_bVector ||
+         plan->bSix != m_bSixVector || plan->bMatch != m_bMatchVector ||
+         (plan->six != colorcorrect::SixPath::Off && m_pSixIndex == nullptr) ||
+         (plan->match && m_pMatchIndex == nullptr)))
+        plan = nullptr;
+    if (!reference && plan != nullptr) {
+        const colorcorrect::FastRowsFn rows = threeBytes      ? plan->rows24
+                                              : premultiplied ? plan->rows32Pre
+                                                              : plan->rows32;
+        rows(*this, in, out, stride, width, rowCount);
+        return;
+    }
+
     const size_t pixelSize = threeBytes ? 3 : 4;
-    const size_t stride = threeBytes ? (width * 3 + 3) & ~static_cast<size_t>(3) : width * 4;
-    // 24-bit pixels carry no alpha byte to divide by.
-    const bool premultiplied =
-        !threeBytes && (header->dwFlags & colorcorrect::YUVBM_PREMULTIPLIED) != 0;
-
     // Decided once per call: a stage whose index is missing (a set-up that
     // failed half-way) is skipped rather than read through a null pointer.
     const bool primary = m_bPrimary != 0;
@@ -36,7 +114,7 @@ BOOL CBaseColorCorrectionFilter::Process(tagYUVBMINFOHEADER* header, BYTE* in, B
     const bool six = m_bSixVector != 0 && m_pSixIndex != nullptr;
     const bool match = m_bMatchVector != 0 && m_pMatchIndex != nullptr;
 
-    for (size_t row = 0; row < height; ++row) {
+    for (size_t row = 0; row < rowCount; ++row) {
         const BYTE* src = in + row * stride;
         BYTE* dst = out + row * stride;
         for (size_t x = 0; x < width; ++x, src += pixelSize, dst += pixelSize) {
@@ -68,9 +146,4 @@ BOOL CBaseColorCorrectionFilter::Process(tagYUVBMINFOHEADER* header, BYTE* in, B
                 dst[3] = alphaByte;
         }
     }
-
-    if (IsDebugOn())
-        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
-    return 1;
 }

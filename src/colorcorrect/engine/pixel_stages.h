@@ -125,33 +125,24 @@ inline void CBaseColorCorrectionFilter::SixVectorStage(int& y, int& u, int& v) c
                     8);
 }
 
-inline int CBaseColorCorrectionFilter::MatchVectorStage(int& y, int& u, int& v) const
+inline void CBaseColorCorrectionFilter::MatchBackgroundChroma(int& u, int& v) const
 {
     using namespace colorcorrect::stages;
-    const unsigned e = m_pMatchIndex[colorcorrect::SegmentIndexPosition(u, v)];
     const unsigned iu = ChromaByte(u);
     const unsigned iv = ChromaByte(v);
+    const int hu = ClampChroma(m_MatchCosLUT[0][iu] + m_MatchSinLUT[0][iv]);
+    const int hv = ClampChroma(m_MatchCosLUT[0][iv] - m_MatchSinLUT[0][iu]);
+    u = ClampChroma(m_MatchSatLUT[0][ChromaByte(hu)] + m_MatchUOffset[0]);
+    v = ClampChroma(m_MatchSatLUT[0][ChromaByte(hv)] + m_MatchVOffset[0]);
+}
 
-    if (e == 0) {
-        // Background: vector 0's whole correction.
-        y = m_MatchYLUT[0][y] & 0xFF;
-        const int hu = ClampChroma(m_MatchCosLUT[0][iu] + m_MatchSinLUT[0][iv]);
-        const int hv = ClampChroma(m_MatchCosLUT[0][iv] - m_MatchSinLUT[0][iu]);
-        u = ClampChroma(m_MatchSatLUT[0][ChromaByte(hu)] + m_MatchUOffset[0]);
-        v = ClampChroma(m_MatchSatLUT[0][ChromaByte(hv)] + m_MatchVOffset[0]);
-        return 0;
-    }
-
-    const unsigned k = e & 0xFu;
-    const unsigned l = m_MatchYLUT[k][y];
-    if (l == 0)
-        return -1; // luma outside the vector's window: no match correction
-
-    // The background's share: the larger of the chroma and the luma edge.
-    const int wBack = static_cast<int>((e >> 8) > (l >> 8) ? (e >> 8) : (l >> 8));
+inline void CBaseColorCorrectionFilter::MatchVectorChroma(int& u, int& v, unsigned k,
+                                                         int wBack) const
+{
+    using namespace colorcorrect::stages;
     const int wVec = 256 - wBack;
-
-    y = ((m_MatchYLUT[0][y] & 0xFF) * wBack + static_cast<int>(l & 0xFFu) * wVec) >> 8;
+    const unsigned iu = ChromaByte(u);
+    const unsigned iv = ChromaByte(v);
 
     const int hu = ClampChroma(((m_MatchCosLUT[0][iu] + m_MatchSinLUT[0][iv]) * wBack +
                                 (m_MatchCosLUT[k][iu] + m_MatchSinLUT[k][iv]) * wVec) >> 8);
@@ -164,6 +155,28 @@ inline int CBaseColorCorrectionFilter::MatchVectorStage(int& y, int& u, int& v) 
                     8);
     v = ClampChroma(((m_MatchSatLUT[k][ChromaByte(hv)] + m_MatchVOffset[k]) * wVec + hv * wBack) >>
                     8);
+}
+
+inline int CBaseColorCorrectionFilter::MatchVectorStage(int& y, int& u, int& v) const
+{
+    const unsigned e = m_pMatchIndex[colorcorrect::SegmentIndexPosition(u, v)];
+
+    if (e == 0) {
+        // Background: vector 0's whole correction.
+        y = m_MatchYLUT[0][y] & 0xFF;
+        MatchBackgroundChroma(u, v);
+        return 0;
+    }
+
+    const unsigned k = e & 0xFu;
+    const unsigned l = m_MatchYLUT[k][y];
+    if (l == 0)
+        return -1; // luma outside the vector's window: no match correction
+
+    // The background's share: the larger of the chroma and the luma edge.
+    const int wBack = static_cast<int>((e >> 8) > (l >> 8) ? (e >> 8) : (l >> 8));
+    y = ((m_MatchYLUT[0][y] & 0xFF) * wBack + static_cast<int>(l & 0xFFu) * (256 - wBack)) >> 8;
+    MatchVectorChroma(u, v, k, wBack);
     return static_cast<int>(k);
 }
 

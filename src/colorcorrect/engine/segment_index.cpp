@@ -2,7 +2,10 @@
 
 #include "segment_index.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <iterator>
 
 #include "angles.h"
 #include "base_color_correction_filter.h"
@@ -84,6 +87,39 @@ bool InRing(const VectorShape& s, double r2)
     return s.rMin2 <= r2 && r2 <= s.rMax2;
 }
 
+// A chroma pair of the index. Its angle (an arctangent) and radius (a square
+// root) are worked out on first use only: most pairs lie in no vector's ring
+// and never need them.
+class Pair {
+public:
+    Pair(int u, int v) : m_u(u), m_v(v), m_r2(u * u + v * v) {}
+    double R2() const { return m_r2; }
+    double Theta()
+    {
+        if (!m_haveTheta) {
+            m_theta = ChromaAngle(m_u, m_v);
+            m_haveTheta = true;
+        }
+        return m_theta;
+    }
+    double Radius()
+    {
+        if (!m_haveRadius) {
+            m_radius = std::sqrt(m_r2);
+            m_haveRadius = true;
+        }
+        return m_radius;
+    }
+
+private:
+    int m_u, m_v;
+    double m_r2;
+    bool m_haveTheta = false;
+    bool m_haveRadius = false;
+    double m_theta = 0;
+    double m_radius = 0;
+};
+
 // The vector a pair is accepted by, with its angular and radial positions
 // (0 at the centre, 1 at the outer edge).
 struct Selection {
@@ -93,31 +129,63 @@ struct Selection {
 };
 
 // Scores a pair against one vector; false when the pair lies outside it.
-// strictHue makes the angular test exclude the wedge's own edge.
-bool Position(const VectorShape& s, double theta, double r2, bool strictHue, double& an,
-              double& rn)
+// strictHue makes the angular test exclude the wedge's own edge. The ring
+// is tested before the wedge because it is cheaper; both must hold.
+bool Position(const VectorShape& s, Pair& pair, bool strictHue, double& an, double& rn)
 {
     if (!s.usable)
         return false; // a zero-width wedge or ring selects nothing
-    const double dTheta = AngleDistance(theta, s.theta);
+    if (!InRing(s, pair.R2()))
+        return false;
+    const double dTheta = AngleDistance(pair.Theta(), s.theta);
     if (strictHue ? !(dTheta < s.alpha) : !(dTheta <= s.alpha))
         return false;
-    if (!InRing(s, r2))
-        return false;
     an = dTheta / s.alpha;
-    rn = std::fabs(std::sqrt(r2) - s.radius) / s.satWidth;
+    rn = std::fabs(pair.Radius() - s.radius) / s.satWidth;
     return true;
 }
 
+// For one row of the index (V fixed), the vectors whose ring may hold the
+// pair with U = +-a, as a bit mask per a = |U| (0..128; bit i = vector i).
+// Each ring's range of |U| is found with square roots and widened by one on
+// both sides, so rounding cannot lose a pair: the exact ring test follows.
+struct RowCandidates {
+    uint16_t mask[129];
+};
+
+void FindRowCandidates(const VectorShape* shapes, int count, int v, RowCandidates& row)
+{
+    std::fill(std::begin(row.mask), std::end(row.mask), uint16_t{0});
+    const double v2 = static_cast<double>(v) * v;
+    for (int i = 1; i < count; ++i) {
+        const VectorShape& s = shapes[i];
+        if (!s.usable || s.rMax2 - v2 < 0)
+            continue;
+        int hi = static_cast<int>(std::sqrt(s.rMax2 - v2)) + 1;
+        if (hi > 128)
+            hi = 128;
+        int lo = 0;
+        if (s.rMin2 - v2 > 0) {
+            lo = static_cast<int>(std::sqrt(s.rMin2 - v2)) - 1;
+            if (lo < 0)
+                lo = 0;
+        }
+        for (int a = lo; a <= hi; ++a)
+            row.mask[a] = static_cast<uint16_t>(row.mask[a] | (1u << i));
+    }
+}
+
 // The search of the normal selection: the closest vector (by the larger of
-// its two positions) among 1..count-1, ties going to the later vector.
-Selection Search(const VectorShape* shapes, int count, double theta, double r2)
+// its two positions) among 1..count-1, ties going to the later vector. Only
+// the candidates in `mask` (bit i = vector i) can contain the pair.
+Selection Search(const VectorShape* shapes, unsigned mask, Pair& pair)
 {
     Selection best;
     double bestScore = 1.0;
-    for (int i = 1; i < count; ++i) {
+    for (; mask != 0; mask &= mask - 1) {
+        const int i = std::countr_zero(mask); // lowest first: vector order
         double an, rn;
-        if (!Position(shapes[i], theta, r2, false, an, rn))
+        if (!Position(shapes[i], pair, false, an, rn))
             continue;
         const double score = an > rn ? an : rn;
         if (score <= bestScore) {
@@ -188,14 +256,15 @@ BOOL CBaseColorCorrectionFilter::BuildSegmentIndex_match(const tagMATCHVECTORINF
     const int iv = static_cast<int>(m_uIsolateVector);
 
     uint16_t* entry = m_pMatchIndex;
+    RowCandidates row;
     for (int v = -128; v < 128; ++v) {
+        FindRowCandidates(shapes, count, v, row);
         for (int u = -128; u < 128; ++u) {
-            const double theta = ChromaAngle(u, v);
-            const double r2 = u * u + v * v;
+            Pair pair(u, v);
             uint16_t value = 0;
             switch (type) {
             case 0: {
-                const Selection sel = Search(shapes, count, theta, r2);
+                const Selection sel = Search(shapes, row.mask[u < 0 ? -u : u], pair);
                 if (sel.vector != 0)
                     value = VectorEntry(sel.vector,
                                         DecidingEdge(shapes[sel.vector], sel.an, sel.rn));
@@ -207,12 +276,12 @@ BOOL CBaseColorCorrectionFilter::BuildSegmentIndex_match(const tagMATCHVECTORINF
             case 3:
                 // Hue wedge only.
                 if (iv != 0) {
-                    if (AngleDistance(theta, shapes[iv].theta) < shapes[iv].alpha)
+                    if (AngleDistance(pair.Theta(), shapes[iv].theta) < shapes[iv].alpha)
                         value = static_cast<uint16_t>(iv | kMatchEdge);
                 } else {
                     bool any = false;
                     for (int i = 1; i < count && !any; ++i)
-                        any = AngleDistance(theta, shapes[i].theta) < shapes[i].alpha;
+                        any = AngleDistance(pair.Theta(), shapes[i].theta) < shapes[i].alpha;
                     if (!any)
                         value = kMatchEdge;
                 }
@@ -221,12 +290,12 @@ BOOL CBaseColorCorrectionFilter::BuildSegmentIndex_match(const tagMATCHVECTORINF
             case 5:
                 // Saturation ring only.
                 if (iv != 0) {
-                    if (InRing(shapes[iv], r2))
+                    if (InRing(shapes[iv], pair.R2()))
                         value = static_cast<uint16_t>(iv | kMatchEdge);
                 } else {
                     bool any = false;
                     for (int i = 1; i < count && !any; ++i)
-                        any = InRing(shapes[i], r2);
+                        any = InRing(shapes[i], pair.R2());
                     if (!any)
                         value = kMatchEdge;
                 }
@@ -234,11 +303,11 @@ BOOL CBaseColorCorrectionFilter::BuildSegmentIndex_match(const tagMATCHVECTORINF
             default: // 6 and 7: wedge and ring
                 if (iv != 0) {
                     double an, rn;
-                    if (Position(shapes[iv], theta, r2, true, an, rn) &&
+                    if (Position(shapes[iv], pair, true, an, rn) &&
                         (an > rn ? an : rn) <= 1.0)
                         value = VectorEntry(iv, DecidingEdge(shapes[iv], an, rn));
                 } else {
-                    const Selection sel = Search(shapes, count, theta, r2);
+                    const Selection sel = Search(shapes, row.mask[u < 0 ? -u : u], pair);
                     if (sel.vector == 0) {
                         value = kMatchInside;
                     } else {

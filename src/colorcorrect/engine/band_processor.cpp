@@ -1,0 +1,122 @@
+#include "band_processor.h"
+
+#include <algorithm>
+
+#include "../host/debug_output.h"
+#include "../host/tick_count.h"
+#include "base_color_correction_filter.h"
+
+namespace colorcorrect {
+
+namespace {
+
+// Bands per thread: several, so that a thread that is slowed down (by the
+// system or by harder content) leaves its share to the others.
+constexpr size_t kBandsPerThread = 4;
+// Fewer rows than this are not worth waking a thread for.
+constexpr size_t kMinBandRows = 8;
+
+} // namespace
+
+BandProcessor::BandProcessor(unsigned threads)
+{
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    m_workers.reserve(threads - 1);
+    for (unsigned i = 1; i < threads; ++i)
+        m_workers.emplace_back([this] { WorkerLoop(); });
+}
+
+BandProcessor::~BandProcessor()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& t : m_workers)
+        t.join();
+}
+
+void BandProcessor::WorkerLoop()
+{
+    unsigned long seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_wake.wait(lock, [&] { return m_stop || m_generation != seen; });
+            if (m_stop)
+                return;
+            seen = m_generation;
+        }
+        RunBands();
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (--m_busy == 0)
+            m_done.notify_one();
+    }
+}
+
+void BandProcessor::RunBands()
+{
+    for (;;) {
+        size_t first, count;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (m_nextRow >= m_rows)
+                return;
+            first = m_nextRow;
+            count = std::min(m_bandRows, m_rows - first);
+            m_nextRow = first + count;
+        }
+        (*m_job)(first, count);
+    }
+}
+
+void BandProcessor::ForEachBand(size_t rows, size_t minBand,
+                                const std::function<void(size_t, size_t)>& job)
+{
+    if (rows == 0)
+        return;
+    std::lock_guard<std::mutex> frame(m_frameLock);
+    const size_t threads = m_workers.size() + 1;
+    size_t band = (rows + threads * kBandsPerThread - 1) / (threads * kBandsPerThread);
+    band = std::max({band, minBand, size_t{1}});
+    if (m_workers.empty() || band >= rows) {
+        job(0, rows); // one band: no thread to wake
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_job = &job;
+        m_rows = rows;
+        m_bandRows = band;
+        m_nextRow = 0;
+        m_busy = static_cast<unsigned>(m_workers.size());
+        ++m_generation;
+    }
+    m_wake.notify_all();
+    RunBands();
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_done.wait(lock, [&] { return m_busy == 0; });
+    m_job = nullptr;
+}
+
+BOOL BandProcessor::Process(CBaseColorCorrectionFilter& filter, tagYUVBMINFOHEADER* header,
+                            BYTE* in, BYTE* out)
+{
+    const DWORD start = GetTickCount();
+    // Row 0 of 0 rows: the header checks alone.
+    if (!filter.ProcessRows(header, in, out, 0, 0))
+        return 0;
+    const int64_t h = header->biHeight;
+    const size_t rows = static_cast<size_t>(h < 0 ? -h : h);
+    ForEachBand(rows, kMinBandRows, [&](size_t first, size_t count) {
+        filter.ProcessRows(header, in, out, first, count);
+    });
+    if (IsDebugOn())
+        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
+                static_cast<unsigned>(GetTickCount() - start));
+    return 1;
+}
+
+} // namespace colorcorrect
