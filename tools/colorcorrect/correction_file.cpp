@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <bit>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 #include <limits>

@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "command_support.h"
