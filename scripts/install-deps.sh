@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
+  libcli11-dev nlohmann-json3-dev libpng-dev libturbojpeg0-dev
+  ffmpeg
 )
 
 missing=()

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -109,6 +110,27 @@ TEST(ProcessHeader, EmptyPicturesSucceed)
     h.biHeight = 0;
     EXPECT_TRUE(f.Process(&h, dummy, dummy));
     EXPECT_EQ(dummy[0], 1);
+}
+
+TEST(ProcessHeader, ZeroWidthWithAnyHeightIsDoneAtOnce)
+{
+    // No row of a zero-width picture has a pixel: the buffers may be empty,
+    // and a height at the int limits must not be walked row by row (that
+    // took 11 s for INT_MAX rows).
+    CBaseColorCorrectionFilter f;
+    ASSERT_TRUE(f.SetupFilter(DefaultRecord(CC_PRIMARY)));
+    BYTE dummy[4] = {1, 2, 3, 4};
+    tagYUVBMINFOHEADER h{};
+    h.biCompression = colorcorrect::YUV_COMPRESSION;
+    h.biWidth = 0;
+    for (const int bits : {24, 32})
+        for (const int32_t height : {INT32_MAX, INT32_MIN, -1}) {
+            h.biBitCount = static_cast<uint16_t>(bits);
+            h.biHeight = height;
+            EXPECT_TRUE(f.Process(&h, dummy, dummy)) << bits << " bits, height " << height;
+        }
+    EXPECT_EQ(dummy[0], 1);
+    EXPECT_EQ(dummy[3], 4);
 }
 
 TEST(ProcessHeader, NegativeHeightCountsTheSameRows)

@@ -24,5 +24,6 @@ struct tagBCC_RTLUTPACK {
 #pragma pack(pop)
 
 static_assert(sizeof(tagBCC_RTLUTPACK) == 2052);
+static_assert(offsetof(tagBCC_RTLUTPACK, dwCRC) == 0);
 static_assert(offsetof(tagBCC_RTLUTPACK, RGB) == 4);
 static_assert(offsetof(tagBCC_RTLUTPACK, YUV) == 1028);

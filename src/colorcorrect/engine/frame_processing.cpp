@@ -30,7 +30,9 @@ bool ReadGeometry(const tagYUVBMINFOHEADER* header, const BYTE* in, const BYTE* 
         return false;
     g.width = static_cast<size_t>(header->biWidth);
     const int64_t h = header->biHeight;
-    g.height = static_cast<size_t>(h < 0 ? -h : h);
+    // Rows without pixels need no visit: a zero-width header with a height
+    // near the int limits would otherwise spin through 2^31 empty rows.
+    g.height = g.width == 0 ? 0 : static_cast<size_t>(h < 0 ? -h : h);
     g.threeBytes = header->biBitCount == 24;
     g.stride = g.threeBytes ? (g.width * 3 + 3) & ~static_cast<size_t>(3) : g.width * 4;
     // 24-bit pixels carry no alpha byte to divide by.

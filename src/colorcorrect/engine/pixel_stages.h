@@ -9,6 +9,7 @@
 
 #include "base_color_correction_filter.h"
 #include "segment_index.h"
+#include "../host/yuv_rgb.h"
 
 namespace colorcorrect::stages {
 
@@ -54,16 +55,18 @@ inline int CBaseColorCorrectionFilter::ReadPremultipliedPixel(const BYTE* p, int
 
 inline void CBaseColorCorrectionFilter::YUVToRGB(int y, int u, int v, int& r, int& g, int& b)
 {
-    r = (512 * y + 2 * u + 719 * v + 256) >> 9;
-    g = (512 * y - 176 * u - 365 * v + 256) >> 9;
-    b = (512 * y + 908 * u - 1 * v + 256) >> 9;
+    const colorcorrect::RgbValue c = colorcorrect::YuvToRgb(y, u, v);
+    r = c.r;
+    g = c.g;
+    b = c.b;
 }
 
 inline void CBaseColorCorrectionFilter::RGBToYUV(int r, int g, int b, int& y, int& u, int& v)
 {
-    y = (153 * r + 301 * g + 58 * b + 256) >> 9;
-    u = (-86 * r - 170 * g + 256 * b + 256) >> 9;
-    v = (256 * r - 214 * g - 42 * b + 256) >> 9;
+    const colorcorrect::YuvValue c = colorcorrect::RgbToYuv(r, g, b);
+    y = c.y;
+    u = c.u;
+    v = c.v;
 }
 
 inline void CBaseColorCorrectionFilter::PrimaryToRGB(int y, int u, int v, int& r, int& g,

@@ -37,7 +37,14 @@ const char* COSCriticalSection::GetAddress() const
     return m_pTag.load(std::memory_order_acquire);
 }
 
+#if defined(__cpp_lib_source_location)
 const char* GetAddress(const std::source_location& where)
 {
     return where.function_name();
 }
+#else
+const char* GetAddress(const char* function)
+{
+    return function;
+}
+#endif

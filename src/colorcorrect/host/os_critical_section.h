@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <mutex>
-#include <source_location>
 #include <thread>
+#include <version>
+#if defined(__cpp_lib_source_location)
+#include <source_location>
+#endif
 
 class COSCriticalSection {
 public:
@@ -42,9 +45,15 @@ private:
 };
 
 // A tag naming the calling function, for COSCriticalSection::Enter: called
-// without arguments it gives the name of the function it is written in.
-// The text has static lifetime.
+// without arguments it gives the name of the function it is written in (its
+// full signature where the standard library has std::source_location, else the
+// bare name: clang 14 with this platform's standard library lacks it). The
+// text has static lifetime. Call it without arguments only.
+#if defined(__cpp_lib_source_location)
 const char* GetAddress(const std::source_location& where = std::source_location::current());
+#else
+const char* GetAddress(const char* function = __builtin_FUNCTION());
+#endif
 
 namespace colorcorrect {
 

@@ -60,7 +60,31 @@ void CopyPixels(const BYTE* src, const PixelLayout& sl, BYTE* dst, const PixelLa
 
 } // namespace
 
+uint64_t ScaleCost(const PixelLayout& sl, const PixelLayout& dl, ScaleOrder order)
+{
+    const uint64_t sw = static_cast<uint64_t>(sl.width), sh = static_cast<uint64_t>(sl.height);
+    const uint64_t dw = static_cast<uint64_t>(dl.width), dh = static_cast<uint64_t>(dl.height);
+    // Footprints of one axis hold srcLen + dstLen weights at most; the rows
+    // summed into all destination rows number at most sh + dh.
+    if (order == ScaleOrder::kRowsFirst)
+        return sh * (sw + dw) + (sh + dh) * dw;
+    return (sh + dh) * sw + dh * (sw + dw);
+}
+
+ScaleOrder CheaperScaleOrder(const PixelLayout& sl, const PixelLayout& dl)
+{
+    return ScaleCost(sl, dl, ScaleOrder::kColumnsFirst) < ScaleCost(sl, dl, ScaleOrder::kRowsFirst)
+               ? ScaleOrder::kColumnsFirst
+               : ScaleOrder::kRowsFirst;
+}
+
 void ScalePixels(const BYTE* src, const PixelLayout& sl, BYTE* dst, const PixelLayout& dl)
+{
+    ScalePixels(src, sl, dst, dl, CheaperScaleOrder(sl, dl));
+}
+
+void ScalePixels(const BYTE* src, const PixelLayout& sl, BYTE* dst, const PixelLayout& dl,
+                 ScaleOrder order)
 {
     if (sl.width == dl.width && sl.height == dl.height) {
         CopyPixels(src, sl, dst, dl);
@@ -73,35 +97,11 @@ void ScalePixels(const BYTE* src, const PixelLayout& sl, BYTE* dst, const PixelL
     const uint32_t dw = static_cast<uint32_t>(dl.width), dh = static_cast<uint32_t>(dl.height);
     const Footprints columns(sw, dw);
     const Footprints rows(sh, dh);
-
-    // One source row filtered horizontally, kept while consecutive destination
-    // rows share it, and the weighted sum of such rows for one destination row.
-    std::vector<uint64_t> filtered(size_t{dw} * channels);
-    std::vector<uint64_t> sum(size_t{dw} * channels);
-    int64_t filteredRow = -1;
     const uint64_t total = uint64_t{sw} * sh;
 
-    for (uint32_t dy = 0; dy < dh; ++dy) {
-        std::fill(sum.begin(), sum.end(), 0);
-        for (uint32_t k = rows.offset[dy]; k < rows.offset[dy + 1]; ++k) {
-            const uint32_t sy = rows.first[dy] + (k - rows.offset[dy]);
-            if (filteredRow != sy) {
-                const BYTE* line = src + sy * sl.stride;
-                for (uint32_t dx = 0; dx < dw; ++dx) {
-                    uint64_t acc[4] = {0, 0, 0, 0};
-                    const BYTE* s = line + size_t{columns.first[dx]} * sp;
-                    for (uint32_t j = columns.offset[dx]; j < columns.offset[dx + 1]; ++j, s += sp)
-                        for (unsigned c = 0; c < channels; ++c)
-                            acc[c] += uint64_t{columns.weight[j]} * s[c];
-                    for (unsigned c = 0; c < channels; ++c)
-                        filtered[size_t{dx} * channels + c] = acc[c];
-                }
-                filteredRow = sy;
-            }
-            const uint64_t wy = rows.weight[k];
-            for (size_t i = 0; i < sum.size(); ++i)
-                sum[i] += wy * filtered[i];
-        }
+    // One destination row's weighted sums, and the rounded bytes from them.
+    std::vector<uint64_t> sum(size_t{dw} * channels);
+    auto writeRow = [&](uint32_t dy) {
         BYTE* d = dst + dy * dl.stride;
         for (uint32_t dx = 0; dx < dw; ++dx, d += dp) {
             for (unsigned c = 0; c < channels; ++c)
@@ -109,6 +109,59 @@ void ScalePixels(const BYTE* src, const PixelLayout& sl, BYTE* dst, const PixelL
             if (dp == 4 && channels == 3)
                 d[3] = 255;
         }
+    };
+    // Filters a row of `pitch`-byte pixels of the source width (bytes or
+    // sums) to the destination width: into[dx] = sum of weight * value.
+    auto filterRow = [&](auto line, unsigned pitch, std::vector<uint64_t>& into) {
+        for (uint32_t dx = 0; dx < dw; ++dx) {
+            uint64_t acc[4] = {0, 0, 0, 0};
+            auto s = line + size_t{columns.first[dx]} * pitch;
+            for (uint32_t j = columns.offset[dx]; j < columns.offset[dx + 1]; ++j, s += pitch)
+                for (unsigned c = 0; c < channels; ++c)
+                    acc[c] += uint64_t{columns.weight[j]} * s[c];
+            for (unsigned c = 0; c < channels; ++c)
+                into[size_t{dx} * channels + c] = acc[c];
+        }
+    };
+
+    if (order == ScaleOrder::kColumnsFirst) {
+        // Source rows summed at the source width, then filtered once per
+        // destination row.
+        std::vector<uint64_t> gathered(size_t{sw} * channels);
+        for (uint32_t dy = 0; dy < dh; ++dy) {
+            std::fill(gathered.begin(), gathered.end(), 0);
+            for (uint32_t k = rows.offset[dy]; k < rows.offset[dy + 1]; ++k) {
+                const uint32_t sy = rows.first[dy] + (k - rows.offset[dy]);
+                const uint64_t wy = rows.weight[k];
+                const BYTE* s = src + sy * sl.stride;
+                uint64_t* g = gathered.data();
+                for (uint32_t sx = 0; sx < sw; ++sx, s += sp, g += channels)
+                    for (unsigned c = 0; c < channels; ++c)
+                        g[c] += wy * s[c];
+            }
+            filterRow(gathered.data(), channels, sum);
+            writeRow(dy);
+        }
+        return;
+    }
+
+    // Rows first: one source row filtered horizontally, kept while
+    // consecutive destination rows share it, weighted into the sums.
+    std::vector<uint64_t> filtered(size_t{dw} * channels);
+    int64_t filteredRow = -1;
+    for (uint32_t dy = 0; dy < dh; ++dy) {
+        std::fill(sum.begin(), sum.end(), 0);
+        for (uint32_t k = rows.offset[dy]; k < rows.offset[dy + 1]; ++k) {
+            const uint32_t sy = rows.first[dy] + (k - rows.offset[dy]);
+            if (filteredRow != sy) {
+                filterRow(src + sy * sl.stride, sp, filtered);
+                filteredRow = sy;
+            }
+            const uint64_t wy = rows.weight[k];
+            for (size_t i = 0; i < sum.size(); ++i)
+                sum[i] += wy * filtered[i];
+        }
+        writeRow(dy);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "file_lookup.h"
 #include "picture_scale.h"
 #include "wide_text.h"
+#include "yuv_rgb.h"
 
 using colorcorrect::MAX_PICTURE_BYTES;
 using colorcorrect::PICTURE_PIXEL_OFFSET;
@@ -281,16 +282,10 @@ int CVoraDib::ToYUV()
     GetIncrements(step, stride);
     const int w = bi.biWidth, h = bi.biHeight;
     BYTE* row = static_cast<BYTE*>(*this);
-    auto clamp = [](int v) { return static_cast<BYTE>(std::clamp(v, 0, 255)); };
     for (int y = 0; y < h; ++y, row += stride) {
         BYTE* p = row;
-        for (int x = 0; x < w; ++x, p += step) {
-            const int b = p[0], g = p[1], r = p[2];
-            // Right shifts of negative values floor (arithmetic shift).
-            p[0] = clamp((153 * r + 301 * g + 58 * b + 256) >> 9);
-            p[1] = clamp(((-86 * r - 170 * g + 256 * b + 256) >> 9) + 128);
-            p[2] = clamp(((256 * r - 214 * g - 42 * b + 256) >> 9) + 128);
-        }
+        for (int x = 0; x < w; ++x, p += step)
+            colorcorrect::RgbBytesToYuvBytes(p[2], p[1], p[0], p[0], p[1], p[2]);
     }
     bi.biCompression = YUV_COMPRESSION;
     return 1;

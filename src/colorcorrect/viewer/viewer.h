@@ -1,2 +1,3 @@
 #pragma once
 // Public declarations of the viewer folder.
+#include "color_correction_viewer.h"

@@ -1,0 +1,439 @@
+#!/usr/bin/env python3
+"""Writes the committed seed corpora: fuzz/corpus/<target>/<seed>.
+
+    python3 fuzz/make_corpus.py            every target
+    python3 fuzz/make_corpus.py bmp_load   one target
+
+The seeds are made here, not kept from fuzzing runs, so that they stay small,
+readable and reproducible. A target's folder is emptied and written anew.
+
+Targets that read their input with FuzzedDataProvider (every one but
+bmp_load) take their numbers from the END of the input: Script records the
+values in the order the target asks for them, with the same ranges, and lays
+out the bytes the way the provider reads them back. A seed written for an older
+version of a target is still a valid input; it just means something else.
+"""
+
+import os
+import struct
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+class Script:
+    """Bytes that make FuzzedDataProvider return the recorded values."""
+
+    def __init__(self):
+        self.consumed = []  # bytes in the order the provider consumes them
+        self.front = b""    # bytes taken with ConsumeBytes, from the start
+
+    def raw(self, data):
+        """Bytes a ConsumeBytes call returns (it reads from the start)."""
+        self.front += bytes(data)
+        return self
+
+    def in_range(self, value, lo, hi):
+        assert lo <= value <= hi, (value, lo, hi)
+        span = hi - lo
+        offset = value - lo
+        width = 0
+        while width < 64 and (span >> width) > 0:
+            width += 8
+        # The provider builds the value from the first consumed byte down.
+        for shift in range(width - 8, -8, -8):
+            self.consumed.append((offset >> shift) & 0xFF)
+        return self
+
+    def boolean(self, value):
+        return self.in_range(1 if value else 0, 0, 255)
+
+    def u8(self, value):
+        return self.in_range(value, 0, 0xFF)
+
+    def u16(self, value):
+        return self.in_range(value, 0, 0xFFFF)
+
+    def i32(self, value):
+        return self.in_range(value, -(1 << 31), (1 << 31) - 1)
+
+    def u32(self, value):
+        return self.in_range(value, 0, (1 << 32) - 1)
+
+    def u64(self, value):
+        return self.in_range(value, 0, (1 << 64) - 1)
+
+    def data(self):
+        return self.front + bytes(reversed(self.consumed))
+
+
+# ---- bmp_load: BMP file images ---------------------------------------------------
+
+
+def bmp(width, height, bits, rows, palette=None, info_size=40, compression=0,
+        masks=None, colours_used=0, offset=None, file_size=None):
+    """A BMP file image; `rows` are the stored rows (bottom-up unless height < 0)."""
+    stride = (width * bits + 31) // 32 * 4
+    pixels = b"".join(row.ljust(stride, b"\0") for row in rows)
+    info = struct.pack("<IiiHHIIiiII", info_size, width, height, 1, bits, compression,
+                       len(pixels), 2835, 2835, colours_used, 0)
+    if info_size > 40:
+        extra = b"".join(struct.pack("<I", m) for m in (masks or []))
+        info += extra.ljust(info_size - 40, b"\0")
+    elif masks:
+        info += b"".join(struct.pack("<I", m) for m in masks)
+    table = b"".join(bytes(entry) + b"\0" for entry in (palette or []))
+    header_bytes = 14 + len(info) + len(table)
+    pixel_offset = header_bytes if offset is None else offset
+    body = info + table
+    gap = b"\0" * max(0, pixel_offset - header_bytes)
+    total = 14 + len(body) + len(gap) + len(pixels)
+    head = struct.pack("<2sIHHI", b"BM", total if file_size is None else file_size, 0, 0,
+                       pixel_offset)
+    return head + body + gap + pixels
+
+
+def patched(data, offset, fmt, *values):
+    """`data` with struct-packed `values` written at `offset`."""
+    field = struct.pack(fmt, *values)
+    return data[:offset] + field + data[offset + len(field):]
+
+
+def gradient_rows(width, height, pixel):
+    return [b"".join(pixel(x, y) for x in range(width)) for y in range(height)]
+
+
+def bmp_load_seeds():
+    rgb = lambda x, y: bytes([(x * 40) & 255, (y * 60) & 255, (x * y * 9 + 17) & 255])
+    rgba = lambda x, y: rgb(x, y) + bytes([(x * 50 + y * 30) & 255])
+    zero_alpha = lambda x, y: rgb(x, y) + b"\0"
+    seeds = {
+        "rgb24_3x2": bmp(3, 2, 24, gradient_rows(3, 2, rgb)),
+        "rgb24_5x3_top_down": bmp(5, -3, 24, gradient_rows(5, 3, rgb)),
+        "rgb24_1x1": bmp(1, 1, 24, [b"\x10\x20\x30"]),
+        "rgb24_17x4": bmp(17, 4, 24, gradient_rows(17, 4, rgb)),
+        "rgb32_alpha_4x3": bmp(4, 3, 32, gradient_rows(4, 3, rgba)),
+        "rgb32_zero_alpha_3x3": bmp(3, 3, 32, gradient_rows(3, 3, zero_alpha)),
+        "bitfields40_4x2": bmp(4, 2, 32, gradient_rows(4, 2, rgba), compression=3,
+                               masks=[0xFF0000, 0xFF00, 0xFF]),
+        "bitfields56_alpha_3x2": bmp(3, 2, 32, gradient_rows(3, 2, rgba), info_size=56,
+                                     compression=3,
+                                     masks=[0xFF0000, 0xFF00, 0xFF, 0xFF000000]),
+        "v4_108_3x2": bmp(3, 2, 32, gradient_rows(3, 2, rgba), info_size=108, compression=3,
+                          masks=[0xFF0000, 0xFF00, 0xFF, 0xFF000000]),
+        "v5_124_24bit_2x2": bmp(2, 2, 24, gradient_rows(2, 2, rgb), info_size=124),
+        "v3_52_24bit_2x3": bmp(2, 3, 24, gradient_rows(2, 3, rgb), info_size=52),
+        "pal8_2colours_6x2": bmp(6, 2, 8, [bytes([0, 1, 1, 0, 1, 0]), bytes([1] * 6)],
+                                 palette=[(255, 0, 0), (0, 200, 100)], colours_used=2),
+        "pal8_256_4x4": bmp(4, 4, 8, [bytes([(x * 64 + y) & 255 for x in range(4)])
+                                      for y in range(4)],
+                            palette=[(i, 255 - i, i // 2) for i in range(256)]),
+        "gap_before_pixels_2x2": bmp(2, 2, 24, gradient_rows(2, 2, rgb), offset=80),
+        # Faulty images the loader must refuse.
+        "bad_truncated": bmp(4, 4, 24, gradient_rows(4, 4, rgb))[:-5],
+        "bad_offset_past_end": bmp(2, 2, 24, gradient_rows(2, 2, rgb), offset=4000),
+        "bad_palette_index": bmp(2, 1, 8, [bytes([0, 7])], palette=[(1, 2, 3)],
+                                 colours_used=1),
+        "bad_huge_size": patched(bmp(1, 1, 24, [b"\1\2\3"]), 18, "<ii", 0x7FFFFFFF, 0x7FFFFFFF),
+        "bad_rle8": bmp(2, 2, 8, [b"\0\0", b"\0\0"], palette=[(0, 0, 0)], compression=1),
+    }
+    return seeds
+
+
+# ---- picture_ops: sequences of picture and drawing operations --------------------
+
+PICTURE_OPS = {name: i for i, name in enumerate([
+    "alloc", "alloc_yuv", "realloc", "setdib_picture", "setdib_header", "getdib", "to_yuv",
+    "copy", "move", "free", "poke_header", "resize_block", "fill", "select", "line", "clear",
+    "draw_text", "limit_blocks"])}
+
+
+class PictureOps(Script):
+    """Mirrors picture_ops_fuzzer.cpp's reading order."""
+
+    def op(self, name, a=0, b=0):
+        self.in_range(a, 0, 2).in_range(b, 0, 2)
+        return self.in_range(PICTURE_OPS[name], 0, len(PICTURE_OPS) - 1)
+
+    def dim(self, value):
+        return self.in_range(2, 0, 7).in_range(value, 0, 40)
+
+    def bits(self, value):
+        return self.in_range(2, 0, 7).boolean(value == 24)
+
+    def coord(self, value):
+        if -8 <= value <= 56:
+            return self.in_range(2, 0, 7).in_range(value, -8, 56)
+        return self.in_range(1, 0, 7).i32(value)
+
+    def flags(self, premultiplied=False):
+        return self.in_range(1 if premultiplied else 2, 0, 3)
+
+    def alloc(self, pic, w, h, bits, yuv=False):
+        self.op("alloc_yuv" if yuv else "alloc", pic)
+        return self.dim(w).dim(h).bits(bits).flags()
+
+    def setdib(self, pic, source, size, bits, realloc=False):
+        self.op("realloc" if realloc else "setdib_picture", pic, source)
+        self.boolean(size is not None)
+        if size is not None:
+            self.dim(size[0]).dim(size[1])
+        return self.bits(bits).flags()
+
+    def fill(self, pic, a, b):
+        return self.op("fill", pic).u8(a).u8(b)
+
+    def getdib(self, pic, to, x, y, w, h):
+        return self.op("getdib", pic, to).coord(x).coord(y).coord(w).coord(h)
+
+    def select(self, pic, colour):
+        return self.op("select", pic).i32(0).boolean(True).u32(colour).i32(0)
+
+    def line_to(self, x, y):
+        return self.op("line").in_range(2, 0, 3).coord(x).coord(y)
+
+    def draw(self, x1, y1, x2, y2):
+        return self.op("line").in_range(3, 0, 3).coord(x1).coord(y1).coord(x2).coord(y2)
+
+    def text(self, rect, chars, measure=False, opaque=False, utf16=False):
+        self.op("draw_text")
+        for v in rect:
+            self.coord(v)
+        self.boolean(measure)
+        if not measure:
+            self.u32(0)
+        self.boolean(True).in_range(2 if opaque else 1, 0, 3)
+        self.in_range(len(chars), 0, 24)
+        for ch in chars:
+            if ch == "\n":
+                self.in_range(0, 0, 5)
+            elif 32 <= ord(ch) <= 126:
+                self.in_range(3, 0, 5).in_range(ord(ch), 32, 126)
+            else:
+                self.in_range(1, 0, 5).u16(ord(ch))
+        return self.boolean(utf16)
+
+
+def picture_ops_seeds():
+    seeds = {}
+
+    s = PictureOps()
+    s.alloc(0, 7, 5, 24).fill(0, 3, 11).setdib(1, 0, None, 32).setdib(2, 0, (3, 2), 24)
+    s.setdib(1, 1, (11, 9), 32, realloc=True).op("to_yuv", 1)
+    seeds["scale_and_convert"] = s.data()
+
+    s = PictureOps()
+    s.alloc(0, 9, 6, 32).fill(0, 5, 7).getdib(0, 1, 2, 1, 4, 3).getdib(0, 2, -3, -2, 40, 40)
+    s.op("copy", 1, 0).op("move", 2, 1).op("free", 0)
+    seeds["rectangles_and_copies"] = s.data()
+
+    s = PictureOps()
+    s.alloc(0, 30, 20, 24).select(0, 0x00FF8040).line_to(29, 19).draw(-5, 10, 40, 3)
+    s.draw(15, -20, 15, 50).line_to(0, 0).op("clear")
+    seeds["lines"] = s.data()
+
+    s = PictureOps()
+    s.alloc(1, 40, 24, 32).select(1, 0x0000FF00)
+    s.text((2, 2, 38, 22), "Hi\nthere!", opaque=True)
+    s.text((5, 5, 5, 5), "cut\u00e9\u263a", utf16=True)
+    s.text((0, 0, 0, 0), "size me\nplease", measure=True)
+    seeds["text"] = s.data()
+
+    s = PictureOps()
+    s.alloc(0, 6, 4, 24, yuv=True).fill(0, 9, 1).setdib(1, 0, (2, 2), 32)
+    s.op("to_yuv", 0).getdib(1, 2, 0, 0, 2, 1)
+    seeds["yuv_pictures"] = s.data()
+
+    s = PictureOps()
+    s.alloc(0, 8, 8, 24)
+    s.op("poke_header", 0).in_range(7, 0, 11).boolean(True).in_range(1, -8, 8)  # field order
+    s.setdib(0, 0, None, 32, realloc=True)
+    s.op("poke_header", 0).in_range(0, 0, 11).boolean(True).in_range(-4, -8, 8)  # bfSize
+    s.setdib(0, 0, None, 24, realloc=True)
+    s.op("resize_block", 0).in_range(1, 0, 3).in_range(-16, -64, 64).boolean(True).u64(0)
+    s.op("to_yuv", 0)
+    seeds["changed_behind_its_back"] = s.data()
+
+    s = PictureOps()
+    s.op("setdib_header", 2).in_range(300, 74, 64 * 1024)
+    s.boolean(True).in_range(5, 1, 64).boolean(True).in_range(4, 1, 64).bits(24)
+    s.boolean(True).u32(7).boolean(True).in_range(74, 74, 200).boolean(True).u8(33)
+    s.boolean(True).dim(3).dim(3).bits(32).flags()
+    seeds["made_up_source"] = s.data()
+
+    s = PictureOps()
+    s.alloc(0, 5, 4, 24).op("limit_blocks").in_range(1, 0, 3)
+    s.setdib(1, 0, (3, 3), 32).setdib(2, 0, (2, 2), 32).getdib(0, 1, 1, 1, 2, 2)
+    s.op("copy", 2, 0).alloc(0, 6, 6, 32)
+    seeds["memory_refused"] = s.data()
+    return seeds
+
+
+# ---- filter_process: the engine's set-up and processing ---------------------------
+
+FILTER_OPS = {name: i for i, name in enumerate(
+    ["setup_full", "setup_base", "process", "isolate", "limit_pages", "statics"])}
+
+# Byte offsets in tagCOLORCORRINFO.
+CC_FLAGS, BASE, VECTOR6, MATCH = 4, 8, 44, 108
+RANGE_FLAGS, SOFT_Y, SOFT_C = BASE + 4, BASE + 6, BASE + 7
+Y_WHITE, Y_GAMMA, Y_BLACK, HUE, SAT = (BASE + 8 + 2 * i for i in range(5))
+R_BLACK, G_GAMMA = BASE + 22, BASE + 26
+SIX_HUE, SIX_SAT, SIX_GAMMA = VECTOR6 + 40, VECTOR6 + 52, VECTOR6 + 16
+
+
+def match_vector(y, u, v, y_range, hue_width, sat_width, y_soft, hue_soft, sat_soft,
+                 white=0, gamma=0, black=0, hue=0, sat=0, u_offset=0, v_offset=0):
+    return struct.pack("<IBBbbBBBBBBhhhhhhh", 28, 0, y, u, v, y_range, hue_width, sat_width,
+                       y_soft, hue_soft, sat_soft, white, gamma, black, hue, sat, u_offset,
+                       v_offset)
+
+
+class FilterOps(Script):
+    """Mirrors filter_process_fuzzer.cpp's reading order."""
+
+    def op(self, name):
+        return self.in_range(FILTER_OPS[name], 0, len(FILTER_OPS) - 1)
+
+    def edit(self, *changes):
+        """Full set-up after up to four 16-bit edits (offset, value)."""
+        assert 1 <= len(changes) <= 4
+        self.op("setup_full").in_range(5, 0, 5).in_range(len(changes), 1, 4)
+        for offset, value in changes:
+            self.in_range(offset, 0, 562).u16(value & 0xFFFF).boolean(True)
+        return self
+
+    def setup_with(self, mode, *values):
+        """Full set-up after edit mode 1 (default), 2 (fix sizes) or 3 (flags)."""
+        self.op("setup_full").in_range(mode, 0, 5)
+        if mode == 3:
+            self.boolean(True).in_range(values[0], 0, 15)
+        return self
+
+    def set_vector(self, k, vector):
+        self.op("setup_full").in_range(4, 0, 5).in_range(k, 0, 15)
+        return self.raw(vector)
+
+    def setup_raw(self, record):
+        return self.op("setup_full").in_range(0, 0, 5).raw(record)
+
+    def setup_base(self, record, fix_size=True):
+        return self.op("setup_base").boolean(True).raw(record).boolean(fix_size)
+
+    def process(self, width, height, bits, premultiplied=False, compression=None, copies=False,
+                height_edge=None):
+        """Process; height_edge: index into fuzz_pick.cpp's edge sizes instead."""
+        self.op("process").boolean(True).in_range(width, 0, 40)
+        if height_edge is None:
+            self.boolean(True).in_range(height, -8, 24)
+        else:
+            self.boolean(False).boolean(False).in_range(0, 0, 7).in_range(height_edge, 0, 18)
+            if height_edge == 3:  # INT_MIN, kept as it is
+                self.boolean(True)
+        self.in_range(2, 0, 7).boolean(bits == 24)
+        if compression is None:
+            self.in_range(1, 0, 7)
+        else:
+            self.in_range(0, 0, 7).u32(compression)
+        if premultiplied:
+            self.boolean(True)
+        else:
+            self.boolean(False).u32(0)
+        self.u32(0)                      # field order
+        self.u8(17).u8(101).u8(3).u8(7)  # input and output bytes
+        if compression is None and width >= 0:
+            self.boolean(copies)
+        return self
+
+    def isolate(self, vector, kind):
+        return self.op("isolate").in_range(1, 0, 7).in_range(vector, 0, 15).in_range(kind, 0, 7)
+
+    def limit_pages(self, count):
+        return self.op("limit_pages").in_range(count, 0, 2)
+
+
+def filter_process_seeds():
+    seeds = {}
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 1), (Y_GAMMA, 50), (HUE, 40), (SAT, 90))
+    s.process(7, 5, 24).process(4, -3, 32, premultiplied=True, copies=True)
+    seeds["primary"] = s.data()
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 3), (SIX_HUE + 2, 40), (SIX_SAT + 6, 100), (SIX_GAMMA + 8, -60))
+    s.process(6, 4, 32).process(5, 2, 24, copies=True)
+    seeds["six_vector"] = s.data()
+
+    s = FilterOps()
+    s.set_vector(1, match_vector(128, 40, -30, 100, 30, 25, 10, 50, 50, gamma=20, hue=30,
+                                 sat=60, u_offset=5, v_offset=-5))
+    s.set_vector(2, match_vector(90, -50, 20, 60, 20, 15, 40, 0, 0, white=-30, sat=-100))
+    s.setup_with(3, 0xF).process(8, 6, 32, copies=True)
+    s.isolate(1, 6).setup_with(2).process(3, 3, 24)
+    seeds["match_vectors"] = s.data()
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 9), (RANGE_FLAGS, 3), (SOFT_Y, 255 | (100 << 8)), (R_BLACK, 20))
+    s.process(9, 3, 24).edit((RANGE_FLAGS, 5), (CC_FLAGS, 0xD)).process(4, 4, 32)
+    seeds["clipping"] = s.data()
+
+    s = FilterOps()
+    base = struct.pack("<IHBBhhhhhhhhhhhhhh", 36, 4, 30, 60, 10, -20, 5, 100, -80, 0, 0, 0,
+                       0, 40, 0, 0, 0, -10)
+    s.setup_base(base).process(5, 5, 32).setup_base(struct.pack("<I", 35) + base[4:], False)
+    seeds["base_record"] = s.data()
+
+    s = FilterOps()
+    junk = bytes((i * 37 + 11) & 255 for i in range(564))
+    s.setup_raw(junk).setup_with(2).process(6, 2, 32)
+    seeds["junk_record"] = s.data()
+
+    s = FilterOps()
+    s.limit_pages(0).setup_with(3, 0x7).process(4, 2, 32)
+    s.limit_pages(1).edit((MATCH + 4, 2)).process(4, 2, 24)
+    seeds["pages_refused"] = s.data()
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 1)).process(3, 2, 32, compression=0).process(0, 5, 24)
+    s.process(5, 0, 32).process(1, -1, 24)
+    seeds["odd_headers"] = s.data()
+
+    s = FilterOps()
+    s.edit((CC_FLAGS, 1)).process(0, 0, 32, height_edge=4).process(0, 0, 24, height_edge=3)
+    seeds["zero_width_tall"] = s.data()
+
+    s = FilterOps()
+    s.op("statics").i32(300).i32(-300).i32(1000).i32(1)
+    s.raw(struct.pack("<I", 36) + b"\0" * 31 + b"\1")
+    seeds["statics"] = s.data()
+    return seeds
+
+
+# ---- targets still to come ----------------------------------------------------
+# correction_file, y4m_reader, rt_display, scope_display and viewer get their
+# seed functions here when their code lands.
+
+TARGETS = {
+    "bmp_load": bmp_load_seeds,
+    "picture_ops": picture_ops_seeds,
+    "filter_process": filter_process_seeds,
+}
+
+
+def main(names):
+    for name in names or sorted(TARGETS):
+        if name not in TARGETS:
+            sys.exit(f"unknown target {name}; known: {', '.join(sorted(TARGETS))}")
+        folder = os.path.join(HERE, "corpus", name)
+        os.makedirs(folder, exist_ok=True)
+        for old in os.listdir(folder):
+            os.remove(os.path.join(folder, old))
+        for seed, data in sorted(TARGETS[name]().items()):
+            with open(os.path.join(folder, seed), "wb") as f:
+                f.write(data)
+        print(f"{name}: {len(os.listdir(folder))} seeds")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

@@ -1,0 +1,177 @@
+// Correction of host pictures: the plain frame path, the preview with its
+// display aids, and the colours of the isolated match vector.
+
+#include <cstddef>
+
+#include "../host/debug_output.h"
+#include "../host/tick_count.h"
+#include "color_correction_filter.h"
+
+using colorcorrect::YUV_COMPRESSION;
+
+namespace {
+
+// A YUV input and an output the pixels can be written to. The output must
+// hold at least the input's rows: both pictures are walked with the input's
+// size and steps.
+bool MatchingPictures(const tagDIBINFO* in, const tagDIBINFO* out)
+{
+    if (in == nullptr || out == nullptr)
+        return false;
+    const tagYUVBMINFOHEADER& hi = in->bmiHeader;
+    const tagYUVBMINFOHEADER& ho = out->bmiHeader;
+    return hi.biCompression == YUV_COMPRESSION && ho.biCompression == hi.biCompression &&
+           ho.biBitCount == hi.biBitCount && ho.biWidth == hi.biWidth &&
+           ho.biHeight >= hi.biHeight;
+}
+
+// 0x00BBGGRR from R, G, B, each clamped to 0..255.
+unsigned long PackRGB(int r, int g, int b)
+{
+    using colorcorrect::stages::ClampLuma;
+    return static_cast<unsigned long>(ClampLuma(r)) |
+           static_cast<unsigned long>(ClampLuma(g)) << 8 |
+           static_cast<unsigned long>(ClampLuma(b)) << 16;
+}
+
+// The output tables cover -512..511 and are flat outside -256..255, so
+// limiting a value to their reach changes no result.
+int ClampTableInput(int value)
+{
+    return value < -512 ? -512 : (value > 511 ? 511 : value);
+}
+
+} // namespace
+
+int CColorCorrectionFilter::Process(CVoraDib& in, CVoraDib& out)
+{
+    tagDIBINFO* hin = in;
+    tagDIBINFO* hout = out;
+    if (!MatchingPictures(hin, hout))
+        return 0;
+    return CBaseColorCorrectionFilter::Process(&hin->bmiHeader, static_cast<BYTE*>(in),
+                                               static_cast<BYTE*>(out));
+}
+
+int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out)
+{
+    const DWORD start = GetTickCount();
+
+    const tagDIBINFO* hin = in;
+    const tagDIBINFO* hout = out;
+    if (!MatchingPictures(hin, hout))
+        return 0;
+
+    const size_t width = static_cast<size_t>(hin->bmiHeader.biWidth);
+    const size_t height = static_cast<size_t>(hin->bmiHeader.biHeight);
+    unsigned pixelStep = 0, lineStep = 0;
+    in.GetIncrements(pixelStep, lineStep);
+    const bool alpha = pixelStep == 4;
+    const BYTE* srcRow = static_cast<const BYTE*>(in);
+    BYTE* dstRow = static_cast<BYTE*>(out);
+
+    // Decided once per call: a stage whose index is missing (a set-up that
+    // failed half-way) is skipped rather than read through a null pointer.
+    const bool primary = m_bPrimary != 0;
+    const bool vector = m_bVector != 0;
+    const bool six = m_bSixVector != 0 && m_pSixIndex != nullptr;
+    const bool match = m_bMatchVector != 0 && m_pMatchIndex != nullptr;
+    const bool isolate = m_bIsolate != 0;
+    const unsigned channel = m_uChannel;
+
+    for (size_t row = 0; row < height; ++row, srcRow += lineStep, dstRow += lineStep) {
+        const BYTE* src = srcRow;
+        BYTE* dst = dstRow;
+        for (size_t x = 0; x < width; ++x, src += pixelStep, dst += pixelStep) {
+            int y, u, v;
+            ReadPixel(src, y, u, v);
+            // Read before anything is written: `in` may be `out`.
+            const int a = alpha ? src[3] : 255;
+
+            if (primary)
+                PrimaryStage(y, u, v);
+            if (vector) {
+                ClampRange(y, u, v);
+                if (six)
+                    SixVectorStage(y, u, v);
+                if (match) {
+                    if (isolate)
+                        IsolationStage(y, u, v);
+                    else
+                        MatchVectorStage(y, u, v);
+                }
+            }
+            if (channel != 0) {
+                // One colour channel (or the luma alone) shown as grey.
+                if (channel <= 3) {
+                    int rgb[3];
+                    YUVToRGB(y, u, v, rgb[0], rgb[1], rgb[2]);
+                    // Not clamped to 0..255: the output tables clip it.
+                    y = ClampTableInput(rgb[channel - 1]);
+                }
+                u = 0;
+                v = 0;
+            }
+            if (a != 255) {
+                y = (a * y) >> 8;
+                u = (a * u) >> 8;
+                v = (a * v) >> 8;
+            }
+            WritePixel(dst, y, u, v);
+        }
+    }
+
+    if (IsDebugOn())
+        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
+                static_cast<unsigned>(GetTickCount() - start));
+    return 1;
+}
+
+int CColorCorrectionFilter::GetIsolateColors(const tagCOLORCORRINFO& cc, unsigned long& before,
+                                             unsigned long& after)
+{
+    constexpr unsigned long kGray = 0x808080;
+    before = kGray;
+    after = kGray;
+    const uint32_t k = m_uIsolateVector;
+    if ((cc.dwFlags & CC_MATCH_VECTOR) == 0 || k >= cc.Match.dwCount || k >= 16)
+        return 0;
+
+    // Vector 0 is the background: its selection fields mean nothing, so it
+    // stands for mid grey.
+    int y = 128, u = 0, v = 0;
+    if (k != 0) {
+        const tagMATCHVECTOR& mv = cc.Match.Vector[k];
+        y = mv.byY;
+        u = mv.cU;
+        v = mv.cV;
+    }
+    auto toRGB = [](int cy, int cu, int cv) {
+        int r, g, b;
+        YUVToRGB(cy, cu, cv, r, g, b);
+        return PackRGB(r, g, b);
+    };
+    before = toRGB(y, u, v);
+    if (m_bMatchVector == 0) {
+        after = before;
+        return 1;
+    }
+
+    // The colour through the match-vector stage alone.
+    tagYUVBMINFOHEADER header{};
+    header.biWidth = 1;
+    header.biHeight = 1;
+    header.biBitCount = 24;
+    header.biCompression = YUV_COMPRESSION;
+    BYTE pixel[4] = {static_cast<BYTE>(y), static_cast<BYTE>(u + 128), static_cast<BYTE>(v + 128),
+                     0};
+    const BOOL primary = m_bPrimary;
+    const BOOL six = m_bSixVector;
+    m_bPrimary = 0;
+    m_bSixVector = 0;
+    CBaseColorCorrectionFilter::Process(&header, pixel, pixel);
+    m_bPrimary = primary;
+    m_bSixVector = six;
+    after = toRGB(pixel[0], pixel[1] - 128, pixel[2] - 128);
+    return 1;
+}

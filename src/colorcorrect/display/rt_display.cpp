@@ -1,0 +1,128 @@
+// The real-time display: raw playback frames corrected with the primary stage
+// and the output tables only, optionally reduced to half size or one field
+// and mixed with an overlay.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "../host/debug_output.h"
+#include "../host/tick_count.h"
+#include "color_correction_filter.h"
+
+unsigned int CColorCorrectionFilter::uOffsFirstLine(const tagYUVBMINFOHEADER* hdr,
+                                                    unsigned int lineLength)
+{
+    if (hdr == nullptr)
+        return 0;
+    // The field order says which field comes first in memory; the display
+    // field picks one of the two.
+    const bool firstOrder = hdr->dwFieldOrder == 0;
+    const bool secondField = m_uDisplayField == 1;
+    return firstOrder != secondField ? lineLength : 0;
+}
+
+int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsigned char* dst,
+                                             unsigned char* src, unsigned char* overlay,
+                                             unsigned long flags)
+{
+    using namespace colorcorrect::stages;
+    const DWORD start = GetTickCount();
+
+    if (hdr == nullptr || dst == nullptr || src == nullptr ||
+        hdr->biCompression != colorcorrect::YUV_COMPRESSION || hdr->biWidth < 0)
+        return 0;
+    if ((flags & 1) == 0)
+        flags &= ~2ul;
+
+    // All offsets in 64 bits: the header describes buffers the library
+    // cannot measure.
+    const uint64_t width = static_cast<uint64_t>(hdr->biWidth);
+    const int64_t signedHeight = hdr->biHeight;
+    const uint64_t height = static_cast<uint64_t>(signedHeight < 0 ? -signedHeight : signedHeight);
+    const bool threeBytes = hdr->biBitCount == 24;
+    const uint64_t pixelSize = threeBytes ? 3 : 4;
+    const uint64_t lineLength = threeBytes ? (width * 3 + 3) & ~uint64_t{3} : width * 4;
+    // A frame larger than any picture the host can hold is a corrupt header.
+    if (height != 0 && lineLength > colorcorrect::MAX_PICTURE_BYTES / height)
+        return 0;
+
+    uint64_t srcStep, srcLine, first, pixels, lines, dstLine;
+    if ((flags & 1) == 0) {
+        // Half size: every other pixel of every other line of one field.
+        srcStep = 2 * pixelSize;
+        srcLine = 2 * lineLength;
+        first = uOffsFirstLine(hdr, static_cast<unsigned>(lineLength));
+        pixels = width / 2;
+        lines = height / 2;
+        dstLine = threeBytes ? ((width / 2) * 3 + 3) & ~uint64_t{3} : width * 2;
+    } else if ((flags & 2) != 0) {
+        // The whole frame.
+        srcStep = pixelSize;
+        srcLine = lineLength;
+        first = 0;
+        pixels = width;
+        lines = height;
+        dstLine = lineLength;
+    } else {
+        // One field, written to every other destination line from line 0.
+        srcStep = pixelSize;
+        srcLine = 2 * lineLength;
+        first = uOffsFirstLine(hdr, static_cast<unsigned>(lineLength));
+        pixels = width;
+        lines = height / 2;
+        dstLine = 2 * lineLength;
+    }
+    if (pixels == 0)
+        lines = 0; // nothing to do on any line
+    src += first;
+    if (overlay != nullptr)
+        overlay += first;
+    // A 24-bit frame at full resolution has no room for an overlay weight.
+    const bool useOverlay = overlay != nullptr && srcStep != 3;
+    const bool alpha = pixelSize == 4;
+
+    for (uint64_t j = 0; j < lines; ++j) {
+        const unsigned char* s = src + j * srcLine;
+        const unsigned char* o = useOverlay ? overlay + j * srcLine : nullptr;
+        unsigned char* d = dst + j * dstLine;
+        for (uint64_t i = 0; i < pixels; ++i, s += srcStep, d += pixelSize) {
+            int y, u, v;
+            ReadPixel(s, y, u, v);
+            PrimaryStage(y, u, v);
+
+            int yOut, uOut, vOut;
+            if (!useOverlay) {
+                yOut = m_LumaClip[y + 512];
+                uOut = m_ChromaClip[u + 512];
+                vOut = m_ChromaClip[v + 512];
+            } else {
+                if (alpha) {
+                    const int a = s[3];
+                    if (a == 0) {
+                        y = u = v = 0;
+                    } else if (a < 255) {
+                        y = (a * y) >> 8;
+                        u = (a * u) >> 8;
+                        v = (a * v) >> 8;
+                    }
+                }
+                const int yo = m_LumaClip[y + 512];
+                const int uo = m_ChromaClip[u + 512];
+                const int vo = m_ChromaClip[v + 512];
+                const int w = o[3];
+                yOut = yo + (((o[0] - yo) * w) >> 8);
+                uOut = uo + (((o[1] - 128 - uo) * w) >> 8);
+                vOut = vo + (((o[2] - 128 - vo) * w) >> 8);
+                o += srcStep;
+            }
+            d[0] = static_cast<unsigned char>(ClampLuma(yOut));
+            d[1] = static_cast<unsigned char>(ClampChroma(uOut) + 128);
+            d[2] = static_cast<unsigned char>(ClampChroma(vOut) + 128);
+        }
+    }
+
+    if (IsDebugOn())
+        wPrintf(11, 15, L"\rRTDisplay processing time: %ums\r\n",
+                static_cast<unsigned>(GetTickCount() - start));
+    return 1;
+}

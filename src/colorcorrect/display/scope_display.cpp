@@ -1,0 +1,386 @@
+// The scope displays: one pass over a packed YUV picture corrects it into an
+// RGB picture and accumulates the samples of the active scope, which is then
+// drawn over a copy of the scope's background picture.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "../host/debug_output.h"
+#include "../host/tick_count.h"
+#include "../host/virtual_memory.h"
+#include "../library/library_globals.h"
+#include "color_correction_filter.h"
+#include "scope_drawing.h"
+
+namespace {
+
+using namespace colorcorrect;
+
+// A byte counter that stops at 255.
+inline void Count(BYTE& counter)
+{
+    counter = static_cast<BYTE>(counter + (counter != 255));
+}
+
+// Gives `out` the size and bit count of the source and marks it RGB. False
+// when it cannot be given a header.
+bool PrepareOutput(CVoraDib& out, int width, int height, int bits)
+{
+    const tagDIBINFO* ho = out;
+    if (ho == nullptr || out.GetWidth() != width || out.GetHeight() != height ||
+        ho->bmiHeader.biBitCount != bits) {
+        // An empty picture cannot be converted: it is made instead.
+        if (ho == nullptr || out.Realloc(width, height, bits, 0) == 0)
+            out.Alloc(width, height, bits, 0);
+    }
+    tagDIBINFO* h = out;
+    if (h == nullptr)
+        return false;
+    if (h->bmiHeader.biCompression != 0)
+        h->bmiHeader.biCompression = 0;
+    return true;
+}
+
+} // namespace
+
+int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib& display,
+                                           unsigned int mode)
+{
+    using namespace colorcorrect::stages;
+    const DWORD start = GetTickCount();
+
+    const tagDIBINFO* hin = in;
+    if (hin == nullptr || hin->bmiHeader.biCompression != YUV_COMPRESSION)
+        return 0;
+    // Refused before anything is changed. The display receives a background
+    // copy, so it cannot be one of the pictures being processed.
+    if (mode == 3 || mode > kScopeCombined)
+        return 0;
+    if (mode != kScopeNone && (&display == &in || &display == &out))
+        return 0;
+
+    const int width = in.GetWidth();
+    const int height = in.GetHeight();
+    if (!PrepareOutput(out, width, height, hin->bmiHeader.biBitCount))
+        return 0;
+
+    // ---- mode set-up ----------------------------------------------------------
+    unsigned scope = mode;
+    if (mode == kScopeNone) {
+        ReleaseDisplayBuffer();
+        m_Draw.Release();
+    } else {
+        switch (mode) {
+        case kScopeVector: display = g_dibVector; break;
+        case kScopeWaveform: display = g_dibWaveform; break;
+        case kScopeHistogram: display = m_HistoBack; break;
+        case kScopeLightning: display = g_dibLightning; break;
+        case kScopeCube: display = g_dibBlank; break;
+        default: display = g_dibVectLight; break;
+        }
+        if (static_cast<const tagDIBINFO*>(display) == nullptr)
+            return 0;
+        if (mode != m_uDisplayMode) {
+            ReleaseDisplayBuffer();
+            m_Draw.Release();
+        }
+
+        bool ready = IsScopeCanvas(display);
+        if (ready && m_pDisplayBuffer == nullptr)
+            m_pDisplayBuffer = static_cast<BYTE*>(
+                VirtualAlloc(nullptr, ScopeBufferBytes(mode), MEM_COMMIT, PAGE_READWRITE));
+        ready = ready && m_pDisplayBuffer != nullptr;
+        if (ready && (mode == kScopeWaveform || mode == kScopeCombined)) {
+            // The table follows the source width, so any width is served.
+            try {
+                m_ColumnTable.resize(static_cast<size_t>(width));
+            } catch (const std::bad_alloc&) {
+                ready = false;
+            }
+            const uint64_t span = mode == kScopeWaveform ? kWaveformColumns : kCombinedColumns;
+            for (size_t x = 0; ready && x < m_ColumnTable.size(); ++x)
+                m_ColumnTable[x] = static_cast<uint32_t>((x * span) / static_cast<uint64_t>(width));
+        }
+        if (ready && mode == kScopeCube) {
+            // Selected on this frame's display every time: the owner may hand
+            // in another picture object than on the previous frame.
+            ready = m_Draw.Select(display, 0) != 0;
+            BuildRot(m_aAngles[0], m_aAngles[1], m_aAngles[2]);
+        }
+        if (ready) {
+            std::memset(m_pDisplayBuffer, 0, ScopeBufferBytes(mode));
+            m_uDisplayMode = mode;
+        } else {
+            // No scope this frame: the display keeps its plain background.
+            ReleaseDisplayBuffer();
+            m_Draw.Release();
+            scope = kScopeNone;
+        }
+    }
+
+    // ---- one pass: correction, conversion, accumulation ----------------------
+    const BYTE* srcBase = in;
+    BYTE* dstBase = out;
+    unsigned inStep = 0, inLine = 0, outStep = 0, outLine = 0;
+    in.GetIncrements(inStep, inLine);
+    out.GetIncrements(outStep, outLine);
+    const bool alpha = inStep == 4;
+
+    const bool primary = m_bPrimary != 0;
+    const bool vector = m_bVector != 0;
+    const bool six = m_bSixVector != 0 && m_pSixIndex != nullptr;
+    const bool match = m_bMatchVector != 0 && m_pMatchIndex != nullptr;
+    const bool isolate = m_bIsolate != 0;
+    const int isolateVector = static_cast<int>(m_uIsolateVector);
+    const unsigned channel = m_uChannel;
+
+    // The samples a scope sees: the corrected colour through the output tables.
+    auto samples = [this](int r, int g, int b, int& ys, int& us, int& vs) {
+        int y, u, v;
+        RGBToYUV(r, g, b, y, u, v);
+        ys = ClampLuma(m_LumaClip[y + 512]);
+        us = ClampChroma(m_ChromaClip[u + 512]);
+        vs = ClampChroma(m_ChromaClip[v + 512]);
+    };
+
+    // Instantiated once per scope, so the per-pixel work carries no mode test.
+    auto run = [&](auto&& accumulate) {
+        for (int row = 0; row < height; ++row) {
+            const BYTE* s = srcBase + static_cast<size_t>(row) * inLine;
+            BYTE* d = dstBase + static_cast<size_t>(row) * outLine;
+            for (int x = 0; x < width; ++x, s += inStep, d += outStep) {
+                int y, u, v, r, g, b;
+                ReadPixel(s, y, u, v);
+                const int a = alpha ? s[3] : 255;
+
+                if (primary)
+                    PrimaryToRGB(y, u, v, r, g, b);
+                else
+                    YUVToRGB(y, u, v, r, g, b);
+                RGBToYUV(r, g, b, y, u, v);
+                ClampRange(y, u, v);
+
+                bool selected = false;
+                if (vector) {
+                    if (six)
+                        SixVectorStage(y, u, v);
+                    if (match)
+                        selected = isolate ? IsolationStage(y, u, v)
+                                           : MatchVectorStage(y, u, v) == isolateVector;
+                }
+                YUVToRGB(y, u, v, r, g, b);
+
+                accumulate(r, g, b, static_cast<size_t>(x), selected);
+
+                switch (channel) {
+                case 1: g = b = r; break;
+                case 2: r = b = g; break;
+                case 3: r = g = b; break;
+                case 4: r = g = b = (153 * r + 301 * g + 58 * b + 256) >> 9; break;
+                default: break;
+                }
+                r = ClampLuma(r);
+                g = ClampLuma(g);
+                b = ClampLuma(b);
+                if (a == 0) {
+                    r = g = b = 0;
+                } else if (a < 255) {
+                    r = (a * r) >> 8;
+                    g = (a * g) >> 8;
+                    b = (a * b) >> 8;
+                }
+                d[0] = static_cast<BYTE>(b);
+                d[1] = static_cast<BYTE>(g);
+                d[2] = static_cast<BYTE>(r);
+            }
+        }
+    };
+
+    BYTE* const plane0 = m_pDisplayBuffer;
+    const uint32_t* const xcol = m_ColumnTable.data();
+    uint32_t* const redCounts = reinterpret_cast<uint32_t*>(m_pDisplayBuffer);
+    uint32_t* const greenCounts = redCounts + 256;
+    uint32_t* const blueCounts = redCounts + 512;
+
+    switch (scope) {
+    case kScopeVector:
+        run([&](int r, int g, int b, size_t, bool) {
+            int ys, us, vs;
+            samples(r, g, b, ys, us, vs);
+            Count(plane0[static_cast<size_t>(vs + 128) * kGridSide + static_cast<size_t>(us + 128)]);
+        });
+        break;
+    case kScopeWaveform:
+        run([&](int r, int g, int b, size_t x, bool selected) {
+            int ys, us, vs;
+            samples(r, g, b, ys, us, vs);
+            BYTE* plane = plane0 + (selected ? kWaveformPlaneBytes : 0);
+            Count(plane[static_cast<size_t>(ys) * kWaveformStride + xcol[x]]);
+        });
+        break;
+    case kScopeHistogram:
+        run([&](int r, int g, int b, size_t, bool) {
+            CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b);
+        });
+        break;
+    case kScopeLightning:
+        run([&](int r, int g, int b, size_t, bool selected) {
+            int ys, us, vs;
+            samples(r, g, b, ys, us, vs);
+            BYTE* plane = plane0 + (selected ? kGridBytes : 0);
+            const int h = (ys & ~1) / 2;
+            Count(plane[static_cast<size_t>(128 + h) * kGridSide + static_cast<size_t>(us + 127)]);
+            Count(plane[static_cast<size_t>(128 - h) * kGridSide + static_cast<size_t>(vs + 127)]);
+        });
+        break;
+    case kScopeCube: {
+        const float m10 = m_afRot[3], m11 = m_afRot[4], m12 = m_afRot[5];
+        const float m20 = m_afRot[6], m21 = m_afRot[7], m22 = m_afRot[8];
+        run([&](int r, int g, int b, size_t, bool selected) {
+            int ys, us, vs;
+            samples(r, g, b, ys, us, vs);
+            const float fv = static_cast<float>(vs);
+            const float fu = static_cast<float>(us);
+            const float fy = static_cast<float>(ys - 128);
+            const int px = static_cast<int>(m10 * fv + m11 * fu + m12 * fy + 128.0f);
+            const int py = static_cast<int>(m20 * fv + m21 * fu + m22 * fy + 128.0f);
+            if (px < 0 || px > 255 || py < 0 || py > 255)
+                return;
+            BYTE* plane = plane0 + (selected ? kGridBytes : 0);
+            Count(plane[static_cast<size_t>(py) * kGridSide + static_cast<size_t>(px)]);
+        });
+        break;
+    }
+    case kScopeCombined:
+        run([&](int r, int g, int b, size_t x, bool selected) {
+            int ys, us, vs;
+            samples(r, g, b, ys, us, vs);
+            BYTE* plane = plane0 + (selected ? kGridBytes : 0);
+            const size_t h = static_cast<size_t>(ys >> 1);
+            const size_t cu = static_cast<size_t>((us + 127) >> 1);
+            const size_t cv = static_cast<size_t>((vs + 127) >> 1);
+            Count(plane[cv * kGridSide + cu]);
+            Count(plane[(128 + h) * kGridSide + cu]);
+            Count(plane[cv * kGridSide + 128 + h]);
+            Count(plane[(128 + h) * kGridSide + 128 + xcol[x]]);
+        });
+        break;
+    default:
+        run([](int, int, int, size_t, bool) {});
+        break;
+    }
+
+    // ---- drawing --------------------------------------------------------------
+    if (scope != kScopeNone) {
+        const ScopeCanvas canvas = MakeScopeCanvas(display);
+        const int w = canvas.width;
+        const int h = canvas.height;
+        // The lightning grid's last column (255) holds no sample.
+        CountBlock grid{kGridSide, 0, 0, 256, 255, (h - 255) / 2, (w - 255) / 2};
+        switch (scope) {
+        case kScopeVector: {
+            grid.columns = 256;
+            // The match index shows the vectors' regions in blue.
+            const uint16_t* markers = match ? m_pMatchIndex : nullptr;
+            DrawCounts(canvas, plane0, nullptr, markers, grid, m_ILUT, CountBlend::Store);
+            break;
+        }
+        case kScopeWaveform: {
+            const CountBlock wave{kWaveformStride, 0, 0, 256, static_cast<int>(kWaveformColumns),
+                                  (h - 256) / 2, (w - static_cast<int>(kWaveformColumns)) / 2};
+            DrawCounts(canvas, plane0, plane0 + kWaveformPlaneBytes, nullptr, wave, m_ILUT,
+                       CountBlend::Store);
+            break;
+        }
+        case kScopeHistogram: {
+            if (m_bLegalY) {
+                FoldLegalRange(redCounts);
+                FoldLegalRange(greenCounts);
+                FoldLegalRange(blueCounts);
+            }
+            const uint64_t step =
+                static_cast<uint64_t>(width) * static_cast<uint64_t>(height) / 50;
+            const BYTE bar = static_cast<BYTE>(m_ILUT[90] >> 8);
+            DrawHistogramCharts(canvas, redCounts, greenCounts, blueCounts, step, bar, 1);
+            break;
+        }
+        case kScopeLightning:
+            DrawCounts(canvas, plane0, plane0 + kGridBytes, nullptr, grid, m_ILUT,
+                       CountBlend::Store);
+            break;
+        case kScopeCube:
+            // The frame first; the cloud is OR-ed over it so the frame stays visible.
+            BuildCube(static_cast<const tagDIBINFO*>(display));
+            DrawCounts(canvas, plane0, plane0 + kGridBytes, nullptr, grid, m_ILUT,
+                       CountBlend::Or);
+            break;
+        case kScopeCombined: {
+            const int x0 = (w - 256) / 3;
+            const int y0 = (h - 256) / 3;
+            for (size_t panelRow = 0; panelRow < 2; ++panelRow) {
+                for (size_t panelColumn = 0; panelColumn < 2; ++panelColumn) {
+                    const CountBlock panel{kGridSide,
+                                           panelRow * 128,
+                                           panelColumn * 128,
+                                           128,
+                                           128,
+                                           static_cast<int>(panelRow) * (128 + y0) + y0,
+                                           static_cast<int>(panelColumn) * (128 + x0) + x0};
+                    DrawCounts(canvas, plane0, plane0 + kGridBytes, nullptr, panel, m_ILUT,
+                               CountBlend::Store);
+                }
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    if (IsDebugOn())
+        wPrintf(11, 10, L"\rDisplay processing time %ums\r\n",
+                static_cast<unsigned>(GetTickCount() - start));
+    return 1;
+}
+
+int CColorCorrectionFilter::SetReference(const CVoraDib& ref)
+{
+    using namespace colorcorrect::stages;
+    m_HistoBack = g_dibHistogram;
+    const tagDIBINFO* h = ref;
+    if (h == nullptr || h->bmiHeader.biCompression != YUV_COMPRESSION)
+        return 0;
+    // A picture of its own, at 24 bits, whatever the background was.
+    if (m_HistoBack.Realloc(0, 0, 24, 0) == 0)
+        return 0;
+    if (!IsScopeCanvas(m_HistoBack))
+        return 1; // the charts are drawn only on a background of the scope size
+
+    std::array<uint32_t, 3 * 256> counts{};
+    uint32_t* const redCounts = counts.data();
+    uint32_t* const greenCounts = redCounts + 256;
+    uint32_t* const blueCounts = redCounts + 512;
+
+    const BYTE* base = ref;
+    unsigned step = 0, line = 0;
+    ref.GetIncrements(step, line);
+    const int width = ref.GetWidth();
+    const int height = ref.GetHeight();
+    for (int row = 0; row < height; ++row) {
+        const BYTE* p = base + static_cast<size_t>(row) * line;
+        for (int x = 0; x < width; ++x, p += step) {
+            int y, u, v, r, g, b;
+            ReadPixel(p, y, u, v);
+            YUVToRGB(y, u, v, r, g, b);
+            CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b);
+        }
+    }
+
+    const uint64_t fill = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) / 50;
+    DrawHistogramCharts(MakeScopeCanvas(m_HistoBack), redCounts, greenCounts, blueCounts, fill,
+                        kReferenceBar, 0);
+    return 1;
+}

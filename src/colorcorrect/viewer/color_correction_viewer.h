@@ -1,0 +1,261 @@
+#pragma once
+// The viewer: the object behind the host's interactive correction view.
+//
+// It keeps the source picture being corrected and a reference picture to
+// match against (each as handed in, prepared as packed YUV, and reduced for
+// the scope displays), the current correction, up to 32 saved corrections and
+// the state of a running mouse gesture. A worker thread renders the corrected
+// full-size preview of the source whenever the correction changes, splits a
+// corner of the reference into it and hands it to the host's callback.
+//
+// Threads: the host calls every public operation from one thread at a time;
+// only the preview worker runs beside it. The viewer lock guards what the
+// worker reads (the current correction, the full-size pictures, the split,
+// the display options and the callback); it is never held while rendering or
+// inside the callback.
+
+#include <memory>
+
+#include "../display/color_correction_filter.h"
+#include "../display/rt_lut_pack.h"
+#include "../host/os_critical_section.h"
+#include "../host/os_event.h"
+#include "../host/thread.h"
+#include "../host/vora_dib.h"
+#include "../host/win_types.h"
+#include "../records/correction_records.h"
+
+namespace colorcorrect {
+
+// The host's preview callback. Receives each finished preview: a packed YUV
+// picture ("@YUV") of the source's size, owned by the worker and valid only
+// during the call (the host copies what it wants to keep; it may change the
+// picture, the worker restores its format before the next render), and the
+// value given to SetPreview. The result is ignored. It runs on the worker
+// thread at below-normal priority. An exception it throws ends the worker.
+using PreviewCallback = int (*)(CVoraDib& picture, unsigned long value);
+
+// Number of correction sets a viewer keeps.
+inline constexpr unsigned int VIEWER_SET_COUNT = 32;
+// m_nStartX while no gesture runs.
+inline constexpr int VIEWER_NO_GESTURE = 0x7FFFFFFF;
+// m_nInlayWidth meaning "half the source's width and height".
+inline constexpr int VIEWER_HALF_SIZE = -1;
+// How long stopping a preview worker waits for it to end, in milliseconds.
+inline constexpr DWORD VIEWER_STOP_WAIT_MS = 1000;
+// Colour (0x00BBGGRR) and width in pixels of the frame around the reduced
+// reference picture that is split into the displays.
+inline constexpr unsigned long VIEWER_INLAY_BORDER_COLOUR = 0xFF8000;
+inline constexpr unsigned int VIEWER_INLAY_BORDER = 5;
+// The default picture's path relative to the library's folder.
+inline constexpr const wchar_t* VIEWER_DEFAULT_PICTURE = L"RESOURCE/COLORNTSC.BMP";
+
+// Waits until no preview worker of any viewer runs any more, for at most
+// `timeoutMs` milliseconds (INFINITE waits without limit). A worker that did
+// not stop in time when its viewer stopped it (its callback blocked) is left
+// to end on its own when the callback returns; a host that unloads the
+// library calls this first. Returns WAIT_OBJECT_0 when none runs, else
+// WAIT_TIMEOUT.
+DWORD WaitForPreviewWorkers(DWORD timeoutMs);
+
+// What a viewer shares with its preview workers (preview_shared_state.h).
+struct PreviewSharedState;
+
+} // namespace colorcorrect
+
+class CColorCorrectionViewer {
+public:
+    // Empty pictures, the default correction in the current record, every set
+    // and the gesture start record; the filter set up with the default
+    // correction and the cube turned to its starting view. No worker runs.
+    CColorCorrectionViewer();
+    // Stops the worker as SetPreview(nullptr, 0) does (returns after about a
+    // second at most), then releases everything.
+    ~CColorCorrectionViewer();
+
+    CColorCorrectionViewer(const CColorCorrectionViewer&) = delete;
+    CColorCorrectionViewer& operator=(const CColorCorrectionViewer&) = delete;
+
+    // ---- preview worker ------------------------------------------------------
+
+    // Stops a running worker: clears the callback, wakes the worker and waits
+    // up to one second for it to end. A worker still inside the callback then
+    // is abandoned (never killed): it calls back no more and ends by itself
+    // when the callback returns, touching nothing of this viewer. With a
+    // non-null pfnCallback, installs it with dwData (handed back with every
+    // preview) and starts a new worker, which renders at once. Always 1 (when
+    // no thread can be started, no callback stays installed).
+    int SetPreview(colorcorrect::PreviewCallback pfnCallback, unsigned long dwData);
+    // Makes cc the current correction and wakes the worker. 0, with nothing
+    // changed and no render, when cc.dwSize is not 564 or the filter refuses
+    // the record (see CBaseColorCorrectionFilter::SetupFilter); 1 otherwise.
+    // Corrections handed in during a render cause exactly one further render,
+    // with the last of them.
+    int SetCorrection(const tagCOLORCORRINFO& cc);
+
+    // ---- display options -------------------------------------------------------
+
+    // Forwards nField to the filter (field of the real-time display). Bit value
+    // 2 of nField (0 or 1) also chooses the field the reduced pictures are
+    // taken from; when it changes, source and reference are prepared again.
+    // Always 1.
+    int SetDisplayField(unsigned int nField);
+    // Size of the reduced pictures in pixels; nWidth 0xFFFFFFFF (-1) selects
+    // half the source's width and height (nHeight is then ignored). Prepares
+    // source and reference again. 0, with nothing changed, when either is 0,
+    // or when a size does not fit a positive int (other than the -1 width).
+    int SetInlaySize(unsigned int nWidth, unsigned int nHeight);
+    // The corrected reduced source as an RGB picture in dibDisplay, with the
+    // bordered reference split into the corner chosen by SetSplit (scaled to
+    // the reduced size), and the scope display of nType in dibReference (see
+    // CColorCorrectionFilter::ProcessDisplay: 0 none, 1 vector, 2 waveform,
+    // 4 histogram, 5 lightning, 6 3D cube, 7 vector and lightning). With
+    // nType 0, dibReference receives the reduced reference picture (RGB)
+    // instead; a missing reference is loaded from the default picture for
+    // later calls. Loads the default picture as source when there is none.
+    // 0 when that fails or the filter refuses the type.
+    int GetDisplay(CVoraDib& dibDisplay, CVoraDib& dibReference, unsigned int nType);
+    // Width and height of the full-size source in pixels, loading the default
+    // picture when there is none. 0, with both outputs 1, when there is no
+    // source and the default picture cannot be loaded.
+    int GetImageSize(int& nWidth, int& nHeight);
+    // The real-time package of the current correction's primary part.
+    int GetRTLUT(tagBCC_RTLUTPACK& pack);
+
+    // Forwarding setters: they change the viewer's filter (scope displays) and
+    // the settings the next preview is rendered with; none wakes the worker.
+
+    // Brightness of the scope displays' sample counts (see
+    // CColorCorrectionFilter::SetVectorIntensity).
+    void SetIntensity(int n);
+    // Channel view of previews and displays: 0 off, 1 red, 2 green, 3 blue,
+    // 4 luma. 0 (no change) for other values.
+    int SetChannel(unsigned int n);
+    // The six-vector segment the gestures work on: n modulo 6. Always 1.
+    int Set6Vector(unsigned int n);
+    // The match vector the isolate display and the gestures work on, 0..15.
+    // 0 (no change) for larger values.
+    int SetIsolateVector(unsigned int n);
+    // The isolate display type, 0 (off)..7. 0 (no change) for larger values.
+    int SetIsolateType(unsigned int n);
+    // Colour of the selected match vector before and after the correction, as
+    // 0x00BBGGRR (see CColorCorrectionFilter::GetIsolateColors).
+    int GetIsolateColors(unsigned long& a, unsigned long& b);
+
+    // ---- source, reference and split ---------------------------------------------
+
+    // Replaces the source with a prepared copy of dib (24- or 32-bit, RGB or
+    // packed YUV, premultiplied alpha or not): stored as 24-bit packed YUV
+    // with the alpha undone, plus a reduced copy for the displays. 0 when dib
+    // is empty or has no size, or a step fails; the source is then empty
+    // (except that a failed format conversion leaves the unconverted copy).
+    // dib is not changed (it may be the viewer's own source).
+    int SetSource(CVoraDib& dib);
+    // Replaces the reference likewise, with a reduced RGB copy, the bordered
+    // inlay for the displays, and the histogram background of the filter.
+    // Results as SetSource; a failed call keeps the previous inlay.
+    int SetReference(CVoraDib& dib);
+    // Signed size in pixels of the corner of the preview that shows the
+    // reference: x > 0 the left edge, x < 0 the right edge; y > 0 the top,
+    // y < 0 the bottom; 0 in either shows no reference. Sizes beyond the
+    // pictures are cut to them. Takes effect at the next render. Always 1.
+    int SetSplit(int x, int y);
+
+    // ---- correction sets ---------------------------------------------------------------
+
+    // Saves the current correction and returns its slot (0..31). Once all 32
+    // slots are used, saves go round: the 33rd overwrites slot 0, and so on.
+    unsigned int DefineSet();
+    // Removes set nSet, moving the later ones down. 0 (nothing changed) when
+    // nSet is not a set in use.
+    int DeleteSet(unsigned int nSet);
+    // Number of sets in use, 0..32.
+    unsigned int QueryNSet();
+    // Copies set nSet into cc and returns 1; for a set not in use copies the
+    // current correction into cc and returns 0.
+    int GetSet(unsigned int nSet, tagCOLORCORRINFO& cc);
+    // Empties the list.
+    void ClearListSet();
+
+protected:
+    // ---- picture preparation ---------------------------------------------------
+
+    // Copies dib into stored and brings the copy to 24-bit packed YUV with
+    // premultiplied alpha undone (before the alpha byte is dropped). 0 when
+    // the copy or the change to 24 bits fails; stored then keeps what it got.
+    static int PreparePicture(CVoraDib& stored, const CVoraDib& dib);
+
+    // Reduced packed YUV copy of dibSrc into dibDst: the size of
+    // SetInlaySize, half size by default; when the height shrinks, one field
+    // (every second memory row, the field of SetDisplayField and dibSrc's
+    // field order) is taken before scaling. 0 (dibDst empty) when dibSrc is
+    // not a packed YUV picture or a step fails. dibDst must not be dibSrc.
+    int GetQuartYUV(CVoraDib& dibDst, const CVoraDib& dibSrc);
+    // As GetQuartYUV, then converted to RGB (compression 0) in place.
+    int GetQuartRGB(CVoraDib& dibDst, const CVoraDib& dibSrc);
+    // Undoes premultiplied alpha of a 32-bit packed YUV picture in place and
+    // clears its flag. 1, unchanged, for a picture not marked premultiplied
+    // or not 32-bit; 0 for a marked 32-bit picture that is not YUV, or none.
+    static int UnPremultiply(CVoraDib& dib);
+    // Paints the outer nBorder pixels of every edge with the low three bytes
+    // of dwColour (lowest byte into byte 0; 0x00BBGGRR for RGB pictures);
+    // the fourth byte of 32-bit pixels is kept. nBorder is cut to less than
+    // half the width and half the height. 0 for an empty picture.
+    static int AddBorder(CVoraDib& dib, unsigned long dwColour, unsigned int nBorder);
+    // Copies bytes 0..2 of the corner of dibRef chosen by (x, y) (see
+    // SetSplit) over the same corner of dibDst; each picture's corner is
+    // measured from its own edges. 1 with nothing copied when x or y is 0; 0
+    // when a picture is empty or their compressions differ. dibDst and dibRef
+    // may be the same picture.
+    static int AddSplit(CVoraDib& dibDst, CVoraDib& dibRef, int x, int y);
+    // Loads the default picture from beside the library as source (0) or
+    // reference (nonzero). 0 when it cannot be loaded or prepared.
+    int GetDefaultBMP(int bReference);
+
+    // ---- preview worker ------------------------------------------------------------
+
+    // The worker thread's start routine; p is the worker's start block, which
+    // it takes over. Returns the worker's exit code.
+    static unsigned long PreviewStart(void* p);
+    // The worker's loop (see preview_worker.cpp). Returns 0.
+    static unsigned long Preview(std::shared_ptr<colorcorrect::PreviewSharedState> shared,
+                                 unsigned long generation);
+
+    // Prepares the stored source and reference again (after a change of field
+    // or reduced size).
+    void PrepareAgain();
+
+    // ---- state ----------------------------------------------------------------------
+
+    CVoraDib m_dibSource;         // full-size source: 24-bit packed YUV, alpha undone; guarded by the lock
+    CVoraDib m_dibSourceQuart;    // reduced source, packed YUV: input of the displays
+    CVoraDib m_dibReference;      // full-size reference, as the source; guarded by the lock
+    CVoraDib m_dibReferenceQuart; // reduced reference, RGB
+    CVoraDib m_dibReferenceInlay; // reduced reference, 24-bit RGB, with an orange border
+    int m_nAngles[3];             // cube angles alpha, beta, gamma in degrees
+    int m_nAnglesStart[3];        // cube angles when a rotation gesture began
+    int m_nStartX, m_nStartY;     // start point of the running gesture; VIEWER_NO_GESTURE in m_nStartX: none
+    int m_nSplitX, m_nSplitY;     // signed size of the split corner in source pixels; guarded by the lock
+    unsigned int m_nField;        // field (0, 1) the reduced pictures are taken from
+    int m_nInlayWidth, m_nInlayHeight; // size of the reduced pictures; width VIEWER_HALF_SIZE: half size
+    unsigned int m_nChannel;      // channel view 0..4; guarded by the lock
+    unsigned int m_n6Vector;      // six-vector segment of the gestures, 0..5
+    unsigned int m_nIsolateVector; // selected match vector 0..15; guarded by the lock
+    unsigned int m_nIsolateType;  // isolate display type 0..7; guarded by the lock
+    unsigned int m_dwMatchMode;   // mode of the running match-vector gesture
+    tagCOLORCORRINFO m_ccStart;   // correction when the running gesture began
+    tagCOLORCORRINFO m_ccCurrent; // current correction; guarded by the lock
+    tagCOLORCORRINFO m_ccSets[colorcorrect::VIEWER_SET_COUNT]; // saved corrections
+    unsigned int m_nSets;         // sets in use below 32; from 32 on 32 + the slot the next save takes
+    unsigned long m_dwAdjustFlags;  // values the running adjustment gesture changes, 0 = none
+    unsigned long m_dwAdjustTarget; // target of the running adjustment gesture
+    colorcorrect::PreviewCallback m_pfnPreview; // host callback, null = none; guarded by the lock
+    unsigned long m_dwPreviewData; // value handed to the callback; guarded by the lock
+    // Lock, wake-up event and worker bookkeeping, kept apart from the viewer so
+    // that a worker that outlives it (abandoned in its callback) still finds them.
+    std::shared_ptr<colorcorrect::PreviewSharedState> m_pShared;
+    COSCriticalSection& m_csLock; // the viewer lock (lives in m_pShared)
+    COSEvent& m_evPreview;        // the worker's manual-reset wake-up event (lives in m_pShared)
+    CThread* m_pThread;           // the running worker's thread object, or null
+    CColorCorrectionFilter m_filter; // the viewer's own filter: host thread only
+};

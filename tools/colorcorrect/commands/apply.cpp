@@ -1,0 +1,188 @@
+// colorcorrect apply: corrects a still picture or a YUV4MPEG2 stream.
+
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "command_support.h"
+#include "commands.h"
+#include "correction_processor.h"
+#include "file_io.h"
+#include "image_io.h"
+#include "progress.h"
+#include "stream_pipeline.h"
+#include "y4m.h"
+
+namespace colorcorrect::cli {
+
+namespace {
+
+constexpr const char* kCommand = "apply";
+// Compressed or not, a picture file larger than the largest picture plus
+// room for headers is refused before it is read.
+constexpr size_t kMaxImageFileBytes = size_t(kMaxImageBytes) + (size_t{1} << 20);
+constexpr std::string_view kStreamMagic = "YUV4MPEG2";
+
+std::optional<ImageFormat> Chosen(ImageFormatChoice choice)
+{
+    switch (choice) {
+    case ImageFormatChoice::Png:
+        return ImageFormat::Png;
+    case ImageFormatChoice::Jpeg:
+        return ImageFormat::Jpeg;
+    case ImageFormatChoice::Bmp:
+        return ImageFormat::Bmp;
+    case ImageFormatChoice::Auto:
+        break;
+    }
+    return std::nullopt;
+}
+
+int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, InputFile& in,
+                  std::vector<uint8_t> head)
+{
+    const std::string inName = Shown(o.input, "standard input");
+    const std::string outName = Shown(o.output, "standard output");
+    if (o.format != ImageFormatChoice::Auto)
+        return Fail(kCommand, "--format is for still pictures; a YUV4MPEG2 stream stays a stream");
+    if (!IsStdio(o.output)) {
+        if (const auto asked = ImageFormatFromPath(o.output))
+            return Fail(kCommand, outName,
+                        std::string("the input is a YUV4MPEG2 stream, which is written as one, but this name "
+                                    "asks for a ") +
+                            ImageFormatName(*asked) + " picture");
+    }
+
+    FdSource source(in.Fd(), std::move(head));
+    Y4mReader reader(source);
+    std::string error;
+    if (!reader.ReadHeader(error))
+        return Fail(kCommand, inName, error);
+
+    OutputFile out;
+    if (!out.Open(o.output, error))
+        return Fail(kCommand, outName, error);
+    Y4mWriter writer(out.Sink());
+    if (!writer.WriteHeader(reader.Header(), error))
+        return Fail(kCommand, outName, error);
+
+    const bool show = o.progress == ProgressChoice::On ||
+                      (o.progress == ProgressChoice::Auto && ::isatty(STDERR_FILENO) == 1);
+    ProgressLine progress(stderr, show);
+    PipelineOptions options;
+    options.threads = o.threads;
+    options.chromaLo = processor.Range().lo;
+    options.chromaHi = processor.Range().hi;
+    options.onFrameWritten = [&progress](uint64_t frames) { progress.Update(frames); };
+    const PipelineResult result = RunStreamPipeline(reader, writer, processor.Processor(), options);
+    progress.Finish(result.frames);
+    if (!result.Ok()) {
+        out.Discard();
+        const bool atOutput = result.failure == PipelineResult::Failure::Write;
+        return Fail(kCommand, atOutput ? outName : inName, result.error);
+    }
+    if (!out.Commit(error))
+        return Fail(kCommand, outName, error);
+    return 0;
+}
+
+int ApplyToPicture(const ApplyOptions& o, const CorrectionProcessor& processor, InputFile& in,
+                   std::vector<uint8_t> head, ImageFormat inputFormat)
+{
+    const std::string inName = Shown(o.input, "standard input");
+    const std::string outName = Shown(o.output, "standard output");
+
+    std::optional<ImageFormat> format = Chosen(o.format);
+    if (!format) {
+        if (IsStdio(o.output)) {
+            format = inputFormat;
+        } else {
+            format = ImageFormatFromPath(o.output);
+            if (!format)
+                return Fail(kCommand, outName,
+                            "cannot tell the picture format from the name: use .png, .jpg, .jpeg or .bmp, "
+                            "or --format");
+        }
+    }
+
+    std::string error;
+    std::vector<uint8_t> bytes = std::move(head);
+    FdSource source(in.Fd());
+    if (!ReadAll(source, kMaxImageFileBytes, bytes, error))
+        return Fail(kCommand, inName, error);
+    RgbImage image;
+    if (!DecodeImage(bytes.data(), bytes.size(), image, error))
+        return Fail(kCommand, inName, error);
+    std::vector<uint8_t>().swap(bytes);
+
+    CVoraDib picture;
+    if (!RgbImageToYuvPicture(image, picture, error))
+        return Fail(kCommand, inName, error);
+    tagDIBINFO* info = picture;
+    BYTE* pixels = picture;
+    if (info == nullptr || !processor.Process(info->bmiHeader, pixels, pixels))
+        return Fail(kCommand, inName, "the correction could not be applied to this picture");
+    const int channels = image.channels;
+    if (!YuvPictureToRgbImage(picture, channels, image, error))
+        return Fail(kCommand, inName, error);
+    picture.Free();
+
+    if (*format == ImageFormat::Jpeg && channels == 4)
+        std::fprintf(stderr, "%s: %s: JPEG has no alpha channel; the alpha channel is left out\n", kCommand,
+                     outName.c_str());
+    std::vector<uint8_t> encoded;
+    EncodeOptions encodeOptions;
+    encodeOptions.jpegQuality = o.jpegQuality;
+    if (!EncodeImage(image, *format, encodeOptions, encoded, error))
+        return Fail(kCommand, outName, error);
+    if (!WriteWholeFile(o.output, encoded.data(), encoded.size(), error))
+        return Fail(kCommand, outName, error);
+    return 0;
+}
+
+} // namespace
+
+int RunApply(const ApplyOptions& o)
+{
+    try {
+        if (IsStdio(o.correction) && IsStdio(o.input))
+            return Fail(kCommand, "the correction and the input cannot both come from standard input");
+        tagCOLORCORRINFO record;
+        if (!LoadCorrection(kCommand, o.correction, record))
+            return 1;
+        CorrectionProcessor processor;
+        std::string error;
+        if (!processor.Setup(record, error))
+            return Fail(kCommand, Shown(o.correction, "standard input"), error);
+
+        const std::string inName = Shown(o.input, "standard input");
+        InputFile in;
+        if (!in.Open(o.input, error))
+            return Fail(kCommand, inName, error);
+        // Recognise the input by its first bytes; they are handed on.
+        std::vector<uint8_t> head(16);
+        size_t got = 0;
+        {
+            FdSource probe(in.Fd());
+            if (!ReadFully(probe, head.data(), head.size(), got))
+                return Fail(kCommand, inName, probe.Error());
+        }
+        head.resize(got);
+        if (got == 0)
+            return Fail(kCommand, inName, "empty input: no picture or stream");
+        if (got >= kStreamMagic.size() && std::memcmp(head.data(), kStreamMagic.data(), kStreamMagic.size()) == 0)
+            return ApplyToStream(o, processor, in, std::move(head));
+        const std::optional<ImageFormat> inputFormat = SniffImageFormat(head.data(), head.size());
+        if (!inputFormat)
+            return Fail(kCommand, inName, "not a PNG, JPEG or BMP picture, nor a YUV4MPEG2 stream");
+        return ApplyToPicture(o, processor, in, std::move(head), *inputFormat);
+    } catch (const std::bad_alloc&) {
+        return Fail(kCommand, "not enough memory");
+    }
+}
+
+} // namespace colorcorrect::cli

@@ -1,0 +1,54 @@
+// colorcorrect lut: exports a correction as a 3D LUT.
+
+#include <new>
+
+#include "command_support.h"
+#include "commands.h"
+#include "correction_processor.h"
+#include "cube_lut.h"
+#include "file_io.h"
+
+namespace colorcorrect::cli {
+
+namespace {
+
+constexpr const char* kCommand = "lut";
+
+// "look" for "dir/look.json".
+std::string BaseName(const std::string& path)
+{
+    if (IsStdio(path))
+        return "correction";
+    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot != 0)
+        name.erase(dot);
+    return name;
+}
+
+} // namespace
+
+int RunLut(const LutOptions& o)
+{
+    try {
+        tagCOLORCORRINFO record;
+        if (!LoadCorrection(kCommand, o.correction, record))
+            return 1;
+        CorrectionProcessor processor;
+        std::string error;
+        if (!processor.Setup(record, error))
+            return Fail(kCommand, Shown(o.correction, "standard input"), error);
+        CubeLut lut;
+        lut.title = o.title.empty() ? BaseName(o.correction) : o.title;
+        if (!SampleCube(o.cubeSize, processor.Processor(), lut, error))
+            return Fail(kCommand, error);
+        const std::string text = FormatCube(lut);
+        if (!WriteWholeFile(o.output, text.data(), text.size(), error))
+            return Fail(kCommand, Shown(o.output, "standard output"), error);
+        return 0;
+    } catch (const std::bad_alloc&) {
+        return Fail(kCommand, "not enough memory");
+    }
+}
+
+} // namespace colorcorrect::cli
