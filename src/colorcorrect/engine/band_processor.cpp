@@ -108,8 +108,9 @@ BOOL BandProcessor::Process(CBaseColorCorrectionFilter& filter, tagYUVBMINFOHEAD
     // Row 0 of 0 rows: the header checks alone.
     if (!filter.ProcessRows(header, in, out, 0, 0))
         return 0;
+    // As in Process: a picture without pixels has no rows to visit.
     const int64_t h = header->biHeight;
-    const size_t rows = static_cast<size_t>(h < 0 ? -h : h);
+    const size_t rows = header->biWidth == 0 ? 0 : static_cast<size_t>(h < 0 ? -h : h);
     ForEachBand(rows, kMinBandRows, [&](size_t first, size_t count) {
         filter.ProcessRows(header, in, out, first, count);
     });
