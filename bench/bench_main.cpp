@@ -6,6 +6,9 @@
 //   Memcpy/<frame>                 copy of the frame
 //   Process/<case>/<frame>         the loop Process chooses
 //   Reference/<case>/<frame>       the straightforward per-pixel loop
+//   ProcessPreview/<case>/<frame>  the display filter's preview
+//   ProcessDisplay/mode:M/<frame>  corrected RGB picture and scope M
+//   ProcessRTDisplay/<res>/<frame> the real-time display, full or half size
 //   Bands/<case>/<frame>/threads:N one frame in row bands on N threads
 //                                  (wall-clock time: compare N = 1 and 2)
 //   SetupFilter/<kind>             first set-up, match rebuild, cached
@@ -24,6 +27,7 @@
 #include <string>
 #include <tuple>
 
+#include "bench_display.h"
 #include "bench_frames.h"
 #include "bench_records.h"
 
@@ -224,6 +228,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     colorcorrect::bench::RegisterAll();
+    colorcorrect::bench::RegisterDisplayBenchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
