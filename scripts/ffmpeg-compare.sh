@@ -73,8 +73,13 @@ best_of() {
   shift
   local best="" rss=0
   for _ in 1 2 3; do
+    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || {
+      echo "$label failed:" >&2
+      cat "$work/stderr.txt" >&2
+      exit 1
+    }
     local out
-    out="$({ /usr/bin/time -f '%e %M' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)"
+    out="$(tail -n 1 "$work/time.txt")"
     local seconds="${out% *}" kb="${out#* }"
     if [[ -z $best ]] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then
       best="$seconds"
