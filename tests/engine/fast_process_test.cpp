@@ -197,6 +197,23 @@ TEST(FastPath, TablesWrittenDirectlyAreTakenUpAfterTablesChanged)
     EXPECT_TRUE(SameAsReference(f, in));
 }
 
+TEST(FastPath, CurveTablesBeyondTheBuildersRangeTakeTheReferenceLoop)
+{
+    // The fused tables are made for curve outputs within -510..510; a table
+    // written with larger values is corrected by the stages themselves.
+    FilterAccess f;
+    ASSERT_TRUE(f.SetupFilter(PrimaryWithCurves()));
+    // One step beyond, where green = 388 (still inside the output tables in
+    // the reference loop).
+    f.m_GLUT[388 + 512] = 511;
+    f.TablesChanged();
+    EXPECT_STREQ(f.ProcessPathName(), "reference");
+    std::mt19937 rng(16);
+    YuvPicture in = MakeYuvPicture(30, 9, 32);
+    FillRandom(in, rng);
+    EXPECT_TRUE(SameAsReference(f, in));
+}
+
 TEST(FastPath, RefusedSetUpKeepsTheLoopOfTheLastGoodOne)
 {
     FilterAccess f;

@@ -511,13 +511,15 @@ struct FastKernels {
             }
     }
 
-    // True when the curve outputs stay inside the range the biased fields
-    // are made for (always, for tables made by the builders).
+    // True when the curve outputs stay within -510..510, the range the
+    // biased fields are made for: then each field stays below 2^19 and its
+    // quotient indexes the 1024-entry output tables. (Always, for tables
+    // made by the builders.)
     static bool CurvesFitTheMatrix(const Filter& f)
     {
         for (int i = 0; i < 1024; ++i)
-            if (f.m_RLUT[i] < -512 || f.m_RLUT[i] > 512 || f.m_GLUT[i] < -512 ||
-                f.m_GLUT[i] > 512 || f.m_BLUT[i] < -512 || f.m_BLUT[i] > 512)
+            if (f.m_RLUT[i] < -510 || f.m_RLUT[i] > 510 || f.m_GLUT[i] < -510 ||
+                f.m_GLUT[i] > 510 || f.m_BLUT[i] < -510 || f.m_BLUT[i] > 510)
                 return false;
         return true;
     }
