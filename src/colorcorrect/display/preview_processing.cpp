@@ -79,45 +79,53 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out)
     const bool isolate = m_bIsolate != 0;
     const unsigned channel = m_uChannel;
 
-    for (size_t row = 0; row < height; ++row, srcRow += lineStep, dstRow += lineStep) {
-        const BYTE* src = srcRow;
-        BYTE* dst = dstRow;
-        for (size_t x = 0; x < width; ++x, src += pixelStep, dst += pixelStep) {
-            int y, u, v;
-            ReadPixel(src, y, u, v);
-            // Read before anything is written: `in` may be `out`.
-            const int a = alpha ? src[3] : 255;
+    // Without display aids an opaque picture is corrected exactly as a frame
+    // is, so it takes the engine's fast loop; only 32-bit pixels, whose alpha
+    // weights the preview, and the aids need the loop below.
+    if (!alpha && channel == 0 && !(match && isolate)) {
+        tagDIBINFO* header = in;
+        ProcessRows(&header->bmiHeader, static_cast<BYTE*>(in), static_cast<BYTE*>(out), 0, height);
+    } else {
+        for (size_t row = 0; row < height; ++row, srcRow += lineStep, dstRow += lineStep) {
+            const BYTE* src = srcRow;
+            BYTE* dst = dstRow;
+            for (size_t x = 0; x < width; ++x, src += pixelStep, dst += pixelStep) {
+                int y, u, v;
+                ReadPixel(src, y, u, v);
+                // Read before anything is written: `in` may be `out`.
+                const int a = alpha ? src[3] : 255;
 
-            if (primary)
-                PrimaryStage(y, u, v);
-            if (vector) {
-                ClampRange(y, u, v);
-                if (six)
-                    SixVectorStage(y, u, v);
-                if (match) {
-                    if (isolate)
-                        IsolationStage(y, u, v);
-                    else
-                        MatchVectorStage(y, u, v);
+                if (primary)
+                    PrimaryStage(y, u, v);
+                if (vector) {
+                    ClampRange(y, u, v);
+                    if (six)
+                        SixVectorStage(y, u, v);
+                    if (match) {
+                        if (isolate)
+                            IsolationStage(y, u, v);
+                        else
+                            MatchVectorStage(y, u, v);
+                    }
                 }
-            }
-            if (channel != 0) {
-                // One colour channel (or the luma alone) shown as grey.
-                if (channel <= 3) {
-                    int rgb[3];
-                    YUVToRGB(y, u, v, rgb[0], rgb[1], rgb[2]);
-                    // Not clamped to 0..255: the output tables clip it.
-                    y = ClampTableInput(rgb[channel - 1]);
+                if (channel != 0) {
+                    // One colour channel (or the luma alone) shown as grey.
+                    if (channel <= 3) {
+                        int rgb[3];
+                        YUVToRGB(y, u, v, rgb[0], rgb[1], rgb[2]);
+                        // Not clamped to 0..255: the output tables clip it.
+                        y = ClampTableInput(rgb[channel - 1]);
+                    }
+                    u = 0;
+                    v = 0;
                 }
-                u = 0;
-                v = 0;
+                if (a != 255) {
+                    y = (a * y) >> 8;
+                    u = (a * u) >> 8;
+                    v = (a * v) >> 8;
+                }
+                WritePixel(dst, y, u, v);
             }
-            if (a != 255) {
-                y = (a * y) >> 8;
-                u = (a * u) >> 8;
-                v = (a * v) >> 8;
-            }
-            WritePixel(dst, y, u, v);
         }
     }
 
