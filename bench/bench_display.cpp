@@ -13,95 +13,117 @@
 
 namespace colorcorrect::bench {
 
-namespace {
-
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
 // The natural frame as a packed YUV picture object.
-CVoraDib NaturalPicture(int bits)
+CVoraDib NaturalPicture(int width, int height, int bits)
 {
-    const Frame frame = MakeFrame(kWidth, kHeight, bits, Content::Natural);
+    const Frame frame = MakeFrame(width, height, bits, Content::Natural);
     CVoraDib dib;
-    dib.AllocYUV(kWidth, kHeight, bits, 0);
+    dib.AllocYUV(width, height, bits, 0);
     unsigned pixel = 0, line = 0;
     dib.GetIncrements(pixel, line);
     BYTE* to = dib;
-    for (int row = 0; row < kHeight; ++row)
+    for (int row = 0; row < height; ++row)
         std::memcpy(to + static_cast<size_t>(row) * line,
                     frame.pixels.data() + static_cast<size_t>(row) * frame.stride,
-                    static_cast<size_t>(kWidth) * pixel);
+                    static_cast<size_t>(width) * pixel);
     return dib;
 }
 
-void SetPixelRate(benchmark::State& state)
+namespace {
+
+struct Size {
+    int width;
+    int height;
+    std::string Name() const { return std::to_string(width) + "x" + std::to_string(height); }
+};
+
+constexpr Size kFullHD{1920, 1080};
+// The reduced picture the viewer hands to the scope displays by default
+// (half of a 720 x 576 source).
+constexpr Size kReduced{360, 288};
+
+void SetPixelRate(benchmark::State& state, double pixels)
 {
-    state.counters["pixels"] = benchmark::Counter(static_cast<double>(kWidth) * kHeight,
-                                                  benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["pixels"] =
+        benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void Preview(benchmark::State& state, tagCOLORCORRINFO record, int bits)
 {
-    CVoraDib in = NaturalPicture(bits);
+    CVoraDib in = NaturalPicture(kFullHD.width, kFullHD.height, bits);
     CVoraDib out = in;
     CColorCorrectionFilter filter;
     filter.SetupFilter(record);
     for (auto _ : state)
         benchmark::DoNotOptimize(filter.ProcessPreview(in, out));
-    SetPixelRate(state);
+    SetPixelRate(state, static_cast<double>(kFullHD.width) * kFullHD.height);
 }
 
-void Display(benchmark::State& state, unsigned mode)
+void Display(benchmark::State& state, Size size, unsigned mode)
 {
-    CVoraDib in = NaturalPicture(32);
+    CVoraDib in = NaturalPicture(size.width, size.height, 32);
     CVoraDib out, display;
     CColorCorrectionFilter filter;
     filter.SetupFilter(PrimaryRecord());
     for (auto _ : state)
         benchmark::DoNotOptimize(filter.ProcessDisplay(in, out, display, mode));
-    SetPixelRate(state);
+    SetPixelRate(state, static_cast<double>(size.width) * size.height);
 }
 
-void RealTime(benchmark::State& state, unsigned long flags)
+// flags: 0 half size, 1 one field at full width, 3 the whole frame. The
+// overlay, when used, is a second natural frame with a weight ramp in its
+// fourth byte.
+void RealTime(benchmark::State& state, unsigned long flags, bool overlay)
 {
-    const Frame frame = MakeFrame(kWidth, kHeight, 32, Content::Natural);
+    const Frame frame = MakeFrame(kFullHD.width, kFullHD.height, 32, Content::Natural);
     std::vector<BYTE> src = frame.pixels, dst(frame.pixels.size());
+    std::vector<BYTE> over = frame.pixels;
+    for (size_t i = 3; i < over.size(); i += 4)
+        over[i] = static_cast<BYTE>(i / 4);
     tagYUVBMINFOHEADER header = frame.header;
     CColorCorrectionFilter filter;
     filter.SetupFilter(PrimaryRecord());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            filter.ProcessRTDisplay(&header, dst.data(), src.data(), nullptr, flags));
+        benchmark::DoNotOptimize(filter.ProcessRTDisplay(&header, dst.data(), src.data(),
+                                                         overlay ? over.data() : nullptr, flags));
         benchmark::ClobberMemory();
     }
-    SetPixelRate(state);
+    // Input pixels per second: the work is a quarter or a half of them.
+    SetPixelRate(state, static_cast<double>(kFullHD.width) * kFullHD.height);
 }
 
 } // namespace
 
 void RegisterDisplayBenchmarks()
 {
-    const std::string frame = "/natural/" + std::to_string(kWidth) + "x" + std::to_string(kHeight);
+    const std::string fullHD = "/natural/" + kFullHD.Name();
     for (int bits : {24, 32})
         for (const RecordCase& c : ProcessCases()) {
             if (c.name != "primary" && c.name != "all")
                 continue;
             benchmark::RegisterBenchmark(
-                ("ProcessPreview/" + c.name + frame + "/" + std::to_string(bits)).c_str(), Preview,
+                ("ProcessPreview/" + c.name + fullHD + "/" + std::to_string(bits)).c_str(), Preview,
                 c.record, bits)
                 ->Unit(benchmark::kMillisecond);
         }
-    for (unsigned mode : {1u, 2u, 4u, 5u, 6u, 7u})
-        benchmark::RegisterBenchmark(
-            ("ProcessDisplay/mode:" + std::to_string(mode) + "/primary" + frame + "/32").c_str(),
-            Display, mode)
-            ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("ProcessRTDisplay/full/primary" + frame + "/32").c_str(),
-                                 RealTime, 1ul)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("ProcessRTDisplay/half/primary" + frame + "/32").c_str(),
-                                 RealTime, 0ul)
-        ->Unit(benchmark::kMillisecond);
+    for (const Size size : {kReduced, kFullHD})
+        for (unsigned mode : {0u, 1u, 2u, 4u, 5u, 6u, 7u})
+            benchmark::RegisterBenchmark(("ProcessDisplay/mode:" + std::to_string(mode) +
+                                          "/primary/natural/" + size.Name() + "/32")
+                                             .c_str(),
+                                         Display, size, mode)
+                ->Unit(benchmark::kMillisecond);
+    const struct {
+        const char* name;
+        unsigned long flags;
+    } geometries[] = {{"half", 0}, {"field", 1}, {"frame", 3}};
+    for (const auto& g : geometries)
+        for (bool overlay : {false, true})
+            benchmark::RegisterBenchmark(("ProcessRTDisplay/" + std::string(g.name) +
+                                          (overlay ? "+overlay" : "") + "/primary" + fullHD + "/32")
+                                             .c_str(),
+                                         RealTime, g.flags, overlay)
+                ->Unit(benchmark::kMillisecond);
 }
 
 } // namespace colorcorrect::bench

@@ -1,9 +1,14 @@
 #pragma once
 // Benchmarks of the display filter: previews, scope displays in every mode
-// and the real-time display, beside the engine's cases.
+// and the real-time display in each geometry, beside the engine's cases.
+
+#include <colorcorrect/colorcorrect.h>
 
 namespace colorcorrect::bench {
 
 void RegisterDisplayBenchmarks();
+
+// A packed YUV picture of natural-looking content (see MakeFrame).
+CVoraDib NaturalPicture(int width, int height, int bits);
 
 } // namespace colorcorrect::bench

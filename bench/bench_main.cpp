@@ -8,7 +8,10 @@
 //   Reference/<case>/<frame>       the straightforward per-pixel loop
 //   ProcessPreview/<case>/<frame>  the display filter's preview
 //   ProcessDisplay/mode:M/<frame>  corrected RGB picture and scope M
-//   ProcessRTDisplay/<res>/<frame> the real-time display, full or half size
+//   ProcessRTDisplay/<geometry>/<frame> the real-time display: half size,
+//                                  one field or the whole frame, +overlay
+//   ViewerLatency/<change>/<frame> SetCorrection to the delivered preview
+//                                  (wall-clock time)
 //   Bands/<case>/<frame>/threads:N one frame in row bands on N threads
 //                                  (wall-clock time: compare N = 1 and 2)
 //   SetupFilter/<kind>             first set-up, match rebuild, cached
@@ -30,6 +33,7 @@
 #include "bench_display.h"
 #include "bench_frames.h"
 #include "bench_records.h"
+#include "bench_viewer.h"
 
 namespace colorcorrect::bench {
 namespace {
@@ -229,6 +233,7 @@ int main(int argc, char** argv)
         return 1;
     colorcorrect::bench::RegisterAll();
     colorcorrect::bench::RegisterDisplayBenchmarks();
+    colorcorrect::bench::RegisterViewerBenchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
