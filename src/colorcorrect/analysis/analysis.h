@@ -1,2 +1,6 @@
 #pragma once
 // Public declarations of the analysis folder.
+
+#include "fft_transform.h"
+#include "histogram_clusters.h"
+#include "histogram_correlation.h"
