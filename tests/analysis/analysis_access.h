@@ -100,4 +100,30 @@ inline ::testing::AssertionResult CurvesWithin(const tagCOLORCORRINFO& cc, int l
     return ::testing::AssertionSuccess();
 }
 
+// Corrects dib in place with cc, its primary group switched on. 1 on success.
+inline int ApplyCorrection(CVoraDib& dib, tagCOLORCORRINFO cc)
+{
+    cc.dwFlags |= CC_PRIMARY;
+    CBaseColorCorrectionFilter filter;
+    if (!filter.SetupFilter(cc))
+        return 0;
+    tagDIBINFO* header = dib;
+    BYTE* pixels = dib;
+    if (header == nullptr || pixels == nullptr)
+        return 0;
+    return filter.Process(&header->bmiHeader, pixels, pixels) ? 1 : 0;
+}
+
+// A sample of (x, y) (3 x 3 average) as the analyses see it.
+struct YuvSample {
+    int Y = 0, U = 0, V = 0;
+};
+
+inline YuvSample SampleOf(const CVoraDib& dib, int x, int y)
+{
+    YuvSample s;
+    AnalysisAccess::GetPixelAveraged(dib, x, y, s.Y, s.U, s.V);
+    return s;
+}
+
 } // namespace colorcorrect::test
