@@ -1,6 +1,7 @@
 #pragma once
 // Public declarations of the analysis folder.
 
+#include "channel_curve_fit.h"
 #include "fft_transform.h"
 #include "histogram_clusters.h"
 #include "histogram_correlation.h"
