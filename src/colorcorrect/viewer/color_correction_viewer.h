@@ -212,6 +212,18 @@ protected:
     // reference (nonzero). 0 when it cannot be loaded or prepared.
     int GetDefaultBMP(int bReference);
 
+    // ---- gestures ----
+
+    // Saturation step of the hue/saturation drag for r, the ratio of the
+    // mouse's current to its start distance from the vector display's centre
+    // (1.0: no change). Inward (r < 1) lowers the saturation linearly, 255
+    // per whole ratio, down to -255 at the centre; outward raises it along
+    // the inverse of 128 * (e^p + p - 1), about half the linear amount for
+    // small drags and less and less for larger ones, up to 255 (1.0 gives 0,
+    // 0.5 gives -127, 2.0 gives 101, 3.0 gives 166). A ratio that is not a
+    // number gives 0.
+    static int GetSatAdjust(double r);
+
     // ---- preview worker ------------------------------------------------------------
 
     // The worker thread's start routine; p is the worker's start block, which
