@@ -142,6 +142,136 @@ public:
     // 0x00BBGGRR (see CColorCorrectionFilter::GetIsolateColors).
     int GetIsolateColors(unsigned long& a, unsigned long& b);
 
+    // ---- gestures ----
+    //
+    // Mouse drags over the 384 x 288 displays (y grows downward; the vector
+    // display's centre is (192, 144)). Each drag is a Begin when the button
+    // goes down, a move for every mouse move and an End when it is released.
+    // Begin keeps the start point and a copy of the caller's record; every
+    // move recomputes the result from that copy and the total displacement
+    // and writes the whole record into cc, which the host then normally hands
+    // to SetCorrection. None of them wakes the worker or takes the lock. All
+    // drags share one start point: a Begin replaces any other drag's. Results
+    // of the record's controls are kept within -255..255 (hue wraps round
+    // instead). A move or End while no drag runs returns 0 and leaves cc as
+    // it was. cc must be a full record (dwSize 564, checked where said).
+
+    // Cube rotation: remembers the cube's angles and the start point (x, y).
+    void BeginRotate(int x, int y);
+    // Turns the cube from its angles at BeginRotate about the screen-plane
+    // axis perpendicular to the drag, one degree per two pixels of mouse
+    // movement. Drags of less than four degrees in all (|dx| + |dy|) leave
+    // the last larger turn in place.
+    // Nothing without a running rotation.
+    void Rotate(int x, int y);
+    // Spins the cube from its angles at BeginRotate about the luma axis, one
+    // degree per two pixels of horizontal movement; y is not used. Nothing
+    // without a running rotation.
+    void RotateZ(int x, int y);
+    // Ends the rotation (and any other drag: the start point is cleared).
+    void EndRotate();
+    // The cube's angles in degrees: alpha and gamma -180..180, beta 0..180.
+    // A new viewer shows (90, 90, -90).
+    void GetAngles(int& alpha, int& beta, int& gamma);
+    // Sets the cube's angles in degrees; the cube takes them normalised, and
+    // GetAngles then reports them as the cube holds them.
+    void SetAngles(int alpha, int beta, int gamma);
+
+    // Coupled adjustment of levels and colour balance. dwTarget: 1 the
+    // primary correction (Base), 2 the six-vector segment chosen by
+    // Set6Vector, 4 the match vector chosen by SetIsolateVector, 0 or any
+    // other single bit accepted but changing nothing. dwValues: the fields
+    // to change, bits as follows, where v is the vertical step (a third of
+    // the pixels moved up) and u the horizontal one (a third of the pixels
+    // moved right):
+    //   0x1000 / 0x2000 / 0x4000: luma black / gamma / white of the target
+    //     (Base.sY..., Vector6.s...[i], or the match vector's s...) + v;
+    //   target 1 only: (u, v) read as a chroma shift (U, V) and turned into
+    //     an RGB shift (r, g, b) by the YUV-to-RGB matrix; 0x1 / 0x2 / 0x4:
+    //     red black / gamma / white + r; 0x10 / 0x20 / 0x40 the green ones
+    //     + g; 0x100 / 0x200 / 0x400 the blue ones + b;
+    //   target 4 only: 0x10000: sUOffset + pixels moved right and sVOffset +
+    //     pixels moved up (whole pixels).
+    // 0 (nothing kept) when cc.dwSize is not 564 or dwTarget has more than
+    // one bit set; 1 otherwise.
+    int BeginCoupledAdjust(int x, int y, unsigned long dwTarget, unsigned long dwValues,
+                           tagCOLORCORRINFO& cc);
+    // Writes the start record changed by the drag to (x, y) into cc (all 564
+    // bytes; cc's size is not looked at). 0, cc untouched, without a running
+    // coupled drag. For target 4 with a match vector that is not in use
+    // (at or beyond the start record's Match.dwCount): 0 with cc holding the
+    // start record. 1 otherwise.
+    int CoupledAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Makes the last move to (x, y) and ends the drag; 1 (also when that move
+    // was refused), or 0, cc untouched, without a running coupled drag.
+    int EndCoupledAdjust(int x, int y, tagCOLORCORRINFO& cc);
+
+    // Hue/saturation drag round the vector display's centre. dwTarget as for
+    // BeginCoupledAdjust; dwValues: 0x100000 turns the hue by the angle the
+    // mouse sweeps round the centre (255 units a half turn; counter-clockwise
+    // on screen lowers it; the result wraps round within -255..255),
+    // 0x200000 changes the saturation with the ratio of the mouse's distance
+    // from the centre to the start's (see GetSatAdjust). 0 (nothing kept)
+    // when cc.dwSize is not 564, dwTarget has more than one bit set or
+    // dwValues has neither bit; 1 otherwise.
+    int BeginHueSatAdjust(int x, int y, unsigned long dwTarget, unsigned long dwValues,
+                          tagCOLORCORRINFO& cc);
+    // Writes the start record changed by the drag to (x, y) into cc. 0, cc
+    // untouched, when cc.dwSize is not 564 or no drag runs. 0 with cc holding
+    // the start record when the start point lies within 2 pixels of the
+    // centre (no direction to turn from), or for target 4 with a match vector
+    // not in use in the start record. 1 otherwise (also for a target other
+    // than 1, 2, 4: cc then holds the start record).
+    int HueSatAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Makes the last move to (x, y) (its result ignored) and ends the drag;
+    // 1, or 0 with cc untouched when cc.dwSize is not 564 or no drag runs.
+    int EndHueSatAdjust(int x, int y, tagCOLORCORRINFO& cc);
+
+    // Drag on the histogram display, a grid of 3 x 3 cells of 128 x 96
+    // pixels: rows red, green, blue from the top, columns black, gamma,
+    // white from the left. The cell under the start point chooses the
+    // primary correction's curve control; a third of the pixels moved right
+    // is added to it (vertical movement is ignored). 0 (nothing kept) when
+    // cc.dwSize is not 564 or (x, y) lies outside 0..383 x 0..287; 1
+    // otherwise.
+    int BeginHistAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Writes the start record changed by the drag to (x, y) into cc; 1. 0, cc
+    // untouched, when cc.dwSize is not 564, no drag runs or the start point
+    // (another drag's) lies outside the grid.
+    int HistAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Makes the last move to (x, y) and ends the drag; 1, or 0 with cc
+    // untouched when cc.dwSize is not 564 or no drag runs.
+    int EndHistAdjust(int x, int y, tagCOLORCORRINFO& cc);
+
+    // Shaping the match vector chosen by SetIsolateVector on the vector
+    // display. nMode, with d1 half and d2 about half (a multiple of 2) of the
+    // pixels moved up:
+    //   0 cU, cV at the mouse (relative to the centre, each -127..127);
+    //   1 byY + d1 (0..255);
+    //   2 cU, cV turned about the centre by the angle the mouse sweeps;
+    //   3 distance of (cU, cV) from the centre + d1, direction kept;
+    //   4 byHueWidth + d1 (0..255);
+    //   5 lower luma edge (byY - byYRange) + d2, upper edge kept;
+    //   6 upper luma edge (byY + byYRange) + d2, lower edge kept (<= 255);
+    //   7 inner radial edge (distance - bySatWidth) + d2, outer edge kept;
+    //   8 outer radial edge (distance + bySatWidth) + d2, inner edge kept.
+    // Modes 3, 7 and 8 keep cU, cV of a vector at (0, 0), which has no
+    // direction (7 and 8 still change bySatWidth). 0 (nothing kept) when
+    // cc.dwSize is not 564, the chosen vector is the background vector 0 or
+    // not in use (at or beyond cc.Match.dwCount); 1 otherwise. Any nMode is
+    // kept; moves refuse those above 8. In mode 2 a start point within 5
+    // pixels of the centre's row or column is moved 5 pixels away from it.
+    int BeginMatchAdjust(int x, int y, unsigned int nMode, tagCOLORCORRINFO& cc);
+    // Writes the start record with the vector shaped by the drag to (x, y)
+    // into cc; 1. 0, cc untouched, when cc.dwSize is not 564, no drag runs,
+    // or the chosen vector is 0 or not in use in the start record. 0 with cc
+    // holding the start record for a mode above 8. Mode 2 leaves the vector
+    // as it started while the mouse is within 1 pixel of the centre.
+    int MatchAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Makes the last move to (x, y) (its result ignored) and ends the drag;
+    // 1, or 0 with cc untouched under the first refusals of MatchAdjust.
+    int EndMatchAdjust(int x, int y, tagCOLORCORRINFO& cc);
+
     // ---- source, reference and split ---------------------------------------------
 
     // Replaces the source with a prepared copy of dib (24- or 32-bit, RGB or
@@ -161,6 +291,66 @@ public:
     // pictures are cut to them. Takes effect at the next render. Always 1.
     int SetSplit(int x, int y);
 
+    // ---- analysis from picked points ----
+    //
+    // Each operation computes a correction into the caller's record cc and
+    // neither applies it nor hands it to the viewer (pass it to SetCorrection
+    // for that). Points are (x, y) in pixels of the full-size pictures, x from
+    // the left, y from the top; points outside a picture are moved to its
+    // nearest inner pixel. A sample is the average of the 3 x 3 pixels around
+    // the point (a single pixel in pictures under 3 pixels wide or high).
+    // Every operation returns 0 with cc untouched when cc.dwSize is not 564.
+    // Curve fields written are in 1/256 of full scale (white, black) and
+    // gamma control values, -255..255 unless said otherwise; 0 is neutral.
+    // Where a sample gives no meaningful number (luma 0, e.g. no source
+    // picture; equal lumas where two must differ) the affected fields get 0.
+    // They run on the host's thread and take no lock: they read the stored
+    // pictures and the current correction directly, so SetSource,
+    // SetReference and SetCorrection must not run at the same time.
+
+    // Makes the source's sample at (x, y) gray by writing the nine red, green
+    // and blue curve fields (all others untouched), cleared first. mode 0:
+    // the white fields; 1: the black fields; 2: the gamma fields; 3: white and
+    // black fields, each channel's pair equal; above 3: nothing but the
+    // clearing. 1 for every mode.
+    int GrayBalance_1pt(tagCOLORCORRINFO& cc, int x, int y, unsigned int mode);
+    // Makes a dark and a bright gray point neutral: the darker sample (the
+    // second point when the lumas are equal) sets the black fields, the other
+    // the white fields; gamma fields 0. 1.
+    int GrayBalance_2pt(tagCOLORCORRINFO& cc, int x1, int y1, int x2, int y2);
+    // Makes three gray points neutral: per channel, black, gamma and white
+    // fitted through the three samples ordered by luma (equal lumas keep
+    // their argument order). Black and white may reach -256..256 here. 1.
+    int GrayBalance_3pt(tagCOLORCORRINFO& cc, int x1, int y1, int x2, int y2, int x3, int y3);
+    // Makes the source point (xs, ys) take the colour of the reference point
+    // (xr, yr) by writing the nine curve fields, cleared first. mode 0: the
+    // white fields, from the chroma difference (source minus reference) with
+    // each sample's chroma scaled to full luma; 2: the gamma fields, from
+    // both colours at mid luma; 3: white and black fields, each channel's
+    // pair equal, from the difference at mid luma; 1 and above 3: nothing
+    // but the clearing. 0 (cc untouched) when there is no source or no
+    // reference picture; 1 otherwise.
+    int ToneBalance_1pt(tagCOLORCORRINFO& cc, int xs, int ys, int xr, int yr, unsigned int mode);
+    // Copies the current correction into cc and changes its red, green and
+    // blue curves so that the source point (xs, ys) takes the colour of the
+    // reference point (xr, yr), while each curve keeps its present effect at
+    // the two of the levels 42, 128, 213 farthest from the reference's luma.
+    // 0 (cc untouched) without a source or reference picture; 1 otherwise.
+    int ColorBalance_1pt(tagCOLORCORRINFO& cc, int xs, int ys, int xr, int yr);
+    // Copies the current correction into cc and fits its red, green and blue
+    // curves so that the three source points (xs[i], ys[i]) take the colours
+    // of the three reference points (xr[i], yr[i]), i = 0..2. Each pointer
+    // must address three ints. 0 (cc untouched) without a source or
+    // reference picture or with a null pointer; 1 otherwise.
+    int ColorBalance_3pt(tagCOLORCORRINFO& cc, int* const xs, int* const ys, int* const xr,
+                         int* const yr);
+    // Stretches the luma between the darker and the brighter of two source
+    // points (the second is the darker when their lumas are equal): writes
+    // only cc.Base.sYBlack and cc.Base.sYWhite, for the video or full luma
+    // range as the current correction's RANGE_VIDEO_LUMA flag says. Both 0
+    // when the lumas are equal. 1.
+    int Contrast(tagCOLORCORRINFO& cc, int x1, int y1, int x2, int y2);
+
     // ---- correction sets ---------------------------------------------------------------
 
     // Saves the current correction and returns its slot (0..31). Once all 32
@@ -176,6 +366,57 @@ public:
     int GetSet(unsigned int nSet, tagCOLORCORRINFO& cc);
     // Empties the list.
     void ClearListSet();
+
+    // ---- matching and match vectors ----
+    //
+    // Regions are tagRECT (left, top, right exclusive, bottom exclusive) in
+    // pixels of the full-size pictures, rows counted from the top.
+
+    // Sets the red, green and blue curves of cc so that the value histograms
+    // of the source region land on those of the reference region. prcReference
+    // is the region of the reference picture, prcSource that of the source;
+    // null means the whole picture. Regions are cut to the picture; each must
+    // keep at least 10 x 10 pixels. The source is compared as the current
+    // correction's hue rotation turns it (cc's hue then gets that rotation).
+    // cc becomes the default correction (clipping settings kept) with only
+    // CC_PRIMARY active, plus the matched fields. 0, with cc untouched, when
+    // cc.dwSize is not 564 or a picture is missing; 0, with cc already reset,
+    // for a region below 10 x 10 (a debug line is printed then) or when the
+    // transform's memory cannot be had. 1 otherwise.
+    int HistoMatch(tagCOLORCORRINFO& cc, tagRECT* prcReference, tagRECT* prcSource);
+    // Sets cc's hue rotation (Base.sHue, 256 = 180 degrees) so that the hues
+    // of the source region land on those of the reference region (only
+    // pixels with a chroma radius above 10 count; none gives 0). Regions,
+    // reset and results as HistoMatch.
+    int HueMatch(tagCOLORCORRINFO& cc, tagRECT* prcReference, tagRECT* prcSource);
+    // Fills the selection fields of mv (byY, byYRange, cU, cV, byHueWidth,
+    // bySatWidth) so that it selects the colours of the source rectangle rc
+    // as the current correction (without match vectors and clipping) shows
+    // them. Reads mv's byHueSoft and bySatSoft; other fields stay. A click
+    // (a rectangle under 3 pixels wide or high) is widened to 3 pixels around
+    // it; the rectangle is then brought inside the picture (edges at most
+    // width - 1 and height - 1). 0, mv untouched, without a source, for a
+    // null rc or when the rectangle collapses to a line; else 1.
+    int GetMatchVector(tagMATCHVECTOR& mv, tagRECT* rc);
+    // Widens mv's selection (luma window, hue wedge, saturation ring) so that
+    // it also covers the colours GetMatchVector finds in rc. 0, mv untouched,
+    // when that analysis fails; else 1.
+    int AddToMatchVector(tagMATCHVECTOR& mv, tagRECT* rc);
+    // Sets mv's correction (sWhite, sGamma, sBlack, sHue, sSat, sUOffset,
+    // sVOffset) so that its colour (byY, cU, cV) is carried to the average
+    // colour of the reference rectangle rc (prepared as in GetMatchVector; a
+    // rectangle that collapses samples a 3 x 3 point instead). 0, mv
+    // untouched, without a reference or for a null rc; else 1.
+    int SetMatchVectorTo(tagMATCHVECTOR& mv, tagRECT* rc);
+    // The 3 x 3 average at (x, y) (column, row from the top; clamped into the
+    // picture) of the reference (bReference nonzero) or the source: Y 0..255,
+    // U and V -128..127. 0, outputs untouched, when the picture is missing;
+    // 0 with all three 0 when it is not YUV.
+    int GetPixelAveragedYUV(int x, int y, int& Y, int& U, int& V, int bReference);
+    // As GetPixelAveragedYUV, converted to R, G, B with the fixed-point rule
+    // over 512, rounded to nearest and not limited (values may lie outside
+    // 0..255).
+    int GetPixelAveragedRGB(int x, int y, int& R, int& G, int& B, int bReference);
 
 protected:
     // ---- picture preparation ---------------------------------------------------
@@ -212,6 +453,18 @@ protected:
     // reference (nonzero). 0 when it cannot be loaded or prepared.
     int GetDefaultBMP(int bReference);
 
+    // ---- gestures ----
+
+    // Saturation step of the hue/saturation drag for r, the ratio of the
+    // mouse's current to its start distance from the vector display's centre
+    // (1.0: no change). Inward (r < 1) lowers the saturation linearly, 255
+    // per whole ratio, down to -255 at the centre; outward raises it along
+    // the inverse of 128 * (e^p + p - 1), about half the linear amount for
+    // small drags and less and less for larger ones, up to 255 (1.0 gives 0,
+    // 0.5 gives -127, 2.0 gives 101, 3.0 gives 166). A ratio that is not a
+    // number gives 0.
+    static int GetSatAdjust(double r);
+
     // ---- preview worker ------------------------------------------------------------
 
     // The worker thread's start routine; p is the worker's start block, which
@@ -221,9 +474,42 @@ protected:
     static unsigned long Preview(std::shared_ptr<colorcorrect::PreviewSharedState> shared,
                                  unsigned long generation);
 
+    // ---- matching and match vectors ----
+
+    // Common start of HistoMatch and HueMatch: checks cc and the pictures (0,
+    // cc untouched), resets cc to the default with CC_PRIMARY, cuts both
+    // regions to their pictures and checks their size (0 after the reset),
+    // and copies them out of the pictures into dibReference and dibSource.
+    int CutMatchRegions(tagCOLORCORRINFO& cc, const tagRECT* prcReference,
+                        const tagRECT* prcSource, CVoraDib& dibReference, CVoraDib& dibSource);
+    // Cuts *prc (null: the whole picture) to a picture of width x height into
+    // rc. 0, printing the minimum-size debug line when debugging is on, when
+    // fewer than 10 x 10 pixels are left.
+    static int CutMatchRegion(const tagRECT* prc, int width, int height, tagRECT& rc);
+    // Brings a match vector rectangle into a picture of width x height: edges
+    // put in order, a width or height under 3 widened to 3 around its first
+    // edge, moved inside when that starts before column (row) 0, each edge
+    // limited to 0..width-1 (0..height-1). 0 when the result is a line.
+    static int PrepareMatchRect(tagRECT& rc, int width, int height);
+
     // Prepares the stored source and reference again (after a change of field
     // or reduced size).
     void PrepareAgain();
+
+    // ---- analysis from picked points ----
+
+    // Samples dib (a copy: the caller's picture stays untouched) at (x, y):
+    // Y 0..255 and U, V -128..127, each the truncated average of the 3 x 3
+    // window around the point, the point clamped so the window lies inside;
+    // a picture under 3 pixels wide or high gives the single pixel at the
+    // clamped point. Y, U, V are 0 and the result 0 when dib is empty, has
+    // no size or is not a packed YUV picture; 1 otherwise.
+    static int GetPixelAveraged(CVoraDib dib, int x, int y, int& Y, int& U, int& V);
+    // See colorcorrect::FitChannelCurve.
+    static void FitChannelCurve(int c0, int c1, int c2, int d0, int d1, int d2, int& black,
+                                int& gamma, int& white);
+    // See colorcorrect::ApplyChannelCurve.
+    static int ApplyChannelCurve(int c, int black, int gamma, int white);
 
     // ---- state ----------------------------------------------------------------------
 
