@@ -410,14 +410,134 @@ def filter_process_seeds():
     return seeds
 
 
-# ---- targets still to come ----------------------------------------------------
-# correction_file, y4m_reader, rt_display, scope_display and viewer get their
-# seed functions here when their code lands.
+# ---- correction_file: correction files, JSON and binary ------------------------
+
+
+def default_match_vector():
+    return match_vector(128, 0, 0, 128, 14, 20, 10, 50, 50)
+
+
+def correction_binary(flags=0, base=None, vector6=None, vectors=None, count=None):
+    """The 564-byte record; `base` 32 bytes after its size, `vector6` 60 after its size."""
+    base = base if base is not None else b"\0" * 32
+    vector6 = vector6 if vector6 is not None else b"\0" * 60
+    vectors = list(vectors or [])
+    used = len(vectors) if count is None else count
+    vectors += [default_match_vector()] * (16 - len(vectors))
+    record = struct.pack("<II", 564, flags) + struct.pack("<I", 36) + base
+    record += struct.pack("<I", 64) + vector6
+    record += struct.pack("<II", 456, used) + b"".join(vectors)
+    assert len(record) == 564, len(record)
+    return record
+
+
+def correction_file_seeds():
+    base = struct.pack("<HBBhhhhhhhhhhhhhh", 2, 30, 10, 5, 20, -5, 12, 40, 1, 2, 3, 4, 5, 6,
+                       7, 8, 9)
+    vector6 = struct.pack("<30h", *[(i * 17) % 200 - 100 for i in range(30)])
+    binary = correction_binary(0xF, base, vector6,
+                               [default_match_vector(),
+                                match_vector(90, 40, -30, 60, 30, 25, 10, 50, 50, gamma=20,
+                                             hue=-40, u_offset=3)])
+    seeds = {
+        "binary_default": correction_binary(),
+        "binary_full": binary,
+        "binary_bad_size": struct.pack("<I", 563) + binary[4:],
+        "binary_bad_count": binary[:112] + struct.pack("<I", 17) + binary[116:],
+        "binary_bad_flags": binary[:4] + struct.pack("<I", 0x10) + binary[8:],
+        "binary_short": binary[:-1],
+        "binary_y_gamma_out_of_range": binary[:16] + struct.pack("<h", 300) + binary[18:],
+        "json_example": b"""{
+  "format": "colorcorrect-correction",
+  "version": 1,
+  "flags": {"primary": true, "six_vector": true, "match_vector": false, "clipping": true},
+  "base": {
+    "range_flags": {"video_luma": false, "legal": true, "chroma_reduced": false},
+    "soft_y": 30,
+    "y_gamma": 20,
+    "sat": 40,
+    "r_black": 6
+  },
+  "vector6": {
+    "red": {"sat": -25},
+    "blue": {"hue": 12}
+  }
+}
+""",
+        "json_minimal": b'{"format": "colorcorrect-correction", "version": 1}',
+        "json_bom_space": b'\xef\xbb\xbf \r\n\t{"format":"colorcorrect-correction","version":1.0}',
+        "json_match": b"""{"format": "colorcorrect-correction", "version": 1,
+ "flags": {"match_vector": true},
+ "match": {"count": 2, "vectors": [{}, {"flags": 1, "y": 100, "u": -128, "v": 127,
+  "y_range": 40, "hue_width": 255, "sat_width": 0, "y_soft": 255, "hue_soft": 0,
+  "sat_soft": 255, "white": -255, "gamma": 255, "black": 1, "hue": -256, "sat": 255,
+  "u_offset": -255, "v_offset": 255}, {}, {"y": 7}]}}
+""",
+        "json_bad_range": b'{"format": "colorcorrect-correction", "version": 1, '
+                          b'"base": {"y_gamma": 300}}',
+        "json_bad_fraction": b'{"format": "colorcorrect-correction", "version": 1, '
+                             b'"base": {"hue": 30.5}}',
+        "json_duplicate_key": b'{"format": "colorcorrect-correction", "version": 1, '
+                              b'"version": 1}',
+        "json_unknown_key": b'{"format": "colorcorrect-correction", "version": 1, "x": []}',
+        "json_too_many_vectors": b'{"format": "colorcorrect-correction", "version": 1, '
+                                 b'"match": {"vectors": [' + b",".join([b"{}"] * 17) + b"]}}",
+        "json_count_past_vectors": b'{"format": "colorcorrect-correction", "version": 1, '
+                                   b'"match": {"count": 16, "vectors": [{}]}}',
+        "json_huge_number": b'{"format": "colorcorrect-correction", "version": 1e400, '
+                            b'"base": {"sat": -9223372036854775809}}',
+        "json_truncated": b'{"format": "colorcorrect-correction", "vers',
+        "json_deep": b'{"format": "colorcorrect-correction", "version": 1, "base": '
+                     + b"[" * 200 + b"]" * 200 + b"}",
+        "json_bad_utf8": b'{"format": "colorcorrect-corr\xff\xfeection", "version": 1}',
+        "json_nul": b'{"format": "colorcorrect-correction\\u0000", "version": 1}',
+    }
+    return seeds
+
+
+# ---- y4m_reader: YUV4MPEG2 streams ------------------------------------------------
+
+
+def y4m(header, frames):
+    return b"YUV4MPEG2 " + header + b"\n" + b"".join(b"FRAME" + f for f in frames)
+
+
+def planes(size, seed):
+    return bytes((seed + i * 7) & 255 for i in range(size))
+
+
+def y4m_reader_seeds():
+    return {
+        "c420jpeg_4x2_two_frames": y4m(b"W4 H2 F25:1 Ip A1:1 C420jpeg",
+                                       [b"\n" + planes(12, 1), b"\n" + planes(12, 9)]),
+        "c420_odd_3x3": y4m(b"W3 H3 F30000:1001 It A0:0 C420",
+                            [b"\n" + planes(9 + 2 * 4, 3)]),
+        "no_colour_space_2x2": y4m(b"W2 H2", [b"\n" + planes(6, 5)]),
+        "c444_2x2_params": y4m(b"W2 H2 Ib C444 XYSCSS=444 XCOLORRANGE=FULL",
+                               [b" Ixyz XA=1\n" + planes(12, 7)]),
+        "c444alpha_1x3": y4m(b"W1 H3 Im C444alpha", [b"\n" + planes(12, 2)] * 2),
+        "c420mpeg2_5x1": y4m(b"W5 H1 I? C420mpeg2", [b"\n" + planes(5 + 2 * 3, 4)]),
+        "c420paldv_2x4": y4m(b"W2 H4 C420paldv", [b"\n" + planes(8 + 2 * 2, 6)]),
+        "header_only": y4m(b"W8 H8 C444", []),
+        "truncated_frame": y4m(b"W4 H4 C444", [b"\n" + planes(40, 8)]),
+        "bad_frame_line": y4m(b"W2 H2 C444", [b"S\n" + planes(12, 0)]),
+        "bad_colour_space": y4m(b"W2 H2 C411", [b"\n" + planes(8, 0)]),
+        "huge_frames": y4m(b"W30000 H30000 C444alpha", [b"\n" + planes(64, 0)]),
+        "too_large": y4m(b"W2147483647 H2147483647", [b"\n"]),
+        "negative_size": y4m(b"W-4 H2", [b"\n" + planes(12, 0)]),
+        "twice_width": y4m(b"W4 W4 H2", [b"\n" + planes(12, 0)]),
+        "control_character": y4m(b"W2 H2 X\x01", [b"\n" + planes(6, 0)]),
+        "no_newline": b"YUV4MPEG2 W2 H2",
+        "not_y4m": b"YUV4MPEG W2 H2\nFRAME\n" + planes(6, 0),
+    }
+
 
 TARGETS = {
     "bmp_load": bmp_load_seeds,
     "picture_ops": picture_ops_seeds,
     "filter_process": filter_process_seeds,
+    "correction_file": correction_file_seeds,
+    "y4m_reader": y4m_reader_seeds,
 }
 
 
