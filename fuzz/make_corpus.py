@@ -532,12 +532,284 @@ def y4m_reader_seeds():
     }
 
 
+# ---- rt_display: ProcessRTDisplay ---------------------------------------------------
+
+
+class RecordEdits(Script):
+    """Mirrors support/fuzz_record.cpp's EditCorrection."""
+
+    def default_record(self):
+        return self.in_range(1, 0, 5)
+
+    def groups(self, flags):
+        return self.in_range(2, 0, 5).boolean(True).in_range(flags, 0, 15)
+
+    def vector(self, k, vector):
+        return self.in_range(3, 0, 5).in_range(k, 0, 15).raw(vector)
+
+    def pokes(self, *changes, fix_sizes=True):
+        self.in_range(5, 0, 5).in_range(len(changes), 1, 4)
+        for offset, value in changes:
+            self.in_range(offset, 0, 562).u16(value & 0xFFFF)
+        return self.boolean(fix_sizes)
+
+    def raw_record(self, record):
+        return self.in_range(0, 0, 5).raw(record)
+
+
+class RtOps(RecordEdits):
+    """Mirrors rt_display_fuzzer.cpp's reading order."""
+
+    def setup(self):
+        return self.in_range(0, 0, 2)
+
+    def field(self, value):
+        return self.in_range(2, 0, 2).boolean(True).in_range(value, 0, 3)
+
+    def process(self, width, height, bits, flags, field_order=0, overlay=False, nulls=7,
+                compression=None):
+        self.in_range(1, 0, 2).boolean(True).in_range(width, 0, 24)
+        self.boolean(True).in_range(height, -12, 24)
+        self.in_range(2, 0, 7).boolean(bits == 24)
+        if compression is None:
+            self.in_range(1, 0, 7)
+        else:
+            self.in_range(0, 0, 7).u32(compression)
+        self.boolean(True).in_range(field_order, 0, 1)
+        self.boolean(True).in_range(flags, 0, 3)
+        self.in_range(nulls, 0, 15).boolean(overlay)
+        for a, b, c in ((16, 37, 3), (200, 11, 5), (1, 2, 3)):
+            self.u8(a).u8(b).u8(c)
+        return self
+
+
+def rt_display_seeds():
+    seeds = {}
+    primary = ((CC_FLAGS, 9), (Y_GAMMA, 60), (HUE, 30), (R_BLACK, -40))
+    s = RtOps()
+    s.setup().pokes(*primary)
+    s.process(6, 4, 32, 0).process(6, 4, 32, 1).process(6, 4, 32, 3)
+    seeds["geometries_32"] = s.data()
+
+    s = RtOps()
+    s.setup().pokes(*primary).field(2)
+    s.process(5, 5, 24, 0).process(5, -5, 24, 1, field_order=1).process(7, 3, 24, 3)
+    seeds["geometries_24"] = s.data()
+
+    s = RtOps()
+    s.setup().pokes((CC_FLAGS, 1), (SAT, -120), (G_GAMMA, 90))
+    s.process(8, 6, 32, 0, overlay=True).process(8, 6, 32, 1, overlay=True)
+    s.process(9, 4, 24, 0, overlay=True).process(4, 2, 32, 3, overlay=True)
+    seeds["overlay"] = s.data()
+
+    s = RtOps()
+    s.setup().groups(0xF).field(3)
+    s.process(3, 2, 32, 2).process(1, 1, 32, 0).process(0, 9, 24, 1).process(7, 0, 32, 3)
+    s.process(3, 3, 32, 1, field_order=1)
+    seeds["edges_and_fields"] = s.data()
+
+    s = RtOps()
+    s.process(4, 4, 32, 3, nulls=0).process(4, 4, 32, 3, nulls=2).process(4, 4, 32, 3, nulls=4)
+    s.process(4, 4, 32, 3, compression=0).process(4, 4, 24, 0, compression=0x56555940)
+    seeds["refused"] = s.data()
+
+    s = RtOps()
+    s.setup().raw_record(bytes((i * 13 + 5) & 255 for i in range(564))).setup().pokes(
+        (CC_FLAGS, 1), fix_sizes=True)
+    s.process(5, 3, 32, 1, overlay=True)
+    seeds["junk_record"] = s.data()
+    return seeds
+
+
+# ---- scope_display: ProcessDisplay and the display settings ---------------------
+
+
+class Pictures(RecordEdits):
+    """Mirrors support/fuzz_picture.cpp's MakePicture."""
+
+    def picture(self, w, h, bits, yuv=True, premultiplied=False, pattern=(20, 7, 13),
+                poke=None):
+        if w is None:
+            return self.in_range(0, 0, 15)
+        self.in_range(1, 0, 15)
+        self.in_range(1, 0, 3).in_range(w, 1, 24).in_range(1, 0, 3).in_range(h, 1, 24)
+        self.in_range(2, 0, 7).boolean(bits == 24)
+        self.in_range(1 if yuv else 0, 0, 3)
+        self.in_range(1 if premultiplied else 2, 0, 3)
+        for v in pattern:
+            self.u8(v)
+        if poke is None:
+            return self.in_range(5, 0, 15)
+        kind, value = poke  # 0 compression, 1 field order, 2 flags, 3 bit count
+        self.in_range(kind, 0, 15)
+        return self.u16(value) if kind == 3 else self.u32(value)
+
+
+SCOPE_OPS = {name: i for i, name in enumerate([
+    "picture", "setup", "display", "intensity", "channel", "isolate_vector", "isolate_type",
+    "isolate_param", "angles", "reference", "isolate_colors"])}
+
+
+class ScopeOps(Pictures):
+    """Mirrors scope_display_fuzzer.cpp's reading order."""
+
+    def op(self, name):
+        return self.in_range(SCOPE_OPS[name], 0, len(SCOPE_OPS) - 1)
+
+    def pic(self, i, *args, **kwargs):
+        return self.op("picture").in_range(i, 0, 2).picture(*args, **kwargs)
+
+    def display(self, src, out, disp, mode, copy=True):
+        self.op("display").in_range(src, 0, 2).in_range(out, 0, 2).in_range(disp, 0, 2)
+        if mode <= 7:
+            self.in_range(1, 0, 15).in_range(mode, 0, 7)
+        else:
+            self.in_range(0, 0, 15).u32(mode)
+        return self.boolean(copy)
+
+    def small(self, name, value, hi):
+        return self.op(name).boolean(True).in_range(value, 0, hi)
+
+    def angles(self, a, b, g, dx, dy):
+        self.op("angles")
+        for v in (a, b, g):
+            self.boolean(True).in_range(v, -400, 400)
+        self.boolean(True).boolean(True).in_range(dx, -50, 50).boolean(True).in_range(dy, -50, 50)
+        return self
+
+
+def scope_display_seeds():
+    seeds = {}
+    primary = ((CC_FLAGS, 9), (Y_GAMMA, 60), (HUE, 30), (R_BLACK, -40))
+    for mode, name in ((1, "vector"), (2, "waveform"), (4, "histogram"), (5, "lightning"),
+                       (6, "cube"), (7, "vector_lightning")):
+        s = ScopeOps()
+        s.op("setup").pokes(*primary)
+        s.pic(0, 9, 7, 32).pic(1, 3, 3, 24, yuv=False).display(0, 1, 2, mode)
+        s.pic(0, 5, 4, 24, premultiplied=True).display(0, 0, 2, mode)
+        if mode == 6:
+            s.angles(30, 60, -20, 15, -7).display(0, 1, 2, mode)
+        if mode == 4:
+            s.pic(1, 6, 6, 32).op("reference").in_range(1, 0, 2).display(0, 1, 2, mode)
+        seeds["mode_" + name] = s.data()
+
+    s = ScopeOps()
+    s.op("setup").vector(1, match_vector(128, 40, -30, 100, 30, 25, 10, 50, 50, gamma=20, hue=30))
+    s.small("isolate_vector", 1, 16).small("isolate_type", 3, 8).op("setup").groups(0xF)
+    s.small("channel", 2, 5).pic(0, 8, 8, 32).display(0, 1, 2, 1).display(0, 1, 2, 6)
+    s.op("isolate_colors").boolean(False)
+    seeds["isolate_and_channel"] = s.data()
+
+    s = ScopeOps()
+    s.pic(0, 4, 4, 32).display(0, 0, 0, 1).display(0, 1, 1, 2).display(0, 1, 2, 3)
+    s.display(0, 1, 2, 8).pic(0, 4, 4, 32, yuv=False).display(0, 1, 2, 1)
+    s.pic(0, None, 0, 0).display(0, 1, 2, 0)
+    seeds["refused"] = s.data()
+
+    s = ScopeOps()
+    s.pic(0, 7, 5, 32, poke=(1, 1)).pic(1, 7, 5, 24, poke=(3, 16)).display(0, 1, 2, 0)
+    s.display(1, 0, 2, 1).small("intensity", 0, 1).display(0, 1, 2, 5)
+    seeds["odd_headers"] = s.data()
+    return seeds
+
+
+# ---- viewer: a viewer driven by a sequence of operations --------------------------
+
+VIEWER_OPS = {name: i for i, name in enumerate([
+    "source", "reference", "correction", "display", "split", "inlay", "field", "intensity",
+    "channel", "six_vector", "isolate_vector", "isolate_type", "isolate_colors", "define_set",
+    "delete_set", "get_set", "clear_sets", "rtlut", "image_size", "preview"])}
+
+
+class ViewerOps(Pictures):
+    """Mirrors viewer_fuzzer.cpp's reading order."""
+
+    def op(self, name):
+        return self.in_range(VIEWER_OPS[name], 0, len(VIEWER_OPS) - 1)
+
+    def source(self, *args, **kwargs):
+        return self.op("source").picture(*args, **kwargs)
+
+    def reference(self, *args, **kwargs):
+        return self.op("reference").picture(*args, **kwargs)
+
+    def display(self, kind, same=False):
+        self.op("display").in_range(1, 0, 7).in_range(kind, 0, 7)
+        return self.in_range(0 if same else 1, 0, 7).boolean(False)
+
+    def small(self, name, value, hi):
+        return self.op(name).boolean(True).in_range(value, 0, hi)
+
+    def split(self, x, y):
+        return self.op("split").boolean(True).in_range(x, -30, 30).boolean(True).in_range(y, -30, 30)
+
+    def inlay(self, w, h):
+        self.op("inlay")
+        for v in (w, h):
+            self.in_range(1, 0, 3).in_range(v, 1, 48)
+        return self
+
+    def preview(self, on, value):
+        return self.op("preview").boolean(on).u8(value)
+
+
+def viewer_seeds():
+    seeds = {}
+    primary = ((CC_FLAGS, 9), (Y_GAMMA, 60), (HUE, 30), (R_BLACK, -40))
+
+    s = ViewerOps()
+    s.source(12, 10, 32).reference(8, 6, 24, yuv=False).op("correction").pokes(*primary)
+    s.split(4, -3).display(0).display(1).display(6).inlay(5, 3).display(2).display(4)
+    s.op("rtlut").op("image_size")
+    seeds["pictures_and_displays"] = s.data()
+
+    s = ViewerOps()
+    s.op("correction").pokes(*primary)
+    for _ in range(3):
+        s.op("define_set")
+    s.op("correction").groups(0xF).op("define_set").small("delete_set", 1, 33)
+    s.small("get_set", 0, 33).small("get_set", 2, 33).small("get_set", 5, 33)
+    s.op("clear_sets").small("get_set", 0, 33)
+    seeds["sets"] = s.data()
+
+    s = ViewerOps()
+    for _ in range(28):
+        s.op("define_set")
+    seeds["sets_ring"] = s.data()
+
+    s = ViewerOps()
+    s.preview(True, 0).source(9, 7, 24).op("correction").pokes(*primary)
+    s.preview(True, 1).op("correction").groups(3).split(-5, 5)
+    s.preview(True, 2).op("correction").groups(1).preview(True, 3).op("correction").groups(9)
+    s.preview(False, 0)
+    seeds["preview_worker"] = s.data()
+
+    s = ViewerOps()
+    s.source(10, 8, 32, premultiplied=True).op("correction").vector(
+        1, match_vector(128, 40, -30, 100, 30, 25, 10, 50, 50, gamma=20, hue=30))
+    s.small("isolate_vector", 1, 16).small("isolate_type", 3, 8).small("channel", 4, 5)
+    s.op("isolate_colors").display(1).small("six_vector", 7, 7).small("field", 2, 3)
+    s.op("intensity").boolean(True).in_range(0, -20, 300).display(7, same=True)
+    seeds["settings"] = s.data()
+
+    s = ViewerOps()
+    s.source(None, 0, 0).reference(None, 0, 0).display(0).op("image_size")
+    s.source(5, 5, 32, poke=(0, 7)).display(1).op("correction").raw_record(b"\1" * 564)
+    s.small("channel", 5, 5).small("isolate_vector", 16, 16).small("isolate_type", 8, 8)
+    s.display(3).small("delete_set", 0, 33)
+    seeds["refusals"] = s.data()
+    return seeds
+
+
 TARGETS = {
     "bmp_load": bmp_load_seeds,
     "picture_ops": picture_ops_seeds,
     "filter_process": filter_process_seeds,
     "correction_file": correction_file_seeds,
     "y4m_reader": y4m_reader_seeds,
+    "rt_display": rt_display_seeds,
+    "scope_display": scope_display_seeds,
+    "viewer": viewer_seeds,
 }
 
 
