@@ -718,7 +718,9 @@ def scope_display_seeds():
 VIEWER_OPS = {name: i for i, name in enumerate([
     "source", "reference", "correction", "display", "split", "inlay", "field", "intensity",
     "channel", "six_vector", "isolate_vector", "isolate_type", "isolate_colors", "define_set",
-    "delete_set", "get_set", "clear_sets", "rtlut", "image_size", "preview"])}
+    "delete_set", "get_set", "clear_sets", "rtlut", "image_size", "preview", "rotate", "angles",
+    "coupled", "hue_sat", "hist", "match_drag", "gray_balance", "tone_balance", "color_balance",
+    "contrast", "match", "match_vector", "sample"])}
 
 
 class ViewerOps(Pictures):
@@ -751,6 +753,39 @@ class ViewerOps(Pictures):
 
     def preview(self, on, value):
         return self.op("preview").boolean(on).u8(value)
+
+    def xy(self, *values):
+        for v in values:
+            self.in_range(1, 0, 3).in_range(v, -10, 400)
+        return self
+
+    def rotate(self, kind, x, y):
+        return self.op("rotate").in_range(kind, 0, 3).xy(x, y)
+
+    def drag(self, name, phase, x, y, target=1, values=0, mode=0, apply=True):
+        self.op(name).in_range(phase, 0, 2).xy(x, y)
+        if phase == 0 and name in ("coupled", "hue_sat"):
+            self.boolean(True).in_range(target, 0, 2).boolean(True).in_range(values, 0, 0x3FFFFF)
+        if phase == 0 and name == "match_drag":
+            self.boolean(True).in_range(mode, 0, 9)
+        return self.boolean(apply).in_range(1, 0, 3)
+
+    def balance(self, name, kind, points, mode=0, nulls=7, apply=True):
+        """points: three (x, y, xr, yr)."""
+        self.op(name).in_range(kind, 0, 2)
+        for p in points:
+            self.xy(*p)
+        return self.boolean(True).in_range(mode, 0, 4).in_range(nulls, 0, 7).boolean(apply).in_range(1, 0, 3)
+
+    def match(self, hue, ref_rect, src_rect, apply=True):
+        self.op("match").boolean(hue).xy(*ref_rect).xy(*src_rect)
+        return self.boolean(False).boolean(False).boolean(apply).in_range(1, 0, 3)
+
+    def match_vector(self, kind, rect):
+        return self.op("match_vector").in_range(kind, 0, 2).xy(*rect).in_range(1, 0, 7).boolean(False)
+
+    def sample(self, x, y, reference, yuv=True):
+        return self.op("sample").xy(x, y).boolean(reference).boolean(yuv)
 
 
 def viewer_seeds():
@@ -798,6 +833,39 @@ def viewer_seeds():
     s.small("channel", 5, 5).small("isolate_vector", 16, 16).small("isolate_type", 8, 8)
     s.display(3).small("delete_set", 0, 33)
     seeds["refusals"] = s.data()
+
+    s = ViewerOps()
+    s.source(12, 10, 32).op("correction").pokes(*primary)
+    s.rotate(0, 100, 100).rotate(1, 140, 90).rotate(2, 60, 90).rotate(3, 0, 0)
+    s.op("angles").boolean(True).i32(400).i32(-30).i32(7)
+    s.drag("coupled", 0, 100, 100, target=0, values=0x3777).drag("coupled", 1, 130, 70)
+    s.drag("coupled", 2, 160, 40)
+    s.drag("hue_sat", 0, 250, 100, target=0, values=0x300000).drag("hue_sat", 1, 150, 60)
+    s.drag("hue_sat", 2, 192, 144)
+    s.drag("hist", 0, 200, 150).drag("hist", 1, 260, 150).drag("hist", 2, 390, 150)
+    s.op("correction").vector(2, match_vector(128, 40, -30, 100, 30, 25, 10, 50, 50))
+    s.small("isolate_vector", 2, 16)
+    for mode in (0, 2, 6, 8):
+        s.drag("match_drag", 0, 220, 120, mode=mode).drag("match_drag", 1, 240, 80)
+        s.drag("match_drag", 2, 250, 60)
+    seeds["gestures"] = s.data()
+
+    s = ViewerOps()
+    s.source(14, 12, 24).reference(10, 9, 32, yuv=False, pattern=(90, 3, 5))
+    pts = [(1, 1, 2, 2), (6, 5, 4, 4), (12, 10, 8, 7)]
+    s.balance("gray_balance", 0, pts, mode=3).balance("gray_balance", 1, pts)
+    s.balance("gray_balance", 2, pts).balance("tone_balance", 0, pts, mode=2)
+    s.balance("color_balance", 0, pts).balance("color_balance", 2, pts)
+    s.balance("color_balance", 2, pts, nulls=1).balance("contrast", 0, pts)
+    s.sample(3, 3, False).sample(-5, 400, True).sample(2, 2, True, yuv=False)
+    seeds["balances"] = s.data()
+
+    s = ViewerOps()
+    s.source(24, 20, 32).reference(20, 16, 24, pattern=(40, 9, 11)).op("correction").groups(1)
+    s.match(False, (0, 0, 15, 15), (2, 2, 20, 18)).match(True, (0, 0, 20, 16), (0, 0, 24, 20))
+    s.match(False, (0, 0, 5, 5), (0, 0, 24, 20))
+    s.match_vector(0, (3, 3, 9, 8)).match_vector(1, (10, 10, 11, 11)).match_vector(2, (0, 0, 4, 4))
+    seeds["matches"] = s.data()
     return seeds
 
 

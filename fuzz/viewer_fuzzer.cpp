@@ -1,16 +1,22 @@
 // A viewer driven by any sequence of operations: source and reference
 // pictures of any kind, corrections (well-formed or not), displays of every
 // type into any pictures (the same one for both outputs too), split, inlay
-// size, display field, the forwarding setters, the correction sets and the
-// real-time package, with a preview worker running in some inputs (its
-// callback checks each preview and sometimes changes or frees it).
+// size, display field, the forwarding setters, the correction sets, the
+// real-time package, the mouse gestures (in any order, with any points), the
+// balances and contrast from picked points and the matches and match vectors
+// from regions, with a preview worker running in some inputs (its callback
+// checks each preview and sometimes changes or frees it).
 //
 // Promises checked:
 //  - documented results of every operation, including refusals;
 //  - pictures handed in are not changed; pictures handed out are well formed;
 //  - the sets behave as a list of 32 that turns into a ring when full;
 //  - GetRTLUT packs the current correction as a filter does;
-//  - each preview is a well-formed packed YUV picture of the source's size.
+//  - each preview is a well-formed packed YUV picture of the source's size;
+//  - gestures and analyses refuse a record whose size is not 564 and leave
+//    it untouched; what they write into a full record keeps its sizes, so
+//    that SetCorrection takes it; the cube's angles stay in range;
+//  - averaged samples lie in their documented ranges.
 
 #include <colorcorrect/colorcorrect.h>
 
@@ -100,8 +106,53 @@ unsigned PickInlay(FuzzedDataProvider& in)
 enum Operation {
     kSource, kReference, kCorrection, kDisplay, kSplit, kInlay, kField, kIntensity, kChannel,
     kSixVector, kIsolateVector, kIsolateType, kIsolateColors, kDefineSet, kDeleteSet, kGetSet,
-    kClearSets, kRTLUT, kImageSize, kPreview, kLast = kPreview
+    kClearSets, kRTLUT, kImageSize, kPreview, kRotate, kAngles, kCoupled, kHueSat, kHist,
+    kMatchDrag, kGrayBalance, kToneBalance, kColorBalance, kContrast, kMatch, kMatchVector,
+    kSample, kLast = kSample
 };
+
+int Coordinate(FuzzedDataProvider& in)
+{
+    return in.ConsumeIntegralInRange(0, 3) != 0 ? in.ConsumeIntegralInRange(-10, 400)
+                                                : PickCoordinate(in);
+}
+
+// The record an operation writes into: the current correction, sometimes
+// edited (and then perhaps malformed).
+tagCOLORCORRINFO Argument(const Viewer& viewer, FuzzedDataProvider& in)
+{
+    tagCOLORCORRINFO cc = viewer.Current();
+    if (in.ConsumeIntegralInRange(0, 3) == 0)
+        EditCorrection(cc, in);
+    return cc;
+}
+
+tagRECT Rect(FuzzedDataProvider& in)
+{
+    tagRECT rc;
+    rc.left = Coordinate(in);
+    rc.top = Coordinate(in);
+    rc.right = Coordinate(in);
+    rc.bottom = Coordinate(in);
+    return rc;
+}
+
+// Checks an operation that writes a correction into cc: refused with cc
+// untouched for a record of another size; a full record stays one.
+void CheckWritten(const char* what, int ok, const tagCOLORCORRINFO& before,
+                  const tagCOLORCORRINFO& after, Viewer& viewer, bool apply)
+{
+    if (before.dwSize != 564) {
+        FUZZ_CHECK(ok == 0, "%s accepted a record of size %u", what, before.dwSize);
+        FUZZ_CHECK(SameRecord(before, after), "%s changed a record it refused", what);
+        return;
+    }
+    if (!WellFormedCorrection(before))
+        return;
+    FUZZ_CHECK(WellFormedCorrection(after), "%s made a record the filter refuses", what);
+    if (apply)
+        FUZZ_CHECK(viewer.SetCorrection(after) == 1, "SetCorrection refused what %s wrote", what);
+}
 
 } // namespace
 
@@ -290,6 +341,181 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                            "GetImageSize gave %d x %d", w, h);
             else
                 FUZZ_CHECK(w == 1 && h == 1, "a failed GetImageSize gave %d x %d", w, h);
+            break;
+        }
+        case kRotate: {
+            const int kind = in.ConsumeIntegralInRange(0, 3);
+            const int x = Coordinate(in), y = Coordinate(in);
+            if (kind == 0)
+                viewer.BeginRotate(x, y);
+            else if (kind == 1)
+                viewer.Rotate(x, y);
+            else if (kind == 2)
+                viewer.RotateZ(x, y);
+            else
+                viewer.EndRotate();
+            break;
+        }
+        case kAngles: {
+            if (in.ConsumeBool())
+                viewer.SetAngles(in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>(),
+                                 in.ConsumeIntegral<int>());
+            int a = 999, b = 999, g = 999;
+            viewer.GetAngles(a, b, g);
+            FUZZ_CHECK(a >= -180 && a <= 180 && b >= 0 && b <= 180 && g >= -180 && g <= 180,
+                       "GetAngles gave %d %d %d", a, b, g);
+            break;
+        }
+        case kCoupled:
+        case kHueSat:
+        case kHist:
+        case kMatchDrag: {
+            const int phase = in.ConsumeIntegralInRange(0, 2); // begin, move, end
+            const int x = Coordinate(in), y = Coordinate(in);
+            unsigned long target = 0, values = 0;
+            unsigned mode = 0;
+            if (phase == 0 && (op == kCoupled || op == kHueSat)) {
+                target = in.ConsumeBool() ? (1ul << in.ConsumeIntegralInRange(0, 2))
+                                          : in.ConsumeIntegral<uint32_t>();
+                values = in.ConsumeBool() ? in.ConsumeIntegralInRange<unsigned long>(0, 0x3FFFFF)
+                                          : in.ConsumeIntegral<uint32_t>();
+            }
+            if (phase == 0 && op == kMatchDrag)
+                mode = PickSmallOrAny(in, 9);
+            const bool apply = in.ConsumeBool();
+            const tagCOLORCORRINFO before = Argument(viewer, in);
+            tagCOLORCORRINFO cc = before;
+            int ok = 0;
+            const char* what = "a gesture";
+            switch (op * 3 + phase) {
+            case kCoupled * 3: ok = viewer.BeginCoupledAdjust(x, y, target, values, cc); what = "BeginCoupledAdjust"; break;
+            case kCoupled * 3 + 1: ok = viewer.CoupledAdjust(x, y, cc); what = "CoupledAdjust"; break;
+            case kCoupled * 3 + 2: ok = viewer.EndCoupledAdjust(x, y, cc); what = "EndCoupledAdjust"; break;
+            case kHueSat * 3: ok = viewer.BeginHueSatAdjust(x, y, target, values, cc); what = "BeginHueSatAdjust"; break;
+            case kHueSat * 3 + 1: ok = viewer.HueSatAdjust(x, y, cc); what = "HueSatAdjust"; break;
+            case kHueSat * 3 + 2: ok = viewer.EndHueSatAdjust(x, y, cc); what = "EndHueSatAdjust"; break;
+            case kHist * 3: ok = viewer.BeginHistAdjust(x, y, cc); what = "BeginHistAdjust"; break;
+            case kHist * 3 + 1: ok = viewer.HistAdjust(x, y, cc); what = "HistAdjust"; break;
+            case kHist * 3 + 2: ok = viewer.EndHistAdjust(x, y, cc); what = "EndHistAdjust"; break;
+            case kMatchDrag * 3: ok = viewer.BeginMatchAdjust(x, y, mode, cc); what = "BeginMatchAdjust"; break;
+            case kMatchDrag * 3 + 1: ok = viewer.MatchAdjust(x, y, cc); what = "MatchAdjust"; break;
+            default: ok = viewer.EndMatchAdjust(x, y, cc); what = "EndMatchAdjust"; break;
+            }
+            if (trace)
+                std::fprintf(stderr, "  %s(%d, %d) -> %d\n", what, x, y, ok);
+            // Moves and ends write the start record's changes, whatever the
+            // size of the record handed in; only the begins look at it.
+            if (phase == 0)
+                CheckWritten(what, ok, before, cc, viewer, apply);
+            else if (ok && apply && WellFormedCorrection(cc))
+                FUZZ_CHECK(viewer.SetCorrection(cc) == 1, "SetCorrection refused what %s wrote",
+                           what);
+            break;
+        }
+        case kGrayBalance:
+        case kToneBalance:
+        case kColorBalance:
+        case kContrast: {
+            const int kind = in.ConsumeIntegralInRange(0, 2);
+            int x[3], y[3], xr[3], yr[3];
+            for (int i = 0; i < 3; ++i) {
+                x[i] = Coordinate(in);
+                y[i] = Coordinate(in);
+                xr[i] = Coordinate(in);
+                yr[i] = Coordinate(in);
+            }
+            const unsigned mode = PickSmallOrAny(in, 4);
+            const int nulls = in.ConsumeIntegralInRange(0, 7); // ColorBalance_3pt: one pointer null
+            const bool apply = in.ConsumeBool();
+            const tagCOLORCORRINFO before = Argument(viewer, in);
+            tagCOLORCORRINFO cc = before;
+            int ok = 0;
+            const char* what = "";
+            if (op == kGrayBalance) {
+                if (kind == 0) { ok = viewer.GrayBalance_1pt(cc, x[0], y[0], mode); what = "GrayBalance_1pt"; }
+                else if (kind == 1) { ok = viewer.GrayBalance_2pt(cc, x[0], y[0], x[1], y[1]); what = "GrayBalance_2pt"; }
+                else { ok = viewer.GrayBalance_3pt(cc, x[0], y[0], x[1], y[1], x[2], y[2]); what = "GrayBalance_3pt"; }
+                if (before.dwSize == 564)
+                    FUZZ_CHECK(ok == 1, "%s returned %d", what, ok);
+            } else if (op == kToneBalance) {
+                ok = viewer.ToneBalance_1pt(cc, x[0], y[0], xr[0], yr[0], mode);
+                what = "ToneBalance_1pt";
+            } else if (op == kColorBalance) {
+                if (kind != 2) {
+                    ok = viewer.ColorBalance_1pt(cc, x[0], y[0], xr[0], yr[0]);
+                    what = "ColorBalance_1pt";
+                } else {
+                    ok = viewer.ColorBalance_3pt(cc, nulls == 0 ? nullptr : x, nulls == 1 ? nullptr : y,
+                                                 nulls == 2 ? nullptr : xr, nulls == 3 ? nullptr : yr);
+                    what = "ColorBalance_3pt";
+                    if (nulls < 4)
+                        FUZZ_CHECK(ok == 0 && SameRecord(cc, before),
+                                   "ColorBalance_3pt with a null pointer returned %d", ok);
+                }
+            } else {
+                ok = viewer.Contrast(cc, x[0], y[0], x[1], y[1]);
+                what = "Contrast";
+                if (before.dwSize == 564)
+                    FUZZ_CHECK(ok == 1, "Contrast returned %d", ok);
+            }
+            if (trace)
+                std::fprintf(stderr, "  %s -> %d\n", what, ok);
+            if (ok == 0 && before.dwSize == 564)
+                FUZZ_CHECK(SameRecord(cc, before), "a refused %s changed the record", what);
+            CheckWritten(what, ok, before, cc, viewer, apply && ok);
+            break;
+        }
+        case kMatch: {
+            const bool hue = in.ConsumeBool();
+            tagRECT rr = Rect(in), rs = Rect(in);
+            const bool nullRef = in.ConsumeBool(), nullSrc = in.ConsumeBool();
+            const bool apply = in.ConsumeBool();
+            const tagCOLORCORRINFO before = Argument(viewer, in);
+            tagCOLORCORRINFO cc = before;
+            const int ok = hue ? viewer.HueMatch(cc, nullRef ? nullptr : &rr, nullSrc ? nullptr : &rs)
+                               : viewer.HistoMatch(cc, nullRef ? nullptr : &rr, nullSrc ? nullptr : &rs);
+            if (trace)
+                std::fprintf(stderr, "  %s -> %d\n", hue ? "HueMatch" : "HistoMatch", ok);
+            CheckWritten(hue ? "HueMatch" : "HistoMatch", ok, before, cc, viewer, apply && ok);
+            break;
+        }
+        case kMatchVector: {
+            const int kind = in.ConsumeIntegralInRange(0, 2);
+            tagRECT rc = Rect(in);
+            const bool null = in.ConsumeIntegralInRange(0, 7) == 0;
+            tagMATCHVECTOR mv;
+            mv.Init();
+            const std::vector<uint8_t> raw = in.ConsumeBytes<uint8_t>(in.ConsumeBool() ? sizeof mv : 0);
+            if (!raw.empty())
+                std::memcpy(&mv, raw.data(), raw.size());
+            const tagMATCHVECTOR before = mv;
+            const int ok = kind == 0   ? viewer.GetMatchVector(mv, null ? nullptr : &rc)
+                           : kind == 1 ? viewer.AddToMatchVector(mv, null ? nullptr : &rc)
+                                       : viewer.SetMatchVectorTo(mv, null ? nullptr : &rc);
+            if (trace)
+                std::fprintf(stderr, "  match vector %d -> %d\n", kind, ok);
+            if (null)
+                FUZZ_CHECK(ok == 0, "a match vector operation took a null rectangle");
+            if (ok == 0)
+                FUZZ_CHECK(std::memcmp(&mv, &before, sizeof mv) == 0,
+                           "a refused match vector operation changed the vector");
+            break;
+        }
+        case kSample: {
+            const int x = Coordinate(in), y = Coordinate(in);
+            const int reference = in.ConsumeBool() ? 1 : 0;
+            int a = -999, b = -999, c = -999;
+            if (in.ConsumeBool()) {
+                const int ok = viewer.GetPixelAveragedYUV(x, y, a, b, c, reference);
+                if (ok)
+                    FUZZ_CHECK(a >= 0 && a <= 255 && b >= -128 && b <= 127 && c >= -128 && c <= 127,
+                               "GetPixelAveragedYUV gave %d %d %d", a, b, c);
+                else
+                    FUZZ_CHECK((a == -999 && b == -999 && c == -999) || (a == 0 && b == 0 && c == 0),
+                               "a failed GetPixelAveragedYUV gave %d %d %d", a, b, c);
+            } else {
+                viewer.GetPixelAveragedRGB(x, y, a, b, c, reference);
+            }
             break;
         }
         case kPreview: {
