@@ -410,14 +410,474 @@ def filter_process_seeds():
     return seeds
 
 
-# ---- targets still to come ----------------------------------------------------
-# correction_file, y4m_reader, rt_display, scope_display and viewer get their
-# seed functions here when their code lands.
+# ---- correction_file: correction files, JSON and binary ------------------------
+
+
+def default_match_vector():
+    return match_vector(128, 0, 0, 128, 14, 20, 10, 50, 50)
+
+
+def correction_binary(flags=0, base=None, vector6=None, vectors=None, count=None):
+    """The 564-byte record; `base` 32 bytes after its size, `vector6` 60 after its size."""
+    base = base if base is not None else b"\0" * 32
+    vector6 = vector6 if vector6 is not None else b"\0" * 60
+    vectors = list(vectors or [])
+    used = len(vectors) if count is None else count
+    vectors += [default_match_vector()] * (16 - len(vectors))
+    record = struct.pack("<II", 564, flags) + struct.pack("<I", 36) + base
+    record += struct.pack("<I", 64) + vector6
+    record += struct.pack("<II", 456, used) + b"".join(vectors)
+    assert len(record) == 564, len(record)
+    return record
+
+
+def correction_file_seeds():
+    base = struct.pack("<HBBhhhhhhhhhhhhhh", 2, 30, 10, 5, 20, -5, 12, 40, 1, 2, 3, 4, 5, 6,
+                       7, 8, 9)
+    vector6 = struct.pack("<30h", *[(i * 17) % 200 - 100 for i in range(30)])
+    binary = correction_binary(0xF, base, vector6,
+                               [default_match_vector(),
+                                match_vector(90, 40, -30, 60, 30, 25, 10, 50, 50, gamma=20,
+                                             hue=-40, u_offset=3)])
+    seeds = {
+        "binary_default": correction_binary(),
+        "binary_full": binary,
+        "binary_bad_size": struct.pack("<I", 563) + binary[4:],
+        "binary_bad_count": binary[:112] + struct.pack("<I", 17) + binary[116:],
+        "binary_bad_flags": binary[:4] + struct.pack("<I", 0x10) + binary[8:],
+        "binary_short": binary[:-1],
+        "binary_y_gamma_out_of_range": binary[:16] + struct.pack("<h", 300) + binary[18:],
+        "json_example": b"""{
+  "format": "colorcorrect-correction",
+  "version": 1,
+  "flags": {"primary": true, "six_vector": true, "match_vector": false, "clipping": true},
+  "base": {
+    "range_flags": {"video_luma": false, "legal": true, "chroma_reduced": false},
+    "soft_y": 30,
+    "y_gamma": 20,
+    "sat": 40,
+    "r_black": 6
+  },
+  "vector6": {
+    "red": {"sat": -25},
+    "blue": {"hue": 12}
+  }
+}
+""",
+        "json_minimal": b'{"format": "colorcorrect-correction", "version": 1}',
+        "json_bom_space": b'\xef\xbb\xbf \r\n\t{"format":"colorcorrect-correction","version":1.0}',
+        "json_match": b"""{"format": "colorcorrect-correction", "version": 1,
+ "flags": {"match_vector": true},
+ "match": {"count": 2, "vectors": [{}, {"flags": 1, "y": 100, "u": -128, "v": 127,
+  "y_range": 40, "hue_width": 255, "sat_width": 0, "y_soft": 255, "hue_soft": 0,
+  "sat_soft": 255, "white": -255, "gamma": 255, "black": 1, "hue": -256, "sat": 255,
+  "u_offset": -255, "v_offset": 255}, {}, {"y": 7}]}}
+""",
+        "json_bad_range": b'{"format": "colorcorrect-correction", "version": 1, '
+                          b'"base": {"y_gamma": 300}}',
+        "json_bad_fraction": b'{"format": "colorcorrect-correction", "version": 1, '
+                             b'"base": {"hue": 30.5}}',
+        "json_duplicate_key": b'{"format": "colorcorrect-correction", "version": 1, '
+                              b'"version": 1}',
+        "json_unknown_key": b'{"format": "colorcorrect-correction", "version": 1, "x": []}',
+        "json_too_many_vectors": b'{"format": "colorcorrect-correction", "version": 1, '
+                                 b'"match": {"vectors": [' + b",".join([b"{}"] * 17) + b"]}}",
+        "json_count_past_vectors": b'{"format": "colorcorrect-correction", "version": 1, '
+                                   b'"match": {"count": 16, "vectors": [{}]}}',
+        "json_huge_number": b'{"format": "colorcorrect-correction", "version": 1e400, '
+                            b'"base": {"sat": -9223372036854775809}}',
+        "json_truncated": b'{"format": "colorcorrect-correction", "vers',
+        "json_deep": b'{"format": "colorcorrect-correction", "version": 1, "base": '
+                     + b"[" * 200 + b"]" * 200 + b"}",
+        "json_bad_utf8": b'{"format": "colorcorrect-corr\xff\xfeection", "version": 1}',
+        "json_nul": b'{"format": "colorcorrect-correction\\u0000", "version": 1}',
+    }
+    return seeds
+
+
+# ---- y4m_reader: YUV4MPEG2 streams ------------------------------------------------
+
+
+def y4m(header, frames):
+    return b"YUV4MPEG2 " + header + b"\n" + b"".join(b"FRAME" + f for f in frames)
+
+
+def planes(size, seed):
+    return bytes((seed + i * 7) & 255 for i in range(size))
+
+
+def y4m_reader_seeds():
+    return {
+        "c420jpeg_4x2_two_frames": y4m(b"W4 H2 F25:1 Ip A1:1 C420jpeg",
+                                       [b"\n" + planes(12, 1), b"\n" + planes(12, 9)]),
+        "c420_odd_3x3": y4m(b"W3 H3 F30000:1001 It A0:0 C420",
+                            [b"\n" + planes(9 + 2 * 4, 3)]),
+        "no_colour_space_2x2": y4m(b"W2 H2", [b"\n" + planes(6, 5)]),
+        "c444_2x2_params": y4m(b"W2 H2 Ib C444 XYSCSS=444 XCOLORRANGE=FULL",
+                               [b" Ixyz XA=1\n" + planes(12, 7)]),
+        "c444alpha_1x3": y4m(b"W1 H3 Im C444alpha", [b"\n" + planes(12, 2)] * 2),
+        "c420mpeg2_5x1": y4m(b"W5 H1 I? C420mpeg2", [b"\n" + planes(5 + 2 * 3, 4)]),
+        "c420paldv_2x4": y4m(b"W2 H4 C420paldv", [b"\n" + planes(8 + 2 * 2, 6)]),
+        "header_only": y4m(b"W8 H8 C444", []),
+        "truncated_frame": y4m(b"W4 H4 C444", [b"\n" + planes(40, 8)]),
+        "bad_frame_line": y4m(b"W2 H2 C444", [b"S\n" + planes(12, 0)]),
+        "bad_colour_space": y4m(b"W2 H2 C411", [b"\n" + planes(8, 0)]),
+        "huge_frames": y4m(b"W30000 H30000 C444alpha", [b"\n" + planes(64, 0)]),
+        "too_large": y4m(b"W2147483647 H2147483647", [b"\n"]),
+        "negative_size": y4m(b"W-4 H2", [b"\n" + planes(12, 0)]),
+        "twice_width": y4m(b"W4 W4 H2", [b"\n" + planes(12, 0)]),
+        "control_character": y4m(b"W2 H2 X\x01", [b"\n" + planes(6, 0)]),
+        "no_newline": b"YUV4MPEG2 W2 H2",
+        "not_y4m": b"YUV4MPEG W2 H2\nFRAME\n" + planes(6, 0),
+    }
+
+
+# ---- rt_display: ProcessRTDisplay ---------------------------------------------------
+
+
+class RecordEdits(Script):
+    """Mirrors support/fuzz_record.cpp's EditCorrection."""
+
+    def default_record(self):
+        return self.in_range(1, 0, 5)
+
+    def groups(self, flags):
+        return self.in_range(2, 0, 5).boolean(True).in_range(flags, 0, 15)
+
+    def vector(self, k, vector):
+        return self.in_range(3, 0, 5).in_range(k, 0, 15).raw(vector)
+
+    def pokes(self, *changes, fix_sizes=True):
+        self.in_range(5, 0, 5).in_range(len(changes), 1, 4)
+        for offset, value in changes:
+            self.in_range(offset, 0, 562).u16(value & 0xFFFF)
+        return self.boolean(fix_sizes)
+
+    def raw_record(self, record):
+        return self.in_range(0, 0, 5).raw(record)
+
+
+class RtOps(RecordEdits):
+    """Mirrors rt_display_fuzzer.cpp's reading order."""
+
+    def setup(self):
+        return self.in_range(0, 0, 2)
+
+    def field(self, value):
+        return self.in_range(2, 0, 2).boolean(True).in_range(value, 0, 3)
+
+    def process(self, width, height, bits, flags, field_order=0, overlay=False, nulls=7,
+                compression=None):
+        self.in_range(1, 0, 2).boolean(True).in_range(width, 0, 24)
+        self.boolean(True).in_range(height, -12, 24)
+        self.in_range(2, 0, 7).boolean(bits == 24)
+        if compression is None:
+            self.in_range(1, 0, 7)
+        else:
+            self.in_range(0, 0, 7).u32(compression)
+        self.boolean(True).in_range(field_order, 0, 1)
+        self.boolean(True).in_range(flags, 0, 3)
+        self.in_range(nulls, 0, 15).boolean(overlay)
+        for a, b, c in ((16, 37, 3), (200, 11, 5), (1, 2, 3)):
+            self.u8(a).u8(b).u8(c)
+        return self
+
+
+def rt_display_seeds():
+    seeds = {}
+    primary = ((CC_FLAGS, 9), (Y_GAMMA, 60), (HUE, 30), (R_BLACK, -40))
+    s = RtOps()
+    s.setup().pokes(*primary)
+    s.process(6, 4, 32, 0).process(6, 4, 32, 1).process(6, 4, 32, 3)
+    seeds["geometries_32"] = s.data()
+
+    s = RtOps()
+    s.setup().pokes(*primary).field(2)
+    s.process(5, 5, 24, 0).process(5, -5, 24, 1, field_order=1).process(7, 3, 24, 3)
+    seeds["geometries_24"] = s.data()
+
+    s = RtOps()
+    s.setup().pokes((CC_FLAGS, 1), (SAT, -120), (G_GAMMA, 90))
+    s.process(8, 6, 32, 0, overlay=True).process(8, 6, 32, 1, overlay=True)
+    s.process(9, 4, 24, 0, overlay=True).process(4, 2, 32, 3, overlay=True)
+    seeds["overlay"] = s.data()
+
+    s = RtOps()
+    s.setup().groups(0xF).field(3)
+    s.process(3, 2, 32, 2).process(1, 1, 32, 0).process(0, 9, 24, 1).process(7, 0, 32, 3)
+    s.process(3, 3, 32, 1, field_order=1)
+    seeds["edges_and_fields"] = s.data()
+
+    s = RtOps()
+    s.process(4, 4, 32, 3, nulls=0).process(4, 4, 32, 3, nulls=2).process(4, 4, 32, 3, nulls=4)
+    s.process(4, 4, 32, 3, compression=0).process(4, 4, 24, 0, compression=0x56555940)
+    seeds["refused"] = s.data()
+
+    s = RtOps()
+    s.setup().raw_record(bytes((i * 13 + 5) & 255 for i in range(564))).setup().pokes(
+        (CC_FLAGS, 1), fix_sizes=True)
+    s.process(5, 3, 32, 1, overlay=True)
+    seeds["junk_record"] = s.data()
+    return seeds
+
+
+# ---- scope_display: ProcessDisplay and the display settings ---------------------
+
+
+class Pictures(RecordEdits):
+    """Mirrors support/fuzz_picture.cpp's MakePicture."""
+
+    def picture(self, w, h, bits, yuv=True, premultiplied=False, pattern=(20, 7, 13),
+                poke=None):
+        if w is None:
+            return self.in_range(0, 0, 15)
+        self.in_range(1, 0, 15)
+        self.in_range(1, 0, 3).in_range(w, 1, 24).in_range(1, 0, 3).in_range(h, 1, 24)
+        self.in_range(2, 0, 7).boolean(bits == 24)
+        self.in_range(1 if yuv else 0, 0, 3)
+        self.in_range(1 if premultiplied else 2, 0, 3)
+        for v in pattern:
+            self.u8(v)
+        if poke is None:
+            return self.in_range(5, 0, 15)
+        kind, value = poke  # 0 compression, 1 field order, 2 flags, 3 bit count
+        self.in_range(kind, 0, 15)
+        return self.u16(value) if kind == 3 else self.u32(value)
+
+
+SCOPE_OPS = {name: i for i, name in enumerate([
+    "picture", "setup", "display", "intensity", "channel", "isolate_vector", "isolate_type",
+    "isolate_param", "angles", "reference", "isolate_colors"])}
+
+
+class ScopeOps(Pictures):
+    """Mirrors scope_display_fuzzer.cpp's reading order."""
+
+    def op(self, name):
+        return self.in_range(SCOPE_OPS[name], 0, len(SCOPE_OPS) - 1)
+
+    def pic(self, i, *args, **kwargs):
+        return self.op("picture").in_range(i, 0, 2).picture(*args, **kwargs)
+
+    def display(self, src, out, disp, mode, copy=True):
+        self.op("display").in_range(src, 0, 2).in_range(out, 0, 2).in_range(disp, 0, 2)
+        if mode <= 7:
+            self.in_range(1, 0, 15).in_range(mode, 0, 7)
+        else:
+            self.in_range(0, 0, 15).u32(mode)
+        return self.boolean(copy)
+
+    def small(self, name, value, hi):
+        return self.op(name).boolean(True).in_range(value, 0, hi)
+
+    def angles(self, a, b, g, dx, dy):
+        self.op("angles")
+        for v in (a, b, g):
+            self.boolean(True).in_range(v, -400, 400)
+        self.boolean(True).boolean(True).in_range(dx, -50, 50).boolean(True).in_range(dy, -50, 50)
+        return self
+
+
+def scope_display_seeds():
+    seeds = {}
+    primary = ((CC_FLAGS, 9), (Y_GAMMA, 60), (HUE, 30), (R_BLACK, -40))
+    for mode, name in ((1, "vector"), (2, "waveform"), (4, "histogram"), (5, "lightning"),
+                       (6, "cube"), (7, "vector_lightning")):
+        s = ScopeOps()
+        s.op("setup").pokes(*primary)
+        s.pic(0, 9, 7, 32).pic(1, 3, 3, 24, yuv=False).display(0, 1, 2, mode)
+        s.pic(0, 5, 4, 24, premultiplied=True).display(0, 0, 2, mode)
+        if mode == 6:
+            s.angles(30, 60, -20, 15, -7).display(0, 1, 2, mode)
+        if mode == 4:
+            s.pic(1, 6, 6, 32).op("reference").in_range(1, 0, 2).display(0, 1, 2, mode)
+        seeds["mode_" + name] = s.data()
+
+    s = ScopeOps()
+    s.op("setup").vector(1, match_vector(128, 40, -30, 100, 30, 25, 10, 50, 50, gamma=20, hue=30))
+    s.small("isolate_vector", 1, 16).small("isolate_type", 3, 8).op("setup").groups(0xF)
+    s.small("channel", 2, 5).pic(0, 8, 8, 32).display(0, 1, 2, 1).display(0, 1, 2, 6)
+    s.op("isolate_colors").boolean(False)
+    seeds["isolate_and_channel"] = s.data()
+
+    s = ScopeOps()
+    s.pic(0, 4, 4, 32).display(0, 0, 0, 1).display(0, 1, 1, 2).display(0, 1, 2, 3)
+    s.display(0, 1, 2, 8).pic(0, 4, 4, 32, yuv=False).display(0, 1, 2, 1)
+    s.pic(0, None, 0, 0).display(0, 1, 2, 0)
+    seeds["refused"] = s.data()
+
+    s = ScopeOps()
+    s.pic(0, 7, 5, 32, poke=(1, 1)).pic(1, 7, 5, 24, poke=(3, 16)).display(0, 1, 2, 0)
+    s.display(1, 0, 2, 1).small("intensity", 0, 1).display(0, 1, 2, 5)
+    seeds["odd_headers"] = s.data()
+    return seeds
+
+
+# ---- viewer: a viewer driven by a sequence of operations --------------------------
+
+VIEWER_OPS = {name: i for i, name in enumerate([
+    "source", "reference", "correction", "display", "split", "inlay", "field", "intensity",
+    "channel", "six_vector", "isolate_vector", "isolate_type", "isolate_colors", "define_set",
+    "delete_set", "get_set", "clear_sets", "rtlut", "image_size", "preview", "rotate", "angles",
+    "coupled", "hue_sat", "hist", "match_drag", "gray_balance", "tone_balance", "color_balance",
+    "contrast", "match", "match_vector", "sample"])}
+
+
+class ViewerOps(Pictures):
+    """Mirrors viewer_fuzzer.cpp's reading order."""
+
+    def op(self, name):
+        return self.in_range(VIEWER_OPS[name], 0, len(VIEWER_OPS) - 1)
+
+    def source(self, *args, **kwargs):
+        return self.op("source").picture(*args, **kwargs)
+
+    def reference(self, *args, **kwargs):
+        return self.op("reference").picture(*args, **kwargs)
+
+    def display(self, kind, same=False):
+        self.op("display").in_range(1, 0, 7).in_range(kind, 0, 7)
+        return self.in_range(0 if same else 1, 0, 7).boolean(False)
+
+    def small(self, name, value, hi):
+        return self.op(name).boolean(True).in_range(value, 0, hi)
+
+    def split(self, x, y):
+        return self.op("split").boolean(True).in_range(x, -30, 30).boolean(True).in_range(y, -30, 30)
+
+    def inlay(self, w, h):
+        self.op("inlay")
+        for v in (w, h):
+            self.in_range(1, 0, 3).in_range(v, 1, 48)
+        return self
+
+    def preview(self, on, value):
+        return self.op("preview").boolean(on).u8(value)
+
+    def xy(self, *values):
+        for v in values:
+            self.in_range(1, 0, 3).in_range(v, -10, 400)
+        return self
+
+    def rotate(self, kind, x, y):
+        return self.op("rotate").in_range(kind, 0, 3).xy(x, y)
+
+    def drag(self, name, phase, x, y, target=1, values=0, mode=0, apply=True):
+        self.op(name).in_range(phase, 0, 2).xy(x, y)
+        if phase == 0 and name in ("coupled", "hue_sat"):
+            self.boolean(True).in_range(target, 0, 2).boolean(True).in_range(values, 0, 0x3FFFFF)
+        if phase == 0 and name == "match_drag":
+            self.boolean(True).in_range(mode, 0, 9)
+        return self.boolean(apply).in_range(1, 0, 3)
+
+    def balance(self, name, kind, points, mode=0, nulls=7, apply=True):
+        """points: three (x, y, xr, yr)."""
+        self.op(name).in_range(kind, 0, 2)
+        for p in points:
+            self.xy(*p)
+        return self.boolean(True).in_range(mode, 0, 4).in_range(nulls, 0, 7).boolean(apply).in_range(1, 0, 3)
+
+    def match(self, hue, ref_rect, src_rect, apply=True):
+        self.op("match").boolean(hue).xy(*ref_rect).xy(*src_rect)
+        return self.boolean(False).boolean(False).boolean(apply).in_range(1, 0, 3)
+
+    def match_vector(self, kind, rect):
+        return self.op("match_vector").in_range(kind, 0, 2).xy(*rect).in_range(1, 0, 7).boolean(False)
+
+    def sample(self, x, y, reference, yuv=True):
+        return self.op("sample").xy(x, y).boolean(reference).boolean(yuv)
+
+
+def viewer_seeds():
+    seeds = {}
+    primary = ((CC_FLAGS, 9), (Y_GAMMA, 60), (HUE, 30), (R_BLACK, -40))
+
+    s = ViewerOps()
+    s.source(12, 10, 32).reference(8, 6, 24, yuv=False).op("correction").pokes(*primary)
+    s.split(4, -3).display(0).display(1).display(6).inlay(5, 3).display(2).display(4)
+    s.op("rtlut").op("image_size")
+    seeds["pictures_and_displays"] = s.data()
+
+    s = ViewerOps()
+    s.op("correction").pokes(*primary)
+    for _ in range(3):
+        s.op("define_set")
+    s.op("correction").groups(0xF).op("define_set").small("delete_set", 1, 33)
+    s.small("get_set", 0, 33).small("get_set", 2, 33).small("get_set", 5, 33)
+    s.op("clear_sets").small("get_set", 0, 33)
+    seeds["sets"] = s.data()
+
+    s = ViewerOps()
+    for _ in range(28):
+        s.op("define_set")
+    seeds["sets_ring"] = s.data()
+
+    s = ViewerOps()
+    s.preview(True, 0).source(9, 7, 24).op("correction").pokes(*primary)
+    s.preview(True, 1).op("correction").groups(3).split(-5, 5)
+    s.preview(True, 2).op("correction").groups(1).preview(True, 3).op("correction").groups(9)
+    s.preview(False, 0)
+    seeds["preview_worker"] = s.data()
+
+    s = ViewerOps()
+    s.source(10, 8, 32, premultiplied=True).op("correction").vector(
+        1, match_vector(128, 40, -30, 100, 30, 25, 10, 50, 50, gamma=20, hue=30))
+    s.small("isolate_vector", 1, 16).small("isolate_type", 3, 8).small("channel", 4, 5)
+    s.op("isolate_colors").display(1).small("six_vector", 7, 7).small("field", 2, 3)
+    s.op("intensity").boolean(True).in_range(0, -20, 300).display(7, same=True)
+    seeds["settings"] = s.data()
+
+    s = ViewerOps()
+    s.source(None, 0, 0).reference(None, 0, 0).display(0).op("image_size")
+    s.source(5, 5, 32, poke=(0, 7)).display(1).op("correction").raw_record(b"\1" * 564)
+    s.small("channel", 5, 5).small("isolate_vector", 16, 16).small("isolate_type", 8, 8)
+    s.display(3).small("delete_set", 0, 33)
+    seeds["refusals"] = s.data()
+
+    s = ViewerOps()
+    s.source(12, 10, 32).op("correction").pokes(*primary)
+    s.rotate(0, 100, 100).rotate(1, 140, 90).rotate(2, 60, 90).rotate(3, 0, 0)
+    s.op("angles").boolean(True).i32(400).i32(-30).i32(7)
+    s.drag("coupled", 0, 100, 100, target=0, values=0x3777).drag("coupled", 1, 130, 70)
+    s.drag("coupled", 2, 160, 40)
+    s.drag("hue_sat", 0, 250, 100, target=0, values=0x300000).drag("hue_sat", 1, 150, 60)
+    s.drag("hue_sat", 2, 192, 144)
+    s.drag("hist", 0, 200, 150).drag("hist", 1, 260, 150).drag("hist", 2, 390, 150)
+    s.op("correction").vector(2, match_vector(128, 40, -30, 100, 30, 25, 10, 50, 50))
+    s.small("isolate_vector", 2, 16)
+    for mode in (0, 2, 6, 8):
+        s.drag("match_drag", 0, 220, 120, mode=mode).drag("match_drag", 1, 240, 80)
+        s.drag("match_drag", 2, 250, 60)
+    seeds["gestures"] = s.data()
+
+    s = ViewerOps()
+    s.source(14, 12, 24).reference(10, 9, 32, yuv=False, pattern=(90, 3, 5))
+    pts = [(1, 1, 2, 2), (6, 5, 4, 4), (12, 10, 8, 7)]
+    s.balance("gray_balance", 0, pts, mode=3).balance("gray_balance", 1, pts)
+    s.balance("gray_balance", 2, pts).balance("tone_balance", 0, pts, mode=2)
+    s.balance("color_balance", 0, pts).balance("color_balance", 2, pts)
+    s.balance("color_balance", 2, pts, nulls=1).balance("contrast", 0, pts)
+    s.sample(3, 3, False).sample(-5, 400, True).sample(2, 2, True, yuv=False)
+    seeds["balances"] = s.data()
+
+    s = ViewerOps()
+    s.source(24, 20, 32).reference(20, 16, 24, pattern=(40, 9, 11)).op("correction").groups(1)
+    s.match(False, (0, 0, 15, 15), (2, 2, 20, 18)).match(True, (0, 0, 20, 16), (0, 0, 24, 20))
+    s.match(False, (0, 0, 5, 5), (0, 0, 24, 20))
+    s.match_vector(0, (3, 3, 9, 8)).match_vector(1, (10, 10, 11, 11)).match_vector(2, (0, 0, 4, 4))
+    seeds["matches"] = s.data()
+    return seeds
+
 
 TARGETS = {
     "bmp_load": bmp_load_seeds,
     "picture_ops": picture_ops_seeds,
     "filter_process": filter_process_seeds,
+    "correction_file": correction_file_seeds,
+    "y4m_reader": y4m_reader_seeds,
+    "rt_display": rt_display_seeds,
+    "scope_display": scope_display_seeds,
+    "viewer": viewer_seeds,
 }
 
 

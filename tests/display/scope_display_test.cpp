@@ -554,6 +554,21 @@ TEST_F(ScopeDisplay, ModeZeroTwiceLeavesTheDisplayAlone)
     }
 }
 
+// A filter that never had a scope buffer: mode 0 corrects without touching
+// (or computing offsets into) the missing buffer; clang's undefined-behaviour
+// checker once caught the channel counters being placed behind a null pointer.
+TEST_F(ScopeDisplay, ModeZeroOnAFreshFilterNeedsNoScopeBuffer)
+{
+    ASSERT_EQ(f.m_pDisplayBuffer, nullptr);
+    CVoraDib in = Uniform(3, 2, 32, 100, 0, 0, 128);
+    CVoraDib sentinel = Background(10, 10);
+    display = sentinel;
+    ASSERT_EQ(f.ProcessDisplay(in, out, display, 0), 1);
+    EXPECT_EQ(f.m_pDisplayBuffer, nullptr);
+    EXPECT_TRUE(PicturesEqual(sentinel, display));
+    EXPECT_TRUE(PixelIs(out, 2, 1, {50, 50, 50}));
+}
+
 TEST_F(ScopeDisplay, ModeThreeAndAboveSevenAreRefused)
 {
     CVoraDib in = Uniform(4, 2, 24, 100, 0, 0);

@@ -283,6 +283,21 @@ TEST(CorrectionFileJson, DuplicateKeysAreRefused)
     EXPECT_EQ(JsonError("{" + kHead + R"(, "version": 1})"), "duplicate key version");
 }
 
+// Keys and values from the file may hold control characters; the message
+// shows them escaped so that it stays one line.
+TEST(CorrectionFileJson, ControlCharactersInKeysAndValuesKeepTheMessageOneLine)
+{
+    EXPECT_EQ(JsonError("{" + kHead + R"(, "versi\n": 1})"),
+              "unknown key versi\\x0A (known here: format, version, flags, base, vector6, match)");
+    EXPECT_EQ(JsonError("{" + kHead + R"(, "base": {"s\u0001at": 1}})"),
+              "unknown key base.s\\x01at (known here: range_flags, soft_y, soft_c, y_white, y_gamma, "
+              "y_black, hue, sat, r_white, r_gamma, r_black, g_white, g_gamma, g_black, b_white, "
+              "b_gamma, b_black)");
+    // Values are quoted as JSON strings, escapes and all.
+    EXPECT_EQ(JsonError(R"({"format": "a\r\tb", "version": 1})"),
+              "format is \"a\\r\\tb\", expected \"colorcorrect-correction\"");
+}
+
 TEST(CorrectionFileJson, FormatAndVersionAreChecked)
 {
     EXPECT_EQ(JsonError(R"({"version": 1})"),

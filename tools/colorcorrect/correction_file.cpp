@@ -602,6 +602,31 @@ bool ParseCorrectionBinary(const void* data, size_t size, tagCOLORCORRINFO& reco
     return false;
 }
 
+namespace {
+
+// Messages quote keys and values from the file, which may hold control
+// characters (an escaped newline in a key): shown as \xNN so that every
+// message stays one line.
+std::string OneLine(const std::string& message)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(message.size());
+    for (const char c : message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 15];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+} // namespace
+
 bool ParseCorrectionJson(const void* data, size_t size, tagCOLORCORRINFO& record,
                          std::string& error) noexcept
 {
@@ -624,7 +649,7 @@ bool ParseCorrectionJson(const void* data, size_t size, tagCOLORCORRINFO& record
             const size_t close = message.find("] ");
             if (close != std::string::npos)
                 message.erase(0, close + 2);
-            error = "not valid JSON: " + message;
+            error = "not valid JSON: " + OneLine(message);
             return false;
         }
         tagCOLORCORRINFO r = DefaultCorrection();
@@ -632,11 +657,11 @@ bool ParseCorrectionJson(const void* data, size_t size, tagCOLORCORRINFO& record
         record = r;
         return true;
     } catch (const JsonError& e) {
-        error = e.what();
+        error = OneLine(e.what());
     } catch (const std::bad_alloc&) {
         error = "out of memory";
     } catch (const std::exception& e) {
-        error = std::string("cannot read: ") + e.what();
+        error = "cannot read: " + OneLine(e.what());
     } catch (...) {
         error = "unexpected failure while reading JSON";
     }

@@ -201,9 +201,10 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
 
     BYTE* const plane0 = m_pDisplayBuffer;
     const uint32_t* const xcol = m_ColumnTable.data();
+    // Without a scope there is no buffer: no offsets from a null pointer.
     uint32_t* const redCounts = reinterpret_cast<uint32_t*>(m_pDisplayBuffer);
-    uint32_t* const greenCounts = redCounts + 256;
-    uint32_t* const blueCounts = redCounts + 512;
+    uint32_t* const greenCounts = redCounts != nullptr ? redCounts + 256 : nullptr;
+    uint32_t* const blueCounts = redCounts != nullptr ? redCounts + 512 : nullptr;
 
     switch (scope) {
     case kScopeVector:
