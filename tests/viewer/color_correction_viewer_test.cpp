@@ -304,6 +304,8 @@ TEST(ViewerInlaySize, NegativeSizesAreRefusedAndKeepThePictures)
     ASSERT_EQ(viewer.SetSource(yuv), 1);
     EXPECT_EQ(viewer.SetInlaySize(5, 0xFFFFFFFFu), 0);
     EXPECT_EQ(viewer.SetInlaySize(0x80000000u, 5), 0);
+    // Positive, but too large to be made: taking it would empty the source.
+    EXPECT_EQ(viewer.SetInlaySize(65536, 65536), 0);
     EXPECT_EQ(viewer.m_nInlayWidth, -1);
     EXPECT_TRUE(PicturesEqual(yuv, viewer.m_dibSource));
     EXPECT_EQ(viewer.m_dibSourceQuart.GetWidth(), 6);

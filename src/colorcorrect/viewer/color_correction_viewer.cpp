@@ -78,6 +78,12 @@ int CColorCorrectionViewer::SetInlaySize(unsigned int nWidth, unsigned int nHeig
     // the next preparation.
     if (width != colorcorrect::VIEWER_HALF_SIZE && (width < 0 || height < 0))
         return 0;
+    // Nor can a reduced picture beyond the picture limit (counted at four
+    // bytes a pixel, the widest the reduced copies get).
+    if (width != colorcorrect::VIEWER_HALF_SIZE &&
+        uint64_t{4} * static_cast<uint64_t>(width) * static_cast<uint64_t>(height) >
+            colorcorrect::MAX_PICTURE_BYTES)
+        return 0;
     m_nInlayWidth = width;
     m_nInlayHeight = height;
     PrepareAgain();

@@ -103,7 +103,8 @@ public:
     // Size of the reduced pictures in pixels; nWidth 0xFFFFFFFF (-1) selects
     // half the source's width and height (nHeight is then ignored). Prepares
     // source and reference again. 0, with nothing changed, when either is 0,
-    // or when a size does not fit a positive int (other than the -1 width).
+    // when a size does not fit a positive int (other than the -1 width), or
+    // when width * height * 4 bytes exceed colorcorrect::MAX_PICTURE_BYTES.
     int SetInlaySize(unsigned int nWidth, unsigned int nHeight);
     // The corrected reduced source as an RGB picture in dibDisplay, with the
     // bordered reference split into the corner chosen by SetSplit (scaled to
