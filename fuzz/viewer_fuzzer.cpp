@@ -240,7 +240,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const int ok = viewer.SetInlaySize(w, h);
             const bool half = w == 0xFFFFFFFFu;
             // With the half-size width the height is ignored, except that 0 is refused.
-            const bool valid = w != 0 && h != 0 && (half || (w <= INT_MAX && h <= INT_MAX));
+            // Sizes whose reduced picture cannot be made are refused too.
+            const bool valid =
+                w != 0 && h != 0 &&
+                (half || (w <= INT_MAX && h <= INT_MAX &&
+                          uint64_t{4} * w * h <= colorcorrect::MAX_PICTURE_BYTES));
             FUZZ_CHECK(ok == (valid ? 1 : 0), "SetInlaySize(%u, %u) returned %d", w, h, ok);
             break;
         }
