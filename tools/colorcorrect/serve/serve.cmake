@@ -39,33 +39,42 @@ if(COLORCORRECT_BUILD_TESTS)
     add_executable(colorcorrect_serve_tests ${_cc_serve_tests})
     target_link_libraries(colorcorrect_serve_tests PRIVATE
       colorcorrect_cli_core GTest::gtest_main nlohmann_json::nlohmann_json colorcorrect_warnings)
-    if(TARGET colorcorrect_resources)
-      add_dependencies(colorcorrect_serve_tests colorcorrect_resources)
-    endif()
+  endif()
+  find_program(NODE_EXECUTABLE node)
+  # Tests are registered from the top folder, where testing is enabled after
+  # the tools have been read.
+  cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _cc_serve_register_tests)
+endif()
+
+function(_cc_serve_register_tests)
+  if(TARGET colorcorrect_serve_tests)
+    include(GoogleTest)
     gtest_discover_tests(colorcorrect_serve_tests
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
       WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/bin
       PROPERTIES LABELS "serve")
   endif()
-
   # Browser tests: the page in headless Chromium, driven by playwright-core.
   # They skip (exit 77) when Chromium or tests/serve/node_modules is missing.
-  find_program(NODE_EXECUTABLE node)
   if(NODE_EXECUTABLE)
     add_test(NAME colorcorrect_serve_browser
       COMMAND ${NODE_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/serve/browser_test.mjs
               $<TARGET_FILE:colorcorrect_cli>
       WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/tests/serve)
     set_tests_properties(colorcorrect_serve_browser PROPERTIES
-      SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS "serve;browser")
+      SKIP_RETURN_CODE 77 TIMEOUT 600 LABELS "serve;browser")
   endif()
-endif()
+endfunction()
 
-# The server shows the default picture from the resources beside the binary.
+# The server and its tests show the default picture from the resources
+# beside the binaries.
 function(_cc_serve_wire_resources)
   if(TARGET colorcorrect_resources)
     add_dependencies(colorcorrect_cli colorcorrect_resources)
+    if(TARGET colorcorrect_serve_tests)
+      add_dependencies(colorcorrect_serve_tests colorcorrect_resources)
+    endif()
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _cc_serve_wire_resources)
