@@ -43,6 +43,7 @@
 #include "cube_lut.h"
 #include "image_io.h"
 #include "serve_actions.h"
+#include "serve_state.h"
 #include "web_assets.h"
 
 namespace colorcorrect::cli {
@@ -117,28 +118,6 @@ std::string CookieValue(const httplib::Request& req, const std::string& name)
         pos = end + 1;
     }
     return {};
-}
-
-json StateJson(const SessionState& s)
-{
-    json state;
-    const std::string problem = CheckCorrection(s.correction);
-    state["correction"] = json::parse(CorrectionToJson(s.correction), nullptr, false);
-    if (!problem.empty())
-        state["correction_problem"] = problem;
-    state["sets"] = s.sets;
-    state["undo"] = s.undo;
-    state["redo"] = s.redo;
-    state["source"] = {{"width", s.width}, {"height", s.height}, {"name", s.sourceName}};
-    state["reference"] = {{"width", s.referenceWidth}, {"height", s.referenceHeight}, {"name", s.referenceName}};
-    state["split"] = {{"x", s.splitX}, {"y", s.splitY}};
-    state["options"] = {{"channel", s.options.channel},
-                        {"intensity", s.options.intensity},
-                        {"six_vector", s.options.sixVector},
-                        {"isolate_vector", s.options.isolateVector},
-                        {"isolate_type", s.options.isolateType}};
-    state["preview"] = s.preview;
-    return state;
 }
 
 bool EncodePngImage(const RgbImage& image, std::vector<uint8_t>& out, std::string& error)
@@ -281,12 +260,12 @@ void ServeServer::Impl::Routes()
             return;
         }
         SetCookie(res, *session);
-        SendJson(res, StateJson(session->State()));
+        SendJson(res, StateToJson(session->State()));
     });
 
     http.Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
         if (auto session = SessionOf(req, res))
-            SendJson(res, StateJson(session->State()));
+            SendJson(res, StateToJson(session->State()));
     });
 
     http.Put("/api/correction", [this](const httplib::Request& req, httplib::Response& res) {
@@ -306,7 +285,7 @@ void ServeServer::Impl::Routes()
             SendError(res, 422, error);
             return;
         }
-        SendJson(res, StateJson(session->State()));
+        SendJson(res, StateToJson(session->State()));
     });
 
     http.Post("/api/undo", [this](const httplib::Request& req, httplib::Response& res) {
@@ -315,7 +294,7 @@ void ServeServer::Impl::Routes()
                 SendError(res, 409, "nothing to undo");
                 return;
             }
-            SendJson(res, StateJson(session->State()));
+            SendJson(res, StateToJson(session->State()));
         }
     });
     http.Post("/api/redo", [this](const httplib::Request& req, httplib::Response& res) {
@@ -324,7 +303,7 @@ void ServeServer::Impl::Routes()
                 SendError(res, 409, "nothing to redo");
                 return;
             }
-            SendJson(res, StateJson(session->State()));
+            SendJson(res, StateToJson(session->State()));
         }
     });
 
@@ -346,7 +325,7 @@ void ServeServer::Impl::Routes()
     http.Post("/api/sets/define", [this](const httplib::Request& req, httplib::Response& res) {
         if (auto session = SessionOf(req, res)) {
             const unsigned slot = session->DefineSet();
-            json state = StateJson(session->State());
+            json state = StateToJson(session->State());
             state["slot"] = slot;
             SendJson(res, state);
         }
@@ -354,7 +333,7 @@ void ServeServer::Impl::Routes()
     http.Post("/api/sets/clear", [this](const httplib::Request& req, httplib::Response& res) {
         if (auto session = SessionOf(req, res)) {
             session->ClearSets();
-            SendJson(res, StateJson(session->State()));
+            SendJson(res, StateToJson(session->State()));
         }
     });
     http.Post(R"(/api/sets/(recall|delete))", [this](const httplib::Request& req, httplib::Response& res) {
@@ -370,7 +349,7 @@ void ServeServer::Impl::Routes()
             SendError(res, 404, "set " + std::to_string(*n) + " is not in use");
             return;
         }
-        SendJson(res, StateJson(session->State()));
+        SendJson(res, StateToJson(session->State()));
     });
 
     http.Put(R"(/api/(source|reference))", [this](const httplib::Request& req, httplib::Response& res) {
@@ -395,7 +374,7 @@ void ServeServer::Impl::Routes()
             SendError(res, 422, name + ": " + error);
             return;
         }
-        SendJson(res, StateJson(session->State()));
+        SendJson(res, StateToJson(session->State()));
     });
 
     http.Post("/api/split", [this](const httplib::Request& req, httplib::Response& res) {
@@ -417,7 +396,7 @@ void ServeServer::Impl::Routes()
             xy[i] = it->get<int>();
         }
         session->SetSplit(xy[0], xy[1]);
-        SendJson(res, StateJson(session->State()));
+        SendJson(res, StateToJson(session->State()));
     });
 
     http.Post("/api/options", [this](const httplib::Request& req, httplib::Response& res) {
@@ -459,7 +438,7 @@ void ServeServer::Impl::Routes()
             field->set(value.get<long long>());
         }
         session->SetOptions(options);
-        SendJson(res, StateJson(session->State()));
+        SendJson(res, StateToJson(session->State()));
     });
 
     http.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) {

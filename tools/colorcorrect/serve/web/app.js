@@ -670,7 +670,7 @@ const ANALYSES = {
   hue: { label: 'Hue match of two regions', srcRect: true, refRect: true },
   mv_get: { label: 'Match vector from a source region (new vector)', srcRect: true },
   mv_add: { label: 'Widen the selected match vector by a source region', srcRect: true },
-  mv_set: { label: 'Set the selected match vector to a reference region', srcRect: true, refRect: true },
+  mv_set: { label: 'Carry the selected match vector to the colour of a reference region', refRect: true },
 };
 let picks = { src: [], ref: [], srcRect: null, refRect: null };
 
