@@ -489,6 +489,168 @@ TEST_F(ServeServerTest, TheLutAndThePictureDownload)
     EXPECT_EQ(res->status, 400);
 }
 
+// ---- drags and analyses ---------------------------------------------------------------------
+
+TEST_F(ServeServerTest, AHueDragTurnsTheHueAndIsOneUndoStep)
+{
+    Start();
+    const auto session = NewSession();
+    auto client = Client();
+    auto post = [&](const json& body) { return client->Post("/api/gesture", session, body.dump(), "application/json"); };
+    const json drag = {{"kind", "huesat"}, {"values", 0x100000}, {"target", 1}};
+    json begin = drag, move = drag, end = drag;
+    begin.update({{"phase", "begin"}, {"x", 292}, {"y", 144}});
+    move.update({{"phase", "move"}, {"x", 250}, {"y", 60}});
+    end.update({{"phase", "end"}, {"x", 192}, {"y", 44}});
+    auto res = post(begin);
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200) << res->body;
+    res = post(move);
+    ASSERT_EQ(res->status, 200) << res->body;
+    EXPECT_EQ(State(session)["undo"], 1); // an unfinished drag counts once
+    res = post(end);
+    ASSERT_EQ(res->status, 200) << res->body;
+    const json state = json::parse(res->body);
+    // A quarter turn counter-clockwise (y up) is -127 hue units (255 per half turn).
+    EXPECT_EQ(state["correction"]["base"]["hue"], -127);
+    EXPECT_EQ(state["undo"], 1);
+    client->Post("/api/undo", session, "", "text/plain");
+    EXPECT_EQ(State(session)["correction"]["base"]["hue"], 0);
+}
+
+TEST_F(ServeServerTest, TheCubeTurnsWithoutChangingTheCorrection)
+{
+    Start();
+    const auto session = NewSession();
+    auto client = Client();
+    auto post = [&](const std::string& phase, int x, int y) {
+        const json body = {{"kind", "rotate"}, {"phase", phase}, {"x", x}, {"y", y}};
+        return client->Post("/api/gesture", session, body.dump(), "application/json");
+    };
+    auto first = post("begin", 100, 100);
+    ASSERT_EQ(first->status, 200);
+    auto res = post("end", 160, 100);
+    ASSERT_EQ(res->status, 200);
+    EXPECT_NE(json::parse(res->body)["angles"], json::parse(first->body)["angles"]);
+    EXPECT_EQ(State(session)["undo"], 0);
+}
+
+TEST_F(ServeServerTest, BadDragsAreRefusedBeforeTheViewer)
+{
+    Start();
+    const auto session = NewSession();
+    auto client = Client();
+    const char* bodies[] = {
+        R"({"phase": "begin", "x": 1, "y": 1})",
+        R"({"kind": "spiral", "phase": "begin", "x": 1, "y": 1})",
+        R"({"kind": "rotate", "phase": "start", "x": 1, "y": 1})",
+        R"({"kind": "rotate", "phase": "begin", "x": 1})",
+        R"({"kind": "rotate", "phase": "begin", "x": 1, "y": 1e9})",
+        R"({"kind": "rotate", "phase": "begin", "x": "1", "y": 1})",
+        R"({"kind": "coupled", "phase": "begin", "x": 1, "y": 1})",
+        R"({"kind": "coupled", "phase": "begin", "x": 1, "y": 1, "values": 8})",
+        R"({"kind": "coupled", "phase": "begin", "x": 1, "y": 1, "values": 1, "target": 3})",
+        R"({"kind": "huesat", "phase": "begin", "x": 1, "y": 1, "values": 4096})",
+        R"({"kind": "match", "phase": "begin", "x": 1, "y": 1, "mode": 9})",
+        R"([1, 2])",
+        R"(not json)",
+    };
+    for (const char* body : bodies) {
+        auto res = client->Post("/api/gesture", session, body, "application/json");
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 400) << body << " -> " << res->body;
+    }
+    // The match drags work on a vector other than the background.
+    auto res = client->Post("/api/gesture", session, R"({"kind": "match", "phase": "begin", "x": 1, "y": 1, "mode": 0})",
+                            "application/json");
+    EXPECT_EQ(res->status, 409);
+    EXPECT_NE(ErrorOf(res).find("background"), std::string::npos);
+    EXPECT_EQ(State(session)["undo"], 0);
+}
+
+TEST_F(ServeServerTest, AGrayPointSetsTheWhiteFieldsAndSwitchesThePrimaryOn)
+{
+    Start();
+    const auto session = NewSession();
+    auto client = Client();
+    // A bluish gray: the white fields must pull it back to neutral.
+    client->Put("/api/source", session, PngOf(32, 32, 110, 120, 160), "image/png");
+    auto res = client->Post("/api/analysis", session, R"({"kind": "gray1", "mode": 0, "source": [[5, 5]]})",
+                            "application/json");
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200) << res->body;
+    const json c = json::parse(res->body)["correction"];
+    EXPECT_EQ(c["flags"]["primary"], true);
+    EXPECT_LT(c["base"]["b_white"].get<int>(), 0);
+    EXPECT_GT(c["base"]["r_white"].get<int>(), 0);
+    EXPECT_EQ(State(session)["undo"], 1);
+}
+
+TEST_F(ServeServerTest, AMatchVectorIsTakenFromARegion)
+{
+    Start();
+    const auto session = NewSession();
+    auto client = Client();
+    auto res = client->Post("/api/analysis", session, R"({"kind": "mv_add", "source_rect": [0, 0, 20, 20], "vector": 1})",
+                            "application/json");
+    EXPECT_EQ(res->status, 409);
+    // The red bar of the default picture.
+    res = client->Post("/api/analysis", session, R"({"kind": "mv_get", "source_rect": [530, 50, 560, 100]})",
+                       "application/json");
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200) << res->body;
+    const json state = json::parse(res->body);
+    EXPECT_EQ(state["vector"], 1);
+    EXPECT_EQ(state["correction"]["match"]["count"], 2);
+    EXPECT_EQ(state["correction"]["flags"]["match_vector"], true);
+    EXPECT_GT(state["correction"]["match"]["vectors"][1]["v"].get<int>(), 30); // red: V well above 0
+    EXPECT_EQ(state["options"]["isolate_vector"], 1);
+    // Now the match drags have a vector to shape.
+    res = client->Post("/api/gesture", session, R"({"kind": "match", "phase": "begin", "x": 192, "y": 144, "mode": 0})",
+                       "application/json");
+    EXPECT_EQ(res->status, 200) << res->body;
+    res = client->Post("/api/gesture", session, R"({"kind": "match", "phase": "end", "x": 212, "y": 124, "mode": 0})",
+                       "application/json");
+    ASSERT_EQ(res->status, 200) << res->body;
+    const json v = json::parse(res->body)["correction"]["match"]["vectors"][1];
+    EXPECT_EQ(v["u"], 20);
+    EXPECT_EQ(v["v"], 20);
+}
+
+TEST_F(ServeServerTest, BadAnalysesAreRefusedWithTheReason)
+{
+    Start();
+    const auto session = NewSession();
+    auto client = Client();
+    struct Case {
+        const char* body;
+        const char* message;
+    } cases[] = {
+        {R"({"kind": "grey"})", "unknown analysis"},
+        {R"({"source": [[1, 1]]})", "missing kind"},
+        {R"({"kind": "gray1", "mode": 0})", "source must hold 1 point"},
+        {R"({"kind": "gray1", "mode": 0, "source": [[1, 1], [2, 2]]})", "source must hold 1 point"},
+        {R"({"kind": "gray1", "mode": 0, "source": [[720, 1]]})", "outside the 720 x 480 source"},
+        {R"({"kind": "gray1", "mode": 0, "source": [[-1, 1]]})", "outside"},
+        {R"({"kind": "gray1", "mode": 0, "source": [[1.5, 1]]})", "two integers"},
+        {R"({"kind": "gray1", "mode": 4, "source": [[1, 1]]})", "mode must be an integer in 0..3"},
+        {R"({"kind": "tone1", "mode": 1, "source": [[1, 1]], "reference": [[1, 1]]})", "mode must be 0"},
+        {R"({"kind": "tone1", "mode": 0, "source": [[1, 1]]})", "reference must hold 1 point"},
+        {R"({"kind": "color3", "source": [[1, 1], [2, 2], [3, 3]], "reference": [[1, 1]]})", "3 points"},
+        {R"({"kind": "histo", "source_rect": [0, 0, 50, 50]})", "reference_rect"},
+        {R"({"kind": "histo", "source_rect": [50, 0, 10, 50], "reference_rect": [0, 0, 50, 50]})", "left < right"},
+        {R"({"kind": "hue", "source_rect": [0, 0, 50, 50], "reference_rect": [0, 0, 721, 50]})", "within the 720 x 480"},
+        {R"({"kind": "mv_get", "source_rect": [0, 0, 50]})", "[left, top, right, bottom]"},
+    };
+    for (const Case& c : cases) {
+        auto res = client->Post("/api/analysis", session, c.body, "application/json");
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 400) << c.body;
+        EXPECT_NE(ErrorOf(res).find(c.message), std::string::npos) << c.body << " -> " << ErrorOf(res);
+    }
+    EXPECT_EQ(State(session)["undo"], 0);
+}
+
 // ---- isolation between sessions ----------------------------------------------------------------
 
 TEST_F(ServeServerTest, BadRequestsInOneSessionLeaveAnotherAlone)
