@@ -117,6 +117,7 @@ async function waitForNewPreview(page, after) {
 async function openPage(context, url) {
   const page = await context.newPage();
   page.on('pageerror', (e) => console.log(`  page error: ${e.message}`));
+  if (process.env.SERVE_TRACE) page.on('request', (r) => { if (r.url().includes('/api/gesture')) console.log('  ', r.postData()); });
   await page.goto(url);
   await page.waitForSelector('body[data-ready="1"]', { timeout: WAIT });
   await waitForNewPreview(page, 0);
@@ -157,7 +158,7 @@ const browser = await chromium.launch({
   headless: true,
   args: ['--no-sandbox', '--no-proxy-server'],
 });
-const context = await browser.newContext({ viewport: { width: 1400, height: 1000 }, acceptDownloads: true });
+const context = await browser.newContext({ viewport: { width: 1400, height: 1700 }, acceptDownloads: true });
 let page;
 
 try {
@@ -187,7 +188,7 @@ try {
       await page.waitForFunction((n) => Number(document.querySelector('#scope').dataset.loaded) > n, loaded, { timeout: WAIT });
       const src = await page.$eval('#scope', (img) => img.src);
       assert(src.includes(`type=${type}`), `scope ${type} requested (${src})`);
-      await shot(page, `02-scope-${type}`);
+      if (shots) await page.locator('#scope-wrap').screenshot({ path: join(shots, `02-scope-${type}.png`) });
     }
     await page.click('#scope-tabs button[data-type="1"]');
   });
@@ -237,11 +238,11 @@ try {
     const handle = await page.locator('#split-handle').boundingBox();
     await page.mouse.move(handle.x + handle.width / 2, handle.y + handle.height / 2);
     await page.mouse.down();
-    await page.mouse.move(box.x + box.width * 0.7, box.y + box.height * 0.75, { steps: 6 });
+    await page.mouse.move(box.x + box.width * 0.3, box.y + box.height * 0.4, { steps: 6 });
     await page.mouse.up();
-    await waitForState(page, (s) => s.split.x < 0 && s.split.y < 0);
+    await waitForState(page, (s) => s.split.x > 0 && s.split.y > 0);
     const s = await serverState(page);
-    assert(Math.abs(s.split.x + 216) <= 3 && Math.abs(s.split.y + 120) <= 3, `split ${JSON.stringify(s.split)}`);
+    assert(Math.abs(s.split.x - 216) <= 3 && Math.abs(s.split.y - 192) <= 3, `split ${JSON.stringify(s.split)}`);
     const before = await previewSeq(page);
     await waitForNewPreview(page, before - 1);
     await shot(page, '05-split');
@@ -331,6 +332,70 @@ try {
     await page.click('#analysis-apply');
     await waitForState(page, (s) => canonical(s.correction.base) !== canonical(before.correction.base),
       'changed curve fields');
+  });
+
+  await test('a drag on the histogram changes the curve of its cell', async () => {
+    await page.click('#scope-tabs button[data-type="4"]');
+    const before = await serverState(page);
+    // Row red, column white; 60 pixels to the right are +20.
+    await drag(page, '#scope', 300, 40, 360, 40);
+    const s = await waitForState(page, (t) => t.correction.base.r_white !== before.correction.base.r_white, 'a red white change');
+    assertEqual(s.correction.base.r_white, before.correction.base.r_white + 20, 'red white');
+  });
+
+  await test('turning the cube redraws it', async () => {
+    await page.click('#scope-tabs button[data-type="6"]');
+    await page.waitForFunction(() => document.querySelector('#scope').src.includes('type=6'), null, { timeout: WAIT });
+    const loaded = await page.$eval('#scope', (img) => Number(img.dataset.loaded));
+    const before = await serverState(page);
+    await drag(page, '#scope', 150, 150, 230, 110);
+    await page.waitForFunction((n) => Number(document.querySelector('#scope').dataset.loaded) > n, loaded, { timeout: WAIT });
+    const after = await serverState(page);
+    assertEqual(after.correction, before.correction, 'the correction stays');
+    if (shots) await page.locator('#scope-wrap').screenshot({ path: join(shots, '08-cube-turned.png') });
+  });
+
+  await test('a match vector from a region, then dragged on the vector scope', async () => {
+    await page.click('#control-tabs button[data-panel="analysis"]');
+    await page.selectOption('#analysis-kind', 'mv_get');
+    const box = await page.locator('#preview').boundingBox();
+    const w = box.width / 720, h = box.height / 480;
+    // A region inside the sixth bar of the source.
+    await page.mouse.move(box.x + 530 * w, box.y + 60 * h);
+    await page.mouse.down();
+    await page.mouse.move(box.x + 560 * w, box.y + 120 * h, { steps: 4 });
+    await page.mouse.up();
+    await page.waitForSelector('#analysis-apply:not([disabled])', { timeout: WAIT });
+    const count = (await serverState(page)).correction.match.count;
+    await page.click('#analysis-apply');
+    const s = await waitForState(page, (t) => t.correction.match.count > count, 'a new match vector');
+    const index = s.correction.match.count - 1;
+    await waitForState(page, (t) => t.options.isolate_vector === index, 'the new vector selected');
+    await page.click('#scope-tabs button[data-type="1"]');
+    await page.selectOption('#drag-mode', 'mv0');
+    await drag(page, '#scope', 192, 144, 232, 104);
+    const moved = await waitForState(page, (t) => t.correction.match.vectors[index].u === 40, 'the vector moved');
+    assertEqual([moved.correction.match.vectors[index].u, moved.correction.match.vectors[index].v], [40, 40], 'U and V');
+    await page.click('#control-tabs button[data-panel="match"]');
+    await shot(page, '09-match-vector-dragged');
+  });
+
+  await test('a histogram match of a source and a reference region', async () => {
+    await page.click('#control-tabs button[data-panel="analysis"]');
+    await page.selectOption('#analysis-kind', 'histo');
+    for (const selector of ['#preview', '#reference']) {
+      const box = await page.locator(selector).boundingBox();
+      await page.mouse.move(box.x + box.width * 0.05, box.y + box.height * 0.05);
+      await page.mouse.down();
+      await page.mouse.move(box.x + box.width * 0.95, box.y + box.height * 0.6, { steps: 4 });
+      await page.mouse.up();
+    }
+    await page.waitForSelector('#analysis-apply:not([disabled])', { timeout: WAIT });
+    await shot(page, '10-regions');
+    const before = await serverState(page);
+    await page.click('#analysis-apply');
+    const s = await waitForState(page, (t) => t.undo > before.undo, 'the match as one step');
+    assert(s.correction.flags.primary && s.correction.match.count === 0, `only the primary after a histogram match: ${canonical(s.correction.flags)}`);
   });
 
   await test('the server stops cleanly on SIGTERM', async () => {
