@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "correction_file.h"
 #include "image_io.h"
@@ -123,6 +124,25 @@ TEST_F(ServeServerTest, ThePageMakesASessionAndServesItsFiles)
     res = client->Get("/../secret.css");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 404);
+}
+
+TEST_F(ServeServerTest, RequestsForAnotherHostNameAreRefused)
+{
+    Start();
+    auto client = Client();
+    const std::string port = std::to_string(m_server->Port());
+    for (const std::string& host : std::vector<std::string>{"evil.example:" + port, "127.0.0.1", "127.0.0.1:1",
+                                                             "localhost.evil:" + port}) {
+        auto res = client->Get("/", {{"Host", host}});
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 421) << host;
+    }
+    EXPECT_EQ(m_server->Sessions().Count(), 0u);
+    for (const std::string& host : std::vector<std::string>{"localhost:" + port, "127.0.0.1:" + port}) {
+        auto res = client->Get("/", {{"Host", host}});
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 200) << host;
+    }
 }
 
 TEST_F(ServeServerTest, StartsWithTheDefaultPictureAndTheNeutralCorrection)

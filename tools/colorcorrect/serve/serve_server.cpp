@@ -55,6 +55,9 @@ using nlohmann::json;
 // How long an event stream waits for a preview before it sends a keep-alive
 // comment (which also tells the server the page is still open).
 constexpr std::chrono::seconds kEventKeepAlive{10};
+// Largest uploaded picture: an 8K frame and then some. Each session keeps
+// several copies of its pictures.
+constexpr uint64_t kMaxServePixels = 40'000'000;
 
 void SendError(httplib::Response& res, int status, const std::string& message)
 {
@@ -189,6 +192,25 @@ struct ServeServer::Impl {
                        std::string(kSessionCookie) + "=" + session.Id() + "; Path=/; HttpOnly; SameSite=Strict");
     }
 
+    // True for the Host header of a request to this server: the address it
+    // listens on or, when that is a loopback or any address, "localhost",
+    // "127.0.0.1" or "[::1]", with the bound port. A server listening on all
+    // addresses of a host that others reach by name accepts any name.
+    bool HostAllowed(const std::string& hostHeader) const
+    {
+        const std::string port = ":" + std::to_string(this->port);
+        const std::string& bound = options.host;
+        const bool loopback = bound == "127.0.0.1" || bound == "localhost" || bound == "::1";
+        if (!loopback && (bound == "0.0.0.0" || bound == "::"))
+            return true;
+        const std::string bracketed = bound.find(':') != std::string::npos ? "[" + bound + "]" : bound;
+        if (hostHeader == bracketed + port)
+            return true;
+        if (!loopback)
+            return false;
+        return hostHeader == "localhost" + port || hostHeader == "127.0.0.1" + port || hostHeader == "[::1]" + port;
+    }
+
     void Routes();
     void RoutesPictures();
     void RoutesDownloads();
@@ -220,6 +242,17 @@ void ServeServer::Impl::Routes()
             SendError(res, 404, "no such page or request");
         else
             SendError(res, res.status, "bad request");
+    });
+
+    // Pages of other sites can make a browser send requests here; with a
+    // name they resolve to this machine (DNS rebinding) they would even read
+    // the answers. Requests must therefore name this server as they reach it.
+    http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        if (!HostAllowed(req.get_header_value("Host"))) {
+            SendError(res, 421, "this server answers only requests for its own address (Host header)");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 
     http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
@@ -367,6 +400,12 @@ void ServeServer::Impl::Routes()
         std::string error;
         if (!DecodeImage(data, req.body.size(), image, error)) {
             SendError(res, 400, name + ": " + error);
+            return;
+        }
+        if (uint64_t(image.width) * uint64_t(image.height) > kMaxServePixels) {
+            SendError(res, 413, name + ": " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                                    " is larger than the server takes (at most " +
+                                    std::to_string(kMaxServePixels / 1000000) + " million pixels)");
             return;
         }
         const bool ok = reference ? session->SetReference(image, name, error) : session->SetSource(image, name, error);

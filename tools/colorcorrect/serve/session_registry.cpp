@@ -56,6 +56,7 @@ std::shared_ptr<ServeSession> SessionRegistry::Create(std::string& error)
 
 std::shared_ptr<ServeSession> SessionRegistry::Find(const std::string& id)
 {
+    Expire();
     std::shared_ptr<ServeSession> session;
     {
         std::lock_guard lock(m_mutex);

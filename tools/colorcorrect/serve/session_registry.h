@@ -23,6 +23,7 @@ public:
     // (after dropping idle sessions) or the session cannot start.
     std::shared_ptr<ServeSession> Create(std::string& error);
     // The session with this id, marked as used; null when there is none.
+    // Sessions idle for too long are dropped first.
     std::shared_ptr<ServeSession> Find(const std::string& id);
     // Drops sessions unused for longer than the idle limit; returns how many.
     size_t Expire();
