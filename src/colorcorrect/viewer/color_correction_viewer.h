@@ -304,6 +304,9 @@ public:
     // gamma control values, -255..255 unless said otherwise; 0 is neutral.
     // Where a sample gives no meaningful number (luma 0, e.g. no source
     // picture; equal lumas where two must differ) the affected fields get 0.
+    // They run on the host's thread and take no lock: they read the stored
+    // pictures and the current correction directly, so SetSource,
+    // SetReference and SetCorrection must not run at the same time.
 
     // Makes the source's sample at (x, y) gray by writing the nine red, green
     // and blue curve fields (all others untouched), cleared first. mode 0:
