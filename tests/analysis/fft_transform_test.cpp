@@ -102,6 +102,18 @@ TEST(FFTransformInit, RefusedPageBlockGivesAnEmptyObject)
     EXPECT_EQ(fft.GetSize(), 0u);
 }
 
+TEST(FFTransformInit, AllTablesComeFromOnePageBlock)
+{
+    CFFTransform fft;
+    colorcorrect::SetPageAllocationBudget(1);
+    const BOOL first = fft.Init(4096);
+    const BOOL second = fft.Init(512); // releases the first block, needs a new one
+    colorcorrect::SetPageAllocationBudget(-1);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 0);
+    EXPECT_EQ(fft.GetSize(), 0u) << "a refused Init leaves the object empty";
+}
+
 TEST(FFTransformInit, ReleaseEmptiesTheObjectAndInitWorksAgain)
 {
     CFFTransform fft;

@@ -212,6 +212,7 @@ TEST_F(HistoMatchTest, RefusedTransformMemoryFailsAfterTheReset)
 {
     viewer.m_dibSource = LumaPicture(30, 30, OneHill);
     viewer.m_dibReference = LumaPicture(30, 30, TwoHills);
+    viewer.m_ccCurrent.Base.sHue = 30;
     tagCOLORCORRINFO cc = DefaultRecord();
     cc.Base.sRBlack = 7;
     colorcorrect::SetPageAllocationBudget(0);

@@ -21,9 +21,10 @@ public:
     CFFTransform(const CFFTransform&) = delete;
     CFFTransform& operator=(const CFFTransform&) = delete;
 
-    // Builds the tables for n points and clears re and im; 1 when done. n must be a power
-    // of two in 2..65535. 0, with the object empty (a block held before
-    // is released), for another n or when the block cannot be allocated.
+    // Builds the tables for n points and clears re and im; 1 when done. n
+    // must be a power of two in 2..65535. 0, with the object empty (a block
+    // held before is released), for another n or when the block cannot be
+    // allocated.
     BOOL Init(unsigned int n);
     // Transforms re + i*im in place. nDirection +1: forward, twiddles
     // e^(-2*pi*i*k/n); -1: inverse, twiddles e^(+2*pi*i*k/n), and both arrays

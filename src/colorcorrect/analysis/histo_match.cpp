@@ -60,7 +60,6 @@ int CColorCorrectionViewer::HistoMatch(tagCOLORCORRINFO& cc, tagRECT* prcReferen
     // The source is compared as the current hue rotation shows it.
     const int hue = m_ccCurrent.Base.sHue;
     if (hue != 0) {
-        cc.Base.sHue = static_cast<int16_t>(hue);
         const double theta = hue * colorcorrect::g_Pi / 256.0;
         const double c = std::cos(theta), s = std::sin(theta);
         colorcorrect::ForEachYuvPixel(source, [&](int y, int u, int v) {
@@ -74,6 +73,8 @@ int CColorCorrectionViewer::HistoMatch(tagCOLORCORRINFO& cc, tagRECT* prcReferen
     CFFTransform fft;
     if (!fft.Init(512))
         return 0;
+    // The result applies on top of the same rotation.
+    cc.Base.sHue = static_cast<int16_t>(hue);
     // The record's fields are packed: match into locals, then store.
     const uint32_t* refs[3] = {referenceHist.red, referenceHist.green, referenceHist.blue};
     const uint32_t* srcs[3] = {sourceHist.red, sourceHist.green, sourceHist.blue};
