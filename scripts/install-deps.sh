@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-dev
   libcli11-dev nlohmann-json3-dev libpng-dev libturbojpeg0-dev
   ffmpeg
+  libcpp-httplib-dev chromium nodejs npm
 )
 
 missing=()
@@ -24,4 +25,12 @@ if ((${#missing[@]})); then
   if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; fi
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The browser tests of `colorcorrect serve` drive Chromium with playwright-core
+# (tests/serve/package.json); install the locked version when it is missing.
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+if [[ -f "$repo/tests/serve/package-lock.json" && ! -d "$repo/tests/serve/node_modules/playwright-core" ]]; then
+  echo "installing playwright-core for tests/serve"
+  (cd "$repo/tests/serve" && npm ci --no-audit --no-fund)
 fi

@@ -158,6 +158,31 @@ int RunCli(int argc, char** argv)
     infoCmd->footer("Lists the active groups and every setting that is not neutral; groups that are off are\n"
                     "listed too, with the settings that would apply if they were switched on.");
 
+    // ---- serve ----
+    ServeOptions serve;
+    size_t serveUploadMb = serve.maxUploadBytes >> 20;
+    CLI::App* serveCmd = app.add_subcommand("serve", "Correct pictures interactively in a web browser");
+    serveCmd->add_option("SOURCE", serve.source, "Picture to correct (PNG, JPEG or BMP; default: a test picture)")
+        ->type_name("");
+    serveCmd->add_option("REFERENCE", serve.reference, "Picture to match against (default: the test picture)")
+        ->type_name("");
+    serveCmd->add_option("--port", serve.port, "TCP port, 0..65535; 0 takes a free one (default 8080)")
+        ->check(Quiet(CLI::Range(0, 65535)))
+        ->type_name("N");
+    serveCmd->add_option("--host", serve.host, "Address to listen on (default 127.0.0.1: this computer only)")
+        ->type_name("ADDR");
+    serveCmd->add_option("--max-sessions", serve.maxSessions, "Browser sessions at once, 1..256 (default 8)")
+        ->check(Quiet(CLI::Range(size_t{1}, size_t{256})))
+        ->type_name("N");
+    serveCmd->add_option("--max-upload", serveUploadMb, "Largest upload in MiB, 1..1024 (default 64)")
+        ->check(Quiet(CLI::Range(size_t{1}, size_t{1024})))
+        ->type_name("MB");
+    serveCmd->add_option("--idle", serve.idleMinutes, "Minutes after which an unused session ends, 1..1440 (default 30)")
+        ->check(Quiet(CLI::Range(1, 1440)))
+        ->type_name("MIN");
+    serveCmd->footer("Prints the address to open. Each browser gets its own session with its own pictures,\n"
+                     "correction, saved sets and undo history. Ctrl-C stops the server.");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -193,6 +218,10 @@ int RunCli(int argc, char** argv)
         return RunConvert(convert);
     if (infoCmd->parsed())
         return RunInfo(info);
+    if (serveCmd->parsed()) {
+        serve.maxUploadBytes = serveUploadMb << 20;
+        return RunServe(serve);
+    }
     return 2;
 }
 

@@ -45,6 +45,19 @@ struct InfoOptions {
 };
 int RunInfo(const InfoOptions& options);
 
+// ---- serve: the browser workstation ----
+
+struct ServeOptions {
+    std::string host = "127.0.0.1"; // address to listen on; loopback unless asked otherwise
+    int port = 8080;                 // 0: any free port
+    std::string source;              // picture to start every session with; empty: the default picture
+    std::string reference;           // likewise for the reference
+    size_t maxSessions = 8;          // browser sessions at once, 1..256
+    size_t maxUploadBytes = size_t{64} << 20; // largest request body (uploads)
+    int idleMinutes = 30;            // sessions unused this long are dropped
+};
+int RunServe(const ServeOptions& options);
+
 // Parses the command line and runs the subcommand. Help and version go to
 // standard output (exit 0); usage errors to standard error (exit 2).
 int RunCli(int argc, char** argv);

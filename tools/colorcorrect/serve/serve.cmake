@@ -1,0 +1,80 @@
+# `colorcorrect serve`: the browser workstation. Its sources join the tool's
+# core library; the page's files under web/ are compiled into it.
+
+set(_cc_serve_dir ${CMAKE_CURRENT_LIST_DIR})
+# The Debian package ships the library compiled, with its interface header;
+# pkg-config gives the switches it was compiled with, which users must share.
+if(PKG_CONFIG_FOUND)
+  pkg_check_modules(CPPHTTPLIB IMPORTED_TARGET cpp-httplib)
+endif()
+if(NOT CPPHTTPLIB_FOUND)
+  message(FATAL_ERROR
+    "`colorcorrect serve` needs cpp-httplib via pkg-config (Debian: libcpp-httplib-dev), which was not found.\n"
+    "Install it (scripts/install-deps.sh does) or configure with -DCOLORCORRECT_BUILD_TOOLS=OFF.")
+endif()
+find_package(Threads REQUIRED)
+
+file(GLOB _cc_serve_web CONFIGURE_DEPENDS ${_cc_serve_dir}/web/*)
+set(_cc_serve_generated ${CMAKE_CURRENT_BINARY_DIR}/serve/web_assets_data.cpp)
+add_custom_command(
+  OUTPUT ${_cc_serve_generated}
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${_cc_serve_generated} -DBASE=${_cc_serve_dir}/web
+          "-DFILES=${_cc_serve_web}" -P ${_cc_serve_dir}/embed_assets.cmake
+  DEPENDS ${_cc_serve_web} ${_cc_serve_dir}/embed_assets.cmake
+  COMMENT "Embedding the serve page"
+  VERBATIM)
+
+file(GLOB _cc_serve_sources CONFIGURE_DEPENDS ${_cc_serve_dir}/*.cpp ${_cc_serve_dir}/*.h)
+target_sources(colorcorrect_cli_core PRIVATE ${_cc_serve_sources} ${_cc_serve_generated})
+target_include_directories(colorcorrect_cli_core PUBLIC ${_cc_serve_dir})
+target_link_libraries(colorcorrect_cli_core PUBLIC PkgConfig::CPPHTTPLIB Threads::Threads)
+
+if(COLORCORRECT_BUILD_TESTS)
+  # Server tests: GoogleTest against the request handlers through a real
+  # loopback connection.
+  file(GLOB _cc_serve_tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/serve/*_test.cpp)
+  if(_cc_serve_tests)
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+    add_executable(colorcorrect_serve_tests ${_cc_serve_tests})
+    target_link_libraries(colorcorrect_serve_tests PRIVATE
+      colorcorrect_cli_core GTest::gtest_main nlohmann_json::nlohmann_json colorcorrect_warnings)
+  endif()
+  find_program(NODE_EXECUTABLE node)
+  # Tests are registered from the top folder, where testing is enabled after
+  # the tools have been read.
+  cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _cc_serve_register_tests)
+endif()
+
+function(_cc_serve_register_tests)
+  if(TARGET colorcorrect_serve_tests)
+    include(GoogleTest)
+    gtest_discover_tests(colorcorrect_serve_tests
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/bin
+      PROPERTIES LABELS "serve")
+  endif()
+  # Browser tests: the page in headless Chromium, driven by playwright-core.
+  # They skip (exit 77) when Chromium or tests/serve/node_modules is missing.
+  if(NODE_EXECUTABLE)
+    add_test(NAME colorcorrect_serve_browser
+      COMMAND ${NODE_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/serve/browser_test.mjs
+              $<TARGET_FILE:colorcorrect_cli>
+      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/tests/serve)
+    set_tests_properties(colorcorrect_serve_browser PROPERTIES
+      SKIP_RETURN_CODE 77 TIMEOUT 600 LABELS "serve;browser")
+  endif()
+endfunction()
+
+# The server and its tests show the default picture from the resources
+# beside the binaries.
+function(_cc_serve_wire_resources)
+  if(TARGET colorcorrect_resources)
+    add_dependencies(colorcorrect_cli colorcorrect_resources)
+    if(TARGET colorcorrect_serve_tests)
+      add_dependencies(colorcorrect_serve_tests colorcorrect_resources)
+    endif()
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _cc_serve_wire_resources)

@@ -1,0 +1,704 @@
+// The HTTP interface of `colorcorrect serve`.
+//
+// Pages and files:
+//   GET  /                      the page; makes a session (cookie cc_session) when the
+//                               request carries none that is known
+//   GET  /<file>                the page's other files (app.js, style.css)
+// Session (all /api requests need the cookie; 401 without a known one):
+//   POST /api/session           a new session (for clients without the page)
+//   GET  /api/state             the correction and everything the page shows
+//   PUT  /api/correction?commit=0|1   body: a JSON correction file
+//   POST /api/undo, /api/redo
+//   GET  /api/sets              the saved sets with a summary each
+//   POST /api/sets/define, /api/sets/clear, /api/sets/recall?n=N, /api/sets/delete?n=N
+//   PUT  /api/source?name=F, /api/reference?name=F   body: a PNG, JPEG or BMP file
+//   POST /api/split             {"x": int, "y": int}
+//   POST /api/options           {"channel", "intensity", "six_vector", "isolate_vector",
+//                                "isolate_type"} (each optional)
+//   GET  /api/events            Server-Sent Events: "preview" with {"seq", "width", "height"}
+//                               whenever a preview is rendered
+//   GET  /api/preview.jpg       the latest preview
+//   GET  /api/scope.png?type=T  scope display T (1, 2, 4, 5, 6, 7), 384 x 288
+//   GET  /api/picture/source.png, /api/picture/reference.png   the uncorrected pictures
+//   GET  /api/download/correction?form=json|binary
+//   GET  /api/download/lut?size=N        .cube, N 2..256 (default 33)
+//   GET  /api/download/picture?format=png|jpeg
+//   POST /api/gesture, /api/analysis     see serve_actions.cpp
+
+#include "serve_server.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "correction_file.h"
+#include "correction_processor.h"
+#include "correction_summary.h"
+#include "cube_lut.h"
+#include "image_io.h"
+#include "serve_actions.h"
+#include "serve_state.h"
+#include "web_assets.h"
+
+namespace colorcorrect::cli {
+
+namespace {
+
+using nlohmann::json;
+
+// How long an event stream waits for a preview before it sends a keep-alive
+// comment (which also tells the server the page is still open).
+constexpr std::chrono::seconds kEventKeepAlive{10};
+// Largest uploaded picture: an 8K frame and then some. Each session keeps
+// several copies of its pictures.
+constexpr uint64_t kMaxServePixels = 40'000'000;
+
+void SendError(httplib::Response& res, int status, const std::string& message)
+{
+    res.status = status;
+    res.set_content(json{{"error", message}}.dump(), "application/json");
+}
+
+void SendJson(httplib::Response& res, const json& body)
+{
+    res.status = 200;
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(body.dump(), "application/json");
+}
+
+// An integer parameter: nullopt (after an error response) when present but
+// not an integer within lo..hi; `fallback` when absent.
+std::optional<long long> IntParam(const httplib::Request& req, httplib::Response& res, const char* name,
+                                  long long lo, long long hi, std::optional<long long> fallback)
+{
+    if (!req.has_param(name)) {
+        if (!fallback)
+            SendError(res, 400, std::string("missing parameter ") + name);
+        return fallback;
+    }
+    const std::string text = req.get_param_value(name);
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) {
+        SendError(res, 400,
+                  std::string("parameter ") + name + " must be an integer in " + std::to_string(lo) + ".." +
+                      std::to_string(hi) + ", not \"" + text.substr(0, 40) + "\"");
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The body as a JSON object, or nullopt after an error response.
+std::optional<json> JsonBody(const httplib::Request& req, httplib::Response& res)
+{
+    json body = json::parse(req.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) {
+        SendError(res, 400, "the request body must be a JSON object");
+        return std::nullopt;
+    }
+    return body;
+}
+
+std::string CookieValue(const httplib::Request& req, const std::string& name)
+{
+    const std::string cookies = req.get_header_value("Cookie");
+    size_t pos = 0;
+    while (pos < cookies.size()) {
+        size_t end = cookies.find(';', pos);
+        if (end == std::string::npos)
+            end = cookies.size();
+        std::string item = cookies.substr(pos, end - pos);
+        const size_t start = item.find_first_not_of(' ');
+        item = start == std::string::npos ? std::string() : item.substr(start);
+        if (item.size() > name.size() && item.compare(0, name.size(), name) == 0 && item[name.size()] == '=')
+            return item.substr(name.size() + 1);
+        pos = end + 1;
+    }
+    return {};
+}
+
+bool EncodePngImage(const RgbImage& image, std::vector<uint8_t>& out, std::string& error)
+{
+    return EncodeImage(image, ImageFormat::Png, EncodeOptions{}, out, error);
+}
+
+void SendBytes(httplib::Response& res, const std::vector<uint8_t>& bytes, const char* type,
+               const std::string& attachment = {})
+{
+    res.status = 200;
+    res.set_header("Cache-Control", "no-store");
+    if (!attachment.empty())
+        res.set_header("Content-Disposition", "attachment; filename=\"" + attachment + "\"");
+    res.set_content(reinterpret_cast<const char*>(bytes.data()), bytes.size(), type);
+}
+
+// A file name safe to echo back: printable ASCII without quotes or slashes,
+// at most 100 characters.
+std::string CleanName(const std::string& name)
+{
+    std::string clean;
+    for (char c : name.substr(0, 100))
+        clean.push_back((c >= 0x20 && c < 0x7F && c != '"' && c != '/' && c != '\\') ? c : '_');
+    return clean;
+}
+
+} // namespace
+
+struct ServeServer::Impl {
+    explicit Impl(const ServeOptions& o)
+        : options(o), sessions(o.maxSessions, std::chrono::minutes(o.idleMinutes))
+    {
+    }
+
+    ServeOptions options;
+    SessionRegistry sessions;
+    httplib::Server http;
+    int port = 0;
+    std::atomic<bool> stopping{false};
+    RgbImage startSource, startReference;
+    std::string startSourceName, startReferenceName;
+
+    std::shared_ptr<ServeSession> NewSession(std::string& error)
+    {
+        auto session = sessions.Create(error);
+        if (!session)
+            return nullptr;
+        if (startSource.width > 0 && !session->SetSource(startSource, startSourceName, error))
+            return nullptr;
+        if (startReference.width > 0 && !session->SetReference(startReference, startReferenceName, error))
+            return nullptr;
+        return session;
+    }
+
+    // The request's session, or null after a 401 response.
+    std::shared_ptr<ServeSession> SessionOf(const httplib::Request& req, httplib::Response& res)
+    {
+        const std::string id = CookieValue(req, kSessionCookie);
+        auto session = id.empty() ? nullptr : sessions.Find(id);
+        if (!session)
+            SendError(res, 401, "no session or the session has expired: reload the page");
+        return session;
+    }
+
+    void SetCookie(httplib::Response& res, const ServeSession& session)
+    {
+        res.set_header("Set-Cookie",
+                       std::string(kSessionCookie) + "=" + session.Id() + "; Path=/; HttpOnly; SameSite=Strict");
+    }
+
+    // True for the Host header of a request to this server: the address it
+    // listens on or, when that is a loopback or any address, "localhost",
+    // "127.0.0.1" or "[::1]", with the bound port. A server listening on all
+    // addresses of a host that others reach by name accepts any name.
+    bool HostAllowed(const std::string& hostHeader) const
+    {
+        const std::string port = ":" + std::to_string(this->port);
+        const std::string& bound = options.host;
+        const bool loopback = bound == "127.0.0.1" || bound == "localhost" || bound == "::1";
+        if (!loopback && (bound == "0.0.0.0" || bound == "::"))
+            return true;
+        const std::string bracketed = bound.find(':') != std::string::npos ? "[" + bound + "]" : bound;
+        if (hostHeader == bracketed + port)
+            return true;
+        if (!loopback)
+            return false;
+        return hostHeader == "localhost" + port || hostHeader == "127.0.0.1" + port || hostHeader == "[::1]" + port;
+    }
+
+    void Routes();
+    void RoutesPictures();
+    void RoutesDownloads();
+};
+
+void ServeServer::Impl::Routes()
+{
+    http.set_payload_max_length(options.maxUploadBytes);
+    const size_t threads = options.maxSessions * 2 + 8; // each open page holds one for its event stream
+    http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+        std::string what = "internal error";
+        try {
+            std::rethrow_exception(ep);
+        } catch (const std::bad_alloc&) {
+            what = "not enough memory for this request";
+        } catch (const std::exception& e) {
+            what = std::string("internal error: ") + e.what();
+        } catch (...) {
+        }
+        SendError(res, 500, what);
+    });
+    http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (!res.body.empty())
+            return;
+        if (res.status == 413)
+            SendError(res, 413, "the request is larger than the server accepts (see --max-upload)");
+        else if (res.status == 404)
+            SendError(res, 404, "no such page or request");
+        else
+            SendError(res, res.status, "bad request");
+    });
+
+    // Pages of other sites can make a browser send requests here; with a
+    // name they resolve to this machine (DNS rebinding) they would even read
+    // the answers. Requests must therefore name this server as they reach it.
+    http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        if (!HostAllowed(req.get_header_value("Host"))) {
+            SendError(res, 421, "this server answers only requests for its own address (Host header)");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
+    http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+        std::shared_ptr<ServeSession> session;
+        const std::string id = CookieValue(req, kSessionCookie);
+        if (!id.empty())
+            session = sessions.Find(id);
+        if (!session) {
+            std::string error;
+            session = NewSession(error);
+            if (!session) {
+                res.status = 503;
+                res.set_content("<!doctype html><meta charset=utf-8><title>colorcorrect</title><p>" + error,
+                                "text/html; charset=utf-8");
+                return;
+            }
+            SetCookie(res, *session);
+        }
+        const WebAsset* page = FindWebAsset("index.html");
+        res.set_header("Cache-Control", "no-store");
+        res.set_content(reinterpret_cast<const char*>(page->data), page->size, WebContentType(page->path));
+    });
+    http.Get(R"(/([A-Za-z0-9_-]+\.(?:js|css|svg|png)))", [](const httplib::Request& req, httplib::Response& res) {
+        const WebAsset* asset = FindWebAsset(req.matches[1].str());
+        if (asset == nullptr) {
+            SendError(res, 404, "no such file");
+            return;
+        }
+        res.set_header("Cache-Control", "no-cache");
+        res.set_content(reinterpret_cast<const char*>(asset->data), asset->size, WebContentType(asset->path));
+    });
+
+    http.Post("/api/session", [this](const httplib::Request&, httplib::Response& res) {
+        std::string error;
+        auto session = NewSession(error);
+        if (!session) {
+            SendError(res, 503, error);
+            return;
+        }
+        SetCookie(res, *session);
+        SendJson(res, StateToJson(session->State()));
+    });
+
+    http.Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
+        if (auto session = SessionOf(req, res))
+            SendJson(res, StateToJson(session->State()));
+    });
+
+    http.Put("/api/correction", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const auto commit = IntParam(req, res, "commit", 0, 1, 1);
+        if (!commit)
+            return;
+        tagCOLORCORRINFO cc;
+        std::string error;
+        if (!ParseCorrectionJson(req.body.data(), req.body.size(), cc, error)) {
+            SendError(res, 400, error);
+            return;
+        }
+        if (!session->SetCorrection(cc, *commit != 0, error)) {
+            SendError(res, 422, error);
+            return;
+        }
+        SendJson(res, StateToJson(session->State()));
+    });
+
+    http.Post("/api/undo", [this](const httplib::Request& req, httplib::Response& res) {
+        if (auto session = SessionOf(req, res)) {
+            if (!session->Undo()) {
+                SendError(res, 409, "nothing to undo");
+                return;
+            }
+            SendJson(res, StateToJson(session->State()));
+        }
+    });
+    http.Post("/api/redo", [this](const httplib::Request& req, httplib::Response& res) {
+        if (auto session = SessionOf(req, res)) {
+            if (!session->Redo()) {
+                SendError(res, 409, "nothing to redo");
+                return;
+            }
+            SendJson(res, StateToJson(session->State()));
+        }
+    });
+
+    http.Get("/api/sets", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        json sets = json::array();
+        session->WithViewer([&sets](ServeViewer& viewer, const tagCOLORCORRINFO&) {
+            const unsigned n = viewer.QueryNSet();
+            for (unsigned i = 0; i < n; ++i) {
+                tagCOLORCORRINFO cc;
+                viewer.GetSet(i, cc);
+                sets.push_back({{"index", i}, {"summary", DescribeCorrection(cc)}});
+            }
+        });
+        SendJson(res, json{{"sets", sets}});
+    });
+    http.Post("/api/sets/define", [this](const httplib::Request& req, httplib::Response& res) {
+        if (auto session = SessionOf(req, res)) {
+            const unsigned slot = session->DefineSet();
+            json state = StateToJson(session->State());
+            state["slot"] = slot;
+            SendJson(res, state);
+        }
+    });
+    http.Post("/api/sets/clear", [this](const httplib::Request& req, httplib::Response& res) {
+        if (auto session = SessionOf(req, res)) {
+            session->ClearSets();
+            SendJson(res, StateToJson(session->State()));
+        }
+    });
+    http.Post(R"(/api/sets/(recall|delete))", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const auto n = IntParam(req, res, "n", 0, VIEWER_SET_COUNT - 1, std::nullopt);
+        if (!n)
+            return;
+        const bool recall = req.matches[1].str() == "recall";
+        const bool ok = recall ? session->RecallSet(unsigned(*n)) : session->DeleteSet(unsigned(*n));
+        if (!ok) {
+            SendError(res, 404, "set " + std::to_string(*n) + " is not in use");
+            return;
+        }
+        SendJson(res, StateToJson(session->State()));
+    });
+
+    http.Put(R"(/api/(source|reference))", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const bool reference = req.matches[1].str() == "reference";
+        const std::string name = CleanName(req.has_param("name") ? req.get_param_value("name") : "upload");
+        const auto* data = reinterpret_cast<const uint8_t*>(req.body.data());
+        if (req.body.empty() || !SniffImageFormat(data, req.body.size())) {
+            SendError(res, 415, name + ": not a PNG, JPEG or BMP picture");
+            return;
+        }
+        RgbImage image;
+        std::string error;
+        if (!DecodeImage(data, req.body.size(), image, error)) {
+            SendError(res, 400, name + ": " + error);
+            return;
+        }
+        if (uint64_t(image.width) * uint64_t(image.height) > kMaxServePixels) {
+            SendError(res, 413, name + ": " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                                    " is larger than the server takes (at most " +
+                                    std::to_string(kMaxServePixels / 1000000) + " million pixels)");
+            return;
+        }
+        const bool ok = reference ? session->SetReference(image, name, error) : session->SetSource(image, name, error);
+        if (!ok) {
+            SendError(res, 422, name + ": " + error);
+            return;
+        }
+        SendJson(res, StateToJson(session->State()));
+    });
+
+    http.Post("/api/split", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const auto body = JsonBody(req, res);
+        if (!body)
+            return;
+        int xy[2] = {0, 0};
+        const char* names[2] = {"x", "y"};
+        for (int i = 0; i < 2; ++i) {
+            const auto it = body->find(names[i]);
+            if (it == body->end() || !it->is_number_integer() || it->get<long long>() < -1000000 ||
+                it->get<long long>() > 1000000) {
+                SendError(res, 400, std::string(names[i]) + " must be an integer in -1000000..1000000");
+                return;
+            }
+            xy[i] = it->get<int>();
+        }
+        session->SetSplit(xy[0], xy[1]);
+        SendJson(res, StateToJson(session->State()));
+    });
+
+    http.Post("/api/options", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const auto body = JsonBody(req, res);
+        if (!body)
+            return;
+        ViewOptions options = session->State().options;
+        struct Field {
+            const char* name;
+            long long lo, hi;
+            std::function<void(long long)> set;
+        };
+        const Field fields[] = {
+            {"channel", 0, 4, [&](long long v) { options.channel = unsigned(v); }},
+            {"intensity", 0, 255, [&](long long v) { options.intensity = int(v); }},
+            {"six_vector", 0, 5, [&](long long v) { options.sixVector = unsigned(v); }},
+            {"isolate_vector", 0, 15, [&](long long v) { options.isolateVector = unsigned(v); }},
+            {"isolate_type", 0, 7, [&](long long v) { options.isolateType = unsigned(v); }},
+        };
+        for (const auto& [key, value] : body->items()) {
+            const Field* field = nullptr;
+            for (const Field& f : fields)
+                if (key == f.name)
+                    field = &f;
+            if (field == nullptr) {
+                SendError(res, 400, "unknown option \"" + CleanName(key) + "\"");
+                return;
+            }
+            if (!value.is_number_integer() || value.get<long long>() < field->lo ||
+                value.get<long long>() > field->hi) {
+                SendError(res, 400,
+                          key + " must be an integer in " + std::to_string(field->lo) + ".." +
+                              std::to_string(field->hi));
+                return;
+            }
+            field->set(value.get<long long>());
+        }
+        session->SetOptions(options);
+        SendJson(res, StateToJson(session->State()));
+    });
+
+    http.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("X-Accel-Buffering", "no");
+        uint64_t last = 0;
+        if (req.has_param("after")) {
+            const auto after = IntParam(req, res, "after", 0, INT64_MAX, 0);
+            if (!after)
+                return;
+            last = uint64_t(*after);
+        }
+        res.set_chunked_content_provider(
+            "text/event-stream", [this, session, last](size_t, httplib::DataSink& sink) mutable {
+                const EncodedPreview p = session->Previews().WaitForNewer(last, kEventKeepAlive);
+                if (stopping || session->Previews().Closed()) {
+                    const std::string bye = "event: closed\ndata: {}\n\n";
+                    sink.write(bye.data(), bye.size());
+                    sink.done();
+                    return true;
+                }
+                std::string message;
+                if (p.sequence > last) {
+                    last = p.sequence;
+                    message = "event: preview\ndata: " +
+                              json{{"seq", p.sequence}, {"width", p.width}, {"height", p.height}}.dump() + "\n\n";
+                } else {
+                    message = ": waiting\n\n";
+                }
+                session->Touch();
+                return sink.write(message.data(), message.size());
+            });
+    });
+
+    RoutesPictures();
+    RoutesDownloads();
+    RegisterActionRoutes(http, [this](const httplib::Request& req, httplib::Response& res) {
+        return SessionOf(req, res);
+    });
+}
+
+void ServeServer::Impl::RoutesPictures()
+{
+    http.Get("/api/preview.jpg", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const EncodedPreview p = session->Previews().Latest();
+        if (!p.jpeg) {
+            SendError(res, 404, "no preview has been rendered yet");
+            return;
+        }
+        res.set_header("X-Preview-Sequence", std::to_string(p.sequence));
+        SendBytes(res, *p.jpeg, "image/jpeg");
+    });
+    http.Get("/api/scope.png", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const auto type = IntParam(req, res, "type", 1, 7, std::nullopt);
+        if (!type)
+            return;
+        if (*type == 3) {
+            SendError(res, 400, "type must be 1 (vector), 2 (waveform), 4 (histogram), 5 (lightning), "
+                                "6 (cube) or 7 (vector and lightning)");
+            return;
+        }
+        RgbImage scope;
+        std::vector<uint8_t> png;
+        std::string error;
+        if (!session->Scope(unsigned(*type), scope) || !EncodePngImage(scope, png, error)) {
+            SendError(res, 500, "the display could not be made");
+            return;
+        }
+        SendBytes(res, png, "image/png");
+    });
+    http.Get(R"(/api/picture/(source|reference)\.png)", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        RgbImage image;
+        const bool ok = req.matches[1].str() == "source" ? session->SourceImage(image) : session->ReferenceImage(image);
+        std::vector<uint8_t> png;
+        std::string error;
+        if (!ok || !EncodePngImage(image, png, error)) {
+            SendError(res, 404, "there is no such picture");
+            return;
+        }
+        SendBytes(res, png, "image/png");
+    });
+}
+
+void ServeServer::Impl::RoutesDownloads()
+{
+    http.Get("/api/download/correction", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const std::string form = req.has_param("form") ? req.get_param_value("form") : "json";
+        if (form != "json" && form != "binary") {
+            SendError(res, 400, "form must be json or binary");
+            return;
+        }
+        const tagCOLORCORRINFO cc = session->State().correction;
+        const std::string problem = CheckCorrection(cc);
+        if (!problem.empty()) {
+            SendError(res, 409, "the correction cannot be written to a file: " + problem);
+            return;
+        }
+        if (form == "json") {
+            const std::string text = CorrectionToJson(cc);
+            SendBytes(res, std::vector<uint8_t>(text.begin(), text.end()), "application/json", "correction.json");
+        } else {
+            const auto bytes = CorrectionToBinary(cc);
+            SendBytes(res, std::vector<uint8_t>(bytes.begin(), bytes.end()), "application/octet-stream",
+                      "correction.ccr");
+        }
+    });
+    http.Get("/api/download/lut", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const auto size = IntParam(req, res, "size", kMinCubeSize, kMaxCubeSize, 33);
+        if (!size)
+            return;
+        const tagCOLORCORRINFO cc = session->State().correction;
+        CorrectionProcessor processor;
+        CubeLut lut;
+        lut.title = "colorcorrect";
+        std::string error;
+        if (!processor.Setup(cc, error) || !SampleCube(int(*size), processor.Processor(), lut, error)) {
+            SendError(res, 500, error);
+            return;
+        }
+        const std::string text = FormatCube(lut);
+        SendBytes(res, std::vector<uint8_t>(text.begin(), text.end()), "text/plain; charset=utf-8", "correction.cube");
+    });
+    http.Get("/api/download/picture", [this](const httplib::Request& req, httplib::Response& res) {
+        auto session = SessionOf(req, res);
+        if (!session)
+            return;
+        const std::string format = req.has_param("format") ? req.get_param_value("format") : "png";
+        if (format != "png" && format != "jpeg") {
+            SendError(res, 400, "format must be png or jpeg");
+            return;
+        }
+        RgbImage image;
+        std::string error;
+        std::vector<uint8_t> bytes;
+        const ImageFormat f = format == "png" ? ImageFormat::Png : ImageFormat::Jpeg;
+        if (!session->CorrectedImage(image, error) || !EncodeImage(image, f, EncodeOptions{}, bytes, error)) {
+            SendError(res, 500, error);
+            return;
+        }
+        SendBytes(res, bytes, f == ImageFormat::Png ? "image/png" : "image/jpeg",
+                  f == ImageFormat::Png ? "corrected.png" : "corrected.jpg");
+    });
+}
+
+ServeServer::ServeServer(const ServeOptions& options) : m_impl(std::make_unique<Impl>(options))
+{
+    m_impl->Routes();
+}
+
+ServeServer::~ServeServer()
+{
+    Stop();
+}
+
+void ServeServer::SetStartPictures(RgbImage source, std::string sourceName, RgbImage reference,
+                                   std::string referenceName)
+{
+    m_impl->startSource = std::move(source);
+    m_impl->startSourceName = std::move(sourceName);
+    m_impl->startReference = std::move(reference);
+    m_impl->startReferenceName = std::move(referenceName);
+}
+
+bool ServeServer::Bind(std::string& error)
+{
+    const ServeOptions& o = m_impl->options;
+    if (o.port == 0) {
+        m_impl->port = m_impl->http.bind_to_any_port(o.host);
+        if (m_impl->port <= 0) {
+            error = "cannot listen on " + o.host;
+            return false;
+        }
+    } else {
+        if (!m_impl->http.bind_to_port(o.host, o.port)) {
+            error = "cannot listen on " + o.host + " port " + std::to_string(o.port) +
+                    " (is it in use? --port 0 takes a free one)";
+            return false;
+        }
+        m_impl->port = o.port;
+    }
+    return true;
+}
+
+int ServeServer::Port() const
+{
+    return m_impl->port;
+}
+
+bool ServeServer::Run()
+{
+    return m_impl->http.listen_after_bind();
+}
+
+void ServeServer::Stop()
+{
+    m_impl->stopping = true;
+    m_impl->sessions.CloseAll();
+    m_impl->http.stop();
+}
+
+SessionRegistry& ServeServer::Sessions()
+{
+    return m_impl->sessions;
+}
+
+} // namespace colorcorrect::cli

@@ -1,0 +1,111 @@
+#include "session_registry.h"
+
+#include <random>
+#include <vector>
+
+namespace colorcorrect::cli {
+
+SessionRegistry::SessionRegistry(size_t maxSessions, std::chrono::seconds idleLimit)
+    : m_maxSessions(maxSessions), m_idleLimit(idleLimit)
+{
+}
+
+SessionRegistry::~SessionRegistry()
+{
+    CloseAll();
+}
+
+std::string SessionRegistry::NewId()
+{
+    // Unguessable enough that one page cannot reach another's session.
+    static std::mutex mutex;
+    static std::random_device device;
+    std::lock_guard lock(mutex);
+    static const char digits[] = "0123456789abcdef";
+    std::string id;
+    for (int i = 0; i < 4; ++i) {
+        uint32_t word = device();
+        for (int k = 0; k < 8; ++k, word >>= 4)
+            id.push_back(digits[word & 15]);
+    }
+    return id;
+}
+
+std::shared_ptr<ServeSession> SessionRegistry::Create(std::string& error)
+{
+    Expire();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_sessions.size() >= m_maxSessions) {
+            error = "too many sessions are open (at most " + std::to_string(m_maxSessions) +
+                    "); close another page or wait until one expires";
+            return nullptr;
+        }
+    }
+    auto session = std::make_shared<ServeSession>(NewId());
+    if (!session->Start(error))
+        return nullptr;
+    std::lock_guard lock(m_mutex);
+    if (m_sessions.size() >= m_maxSessions) {
+        error = "too many sessions are open (at most " + std::to_string(m_maxSessions) + ")";
+        return nullptr;
+    }
+    m_sessions[session->Id()] = session;
+    return session;
+}
+
+std::shared_ptr<ServeSession> SessionRegistry::Find(const std::string& id)
+{
+    Expire();
+    std::shared_ptr<ServeSession> session;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_sessions.find(id);
+        if (it == m_sessions.end())
+            return nullptr;
+        session = it->second;
+    }
+    session->Touch();
+    return session;
+}
+
+size_t SessionRegistry::Expire()
+{
+    std::vector<std::shared_ptr<ServeSession>> dropped;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto now = ServeSession::Clock::now();
+        for (auto it = m_sessions.begin(); it != m_sessions.end();) {
+            if (now - it->second->LastUsed() > m_idleLimit) {
+                dropped.push_back(it->second);
+                it = m_sessions.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    // Waking the streams first lets them let go of the session; the viewer
+    // stops when the last holder does, outside the registry's lock.
+    for (auto& session : dropped)
+        session->Previews().Close();
+    return dropped.size();
+}
+
+void SessionRegistry::CloseAll()
+{
+    std::map<std::string, std::shared_ptr<ServeSession>> all;
+    {
+        std::lock_guard lock(m_mutex);
+        all.swap(m_sessions);
+    }
+    for (auto& [id, session] : all)
+        session->Previews().Close();
+}
+
+size_t SessionRegistry::Count() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sessions.size();
+}
+
+} // namespace colorcorrect::cli
