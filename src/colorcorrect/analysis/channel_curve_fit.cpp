@@ -1,4 +1,5 @@
 #include "channel_curve_fit.h"
+#include "power_curve_fit.h"
 
 #include <cmath>
 #include <limits>
@@ -11,38 +12,10 @@ namespace {
 // colour, small enough that the fixed-point sums cannot overflow.
 constexpr double CHROMA_LIMIT = 1000000.0;
 
-// The power fit's iteration.
-constexpr int FIT_MAX_STEPS = 20;
-constexpr double FIT_TOLERANCE = 1e-8;
-// Exponents outside this open interval are not trusted as fitted curves.
-constexpr double FIT_MIN_POWER = 0.2;
-constexpr double FIT_MAX_POWER = 5.0;
-
 bool StrictlyMonotonic(double a, double b, double c)
 {
     return (a < b && b < c) || (a > b && b > c);
 }
-
-// Residual of the power fit: zero where the exponent p makes the targets,
-// raised to p, lie on the same straight line over the present values.
-struct PowerFit {
-    double s0, s1, s2;
-    double ratio; // (t1 - t2) / (t2 - t0)
-
-    double F(double p) const
-    {
-        const double a0 = std::pow(s0, p), a1 = std::pow(s1, p), a2 = std::pow(s2, p);
-        return (a1 - a2) / (a2 - a0) - ratio;
-    }
-
-    double Derivative(double p) const
-    {
-        const double a0 = std::pow(s0, p), a1 = std::pow(s1, p), a2 = std::pow(s2, p);
-        const double l0 = a0 * std::log(s0), l1 = a1 * std::log(s1), l2 = a2 * std::log(s2);
-        const double den = a2 - a0;
-        return ((l1 - l2) * den - (l2 - l0) * (a1 - a2)) / (den * den);
-    }
-};
 
 // trunc(256 * value + 0.5) limited to a magnitude where comparisons with
 // 256 still tell the truth; 0 for NaN.
@@ -139,34 +112,13 @@ void FitChannelCurve(int c0, int c1, int c2, int d0, int d1, int d2, int& black,
     const double s2 = (static_cast<double>(c2) + d2) / 256.0;
 
     if (StrictlyMonotonic(t0, t1, t2) && StrictlyMonotonic(s0, s1, s2)) {
-        const PowerFit fit{s0, s1, s2, (t1 - t2) / (t2 - t0)};
-        double p = 1.0;
-        double f = fit.F(p);
-        for (int step = 0; step < FIT_MAX_STEPS; ++step) {
-            if (std::fabs(f) < FIT_TOLERANCE)
-                break;
-            const double pPrev = p, fPrev = f;
-            p = p - f / fit.Derivative(p);
-            f = fit.F(p);
-            if (fPrev * f < 0.0) {
-                // The root lies between the two: a secant step lands closer
-                // than Newton does near a flat stretch.
-                p = p - f / ((f - fPrev) / (p - pPrev));
-                f = fit.F(p);
-            }
-        }
-        // NaN fails this test as well and goes on to the fallback.
-        if (p > FIT_MIN_POWER && p < FIT_MAX_POWER) {
-            const double a0 = std::pow(s0, p), a2 = std::pow(s2, p);
-            const double A = (a2 - a0) / (t2 - t0);
-            const double B = a2 - A * t2;
-            const double W = A - 1.0 + B;
-            if (std::fabs(B) < 1.0 && std::fabs(W) < 1.0) {
-                black = Steps(B);
-                white = Steps(W);
-                gamma = GammaControlValue(p);
-                return;
-            }
+        const double t[3] = {t0, t1, t2}, s[3] = {s0, s1, s2};
+        double b = 0.0, w = 0.0, p = 0.0;
+        if (FitPowerCurve(t, s, b, w, p)) {
+            black = Steps(b);
+            white = Steps(w);
+            gamma = GammaControlValue(p);
+            return;
         }
     }
 
@@ -174,7 +126,7 @@ void FitChannelCurve(int c0, int c1, int c2, int d0, int d1, int d2, int& black,
     // through the outer points, whichever misses the remaining points less.
     const double p = std::log(t1) / std::log(s1);
     const double m = (s2 - s0) / (t2 - t0);
-    if (p > FIT_MIN_POWER && p < FIT_MAX_POWER) {
+    if (p > POWER_FIT_MIN && p < POWER_FIT_MAX) {
         const double q = 1.0 / p;
         const double e = std::fabs(s0 - std::pow(t0, q)) + std::fabs(s2 - std::pow(t2, q));
         const double r = std::fabs(s0 + m * (t1 - t0) - s1);

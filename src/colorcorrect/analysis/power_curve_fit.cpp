@@ -8,8 +8,6 @@ namespace {
 
 constexpr int kMaxSteps = 20;
 constexpr double kTolerance = 1e-8;
-constexpr double kMinPower = 0.2;
-constexpr double kMaxPower = 5.0;
 
 } // namespace
 
@@ -43,7 +41,7 @@ bool FitPowerCurve(const double t[3], const double s[3], double& black, double& 
         }
     }
     // NaN fails these tests too.
-    if (!(p > kMinPower && p < kMaxPower))
+    if (!(p > POWER_FIT_MIN && p < POWER_FIT_MAX))
         return false;
     const double a0 = std::pow(s[0], p), a2 = std::pow(s[2], p);
     const double A = (a2 - a0) / (t[2] - t[0]);

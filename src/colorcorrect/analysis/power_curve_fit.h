@@ -5,6 +5,10 @@
 
 namespace colorcorrect {
 
+// Exponents outside this open interval are not trusted as fitted curves.
+inline constexpr double POWER_FIT_MIN = 0.2;
+inline constexpr double POWER_FIT_MAX = 5.0;
+
 // Fits s^p = A*t + B through (t[i], s[i]), i = 0..2: Newton steps on the
 // exponent from p = 1 (at most 20, stopping when the residual is below
 // 1e-8), with a secant step wherever a step crosses the root. Succeeds when
