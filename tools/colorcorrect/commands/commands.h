@@ -28,6 +28,7 @@ struct LutOptions {
     int cubeSize = 33;
     std::string output;
     std::string title; // empty: the correction file's name
+    bool realTime = false; // write the 2052-byte real-time package instead of a .cube table
 };
 int RunLut(const LutOptions& options);
 
@@ -44,6 +45,25 @@ struct InfoOptions {
     std::string correction;
 };
 int RunInfo(const InfoOptions& options);
+
+struct ScopeOptions {
+    std::string mode;       // vector, waveform, histogram, lightning, cube, combined
+    std::string input;      // PNG, JPEG or BMP picture
+    std::string output;     // the scope display (PNG unless the name asks for JPEG or BMP)
+    std::string correction; // empty: no correction
+    std::string reference;  // empty: none (histogram: drawn in blue)
+    std::string angles;     // "A,B,G" cube angles; empty: the viewer's starting view
+    int intensity = 120;
+    std::string isolate;    // "N" or "N:TYPE"; empty: none
+    std::string channel;    // all, red, green, blue, luma; empty: all
+    std::string picture;    // also write the corrected picture of the display pass; empty: no
+};
+int RunScope(const ScopeOptions& options);
+
+struct DemoOptions {
+    std::string outputDir = "out";
+};
+int RunDemo(const DemoOptions& options);
 
 // Parses the command line and runs the subcommand. Help and version go to
 // standard output (exit 0); usage errors to standard error (exit 2).
