@@ -1,2 +1,3 @@
 #pragma once
 // Public declarations of the analysis folder.
+#include "channel_curve_fit.h"

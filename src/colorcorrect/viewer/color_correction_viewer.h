@@ -161,6 +161,63 @@ public:
     // pictures are cut to them. Takes effect at the next render. Always 1.
     int SetSplit(int x, int y);
 
+    // ---- analysis from picked points ----
+    //
+    // Each operation computes a correction into the caller's record cc and
+    // neither applies it nor hands it to the viewer (pass it to SetCorrection
+    // for that). Points are (x, y) in pixels of the full-size pictures, x from
+    // the left, y from the top; points outside a picture are moved to its
+    // nearest inner pixel. A sample is the average of the 3 x 3 pixels around
+    // the point (a single pixel in pictures under 3 pixels wide or high).
+    // Every operation returns 0 with cc untouched when cc.dwSize is not 564.
+    // Curve fields written are in 1/256 of full scale (white, black) and
+    // gamma control values, -255..255 unless said otherwise; 0 is neutral.
+    // Where a sample gives no meaningful number (luma 0, e.g. no source
+    // picture; equal lumas where two must differ) the affected fields get 0.
+
+    // Makes the source's sample at (x, y) gray by writing the nine red, green
+    // and blue curve fields (all others untouched), cleared first. mode 0:
+    // the white fields; 1: the black fields; 2: the gamma fields; 3: white and
+    // black fields, each channel's pair equal; above 3: nothing but the
+    // clearing. 1 for every mode.
+    int GrayBalance_1pt(tagCOLORCORRINFO& cc, int x, int y, unsigned int mode);
+    // Makes a dark and a bright gray point neutral: the darker sample (the
+    // second point when the lumas are equal) sets the black fields, the other
+    // the white fields; gamma fields 0. 1.
+    int GrayBalance_2pt(tagCOLORCORRINFO& cc, int x1, int y1, int x2, int y2);
+    // Makes three gray points neutral: per channel, black, gamma and white
+    // fitted through the three samples ordered by luma (equal lumas keep
+    // their argument order). Black and white may reach -256..256 here. 1.
+    int GrayBalance_3pt(tagCOLORCORRINFO& cc, int x1, int y1, int x2, int y2, int x3, int y3);
+    // Makes the source point (xs, ys) take the colour of the reference point
+    // (xr, yr) by writing the nine curve fields, cleared first. mode 0: the
+    // white fields, from the chroma difference (source minus reference) with
+    // each sample's chroma scaled to full luma; 2: the gamma fields, from
+    // both colours at mid luma; 3: white and black fields, each channel's
+    // pair equal, from the difference at mid luma; 1 and above 3: nothing
+    // but the clearing. 0 (cc untouched) when there is no source or no
+    // reference picture; 1 otherwise.
+    int ToneBalance_1pt(tagCOLORCORRINFO& cc, int xs, int ys, int xr, int yr, unsigned int mode);
+    // Copies the current correction into cc and changes its red, green and
+    // blue curves so that the source point (xs, ys) takes the colour of the
+    // reference point (xr, yr), while each curve keeps its present effect at
+    // the two of the levels 42, 128, 213 farthest from the reference's luma.
+    // 0 (cc untouched) without a source or reference picture; 1 otherwise.
+    int ColorBalance_1pt(tagCOLORCORRINFO& cc, int xs, int ys, int xr, int yr);
+    // Copies the current correction into cc and fits its red, green and blue
+    // curves so that the three source points (xs[i], ys[i]) take the colours
+    // of the three reference points (xr[i], yr[i]), i = 0..2. Each pointer
+    // must address three ints. 0 (cc untouched) without a source or
+    // reference picture or with a null pointer; 1 otherwise.
+    int ColorBalance_3pt(tagCOLORCORRINFO& cc, int* const xs, int* const ys, int* const xr,
+                         int* const yr);
+    // Stretches the luma between the darker and the brighter of two source
+    // points (the second is the darker when their lumas are equal): writes
+    // only cc.Base.sYBlack and cc.Base.sYWhite, for the video or full luma
+    // range as the current correction's RANGE_VIDEO_LUMA flag says. Both 0
+    // when the lumas are equal. 1.
+    int Contrast(tagCOLORCORRINFO& cc, int x1, int y1, int x2, int y2);
+
     // ---- correction sets ---------------------------------------------------------------
 
     // Saves the current correction and returns its slot (0..31). Once all 32
@@ -224,6 +281,21 @@ protected:
     // Prepares the stored source and reference again (after a change of field
     // or reduced size).
     void PrepareAgain();
+
+    // ---- analysis from picked points ----
+
+    // Samples dib (a copy: the caller's picture stays untouched) at (x, y):
+    // Y 0..255 and U, V -128..127, each the truncated average of the 3 x 3
+    // window around the point, the point clamped so the window lies inside;
+    // a picture under 3 pixels wide or high gives the single pixel at the
+    // clamped point. Y, U, V are 0 and the result 0 when dib is empty, has
+    // no size or is not a packed YUV picture; 1 otherwise.
+    static int GetPixelAveraged(CVoraDib dib, int x, int y, int& Y, int& U, int& V);
+    // See colorcorrect::FitChannelCurve.
+    static void FitChannelCurve(int c0, int c1, int c2, int d0, int d1, int d2, int& black,
+                                int& gamma, int& white);
+    // See colorcorrect::ApplyChannelCurve.
+    static int ApplyChannelCurve(int c, int black, int gamma, int white);
 
     // ---- state ----------------------------------------------------------------------
 
