@@ -142,6 +142,136 @@ public:
     // 0x00BBGGRR (see CColorCorrectionFilter::GetIsolateColors).
     int GetIsolateColors(unsigned long& a, unsigned long& b);
 
+    // ---- gestures ----
+    //
+    // Mouse drags over the 384 x 288 displays (y grows downward; the vector
+    // display's centre is (192, 144)). Each drag is a Begin when the button
+    // goes down, a move for every mouse move and an End when it is released.
+    // Begin keeps the start point and a copy of the caller's record; every
+    // move recomputes the result from that copy and the total displacement
+    // and writes the whole record into cc, which the host then normally hands
+    // to SetCorrection. None of them wakes the worker or takes the lock. All
+    // drags share one start point: a Begin replaces any other drag's. Results
+    // of the record's controls are kept within -255..255 (hue wraps round
+    // instead). A move or End while no drag runs returns 0 and leaves cc as
+    // it was. cc must be a full record (dwSize 564, checked where said).
+
+    // Cube rotation: remembers the cube's angles and the start point (x, y).
+    void BeginRotate(int x, int y);
+    // Turns the cube from its angles at BeginRotate about the screen-plane
+    // axis perpendicular to the drag, one degree per two pixels of mouse
+    // movement. Drags of less than four degrees in all (|dx| + |dy|) leave
+    // the last larger turn in place.
+    // Nothing without a running rotation.
+    void Rotate(int x, int y);
+    // Spins the cube from its angles at BeginRotate about the luma axis, one
+    // degree per two pixels of horizontal movement; y is not used. Nothing
+    // without a running rotation.
+    void RotateZ(int x, int y);
+    // Ends the rotation (and any other drag: the start point is cleared).
+    void EndRotate();
+    // The cube's angles in degrees: alpha and gamma -180..180, beta 0..180.
+    // A new viewer shows (90, 90, -90).
+    void GetAngles(int& alpha, int& beta, int& gamma);
+    // Sets the cube's angles in degrees; the cube takes them normalised, and
+    // GetAngles then reports them as the cube holds them.
+    void SetAngles(int alpha, int beta, int gamma);
+
+    // Coupled adjustment of levels and colour balance. dwTarget: 1 the
+    // primary correction (Base), 2 the six-vector segment chosen by
+    // Set6Vector, 4 the match vector chosen by SetIsolateVector, 0 or any
+    // other single bit accepted but changing nothing. dwValues: the fields
+    // to change, bits as follows, where v is the vertical step (a third of
+    // the pixels moved up) and u the horizontal one (a third of the pixels
+    // moved right):
+    //   0x1000 / 0x2000 / 0x4000: luma black / gamma / white of the target
+    //     (Base.sY..., Vector6.s...[i], or the match vector's s...) + v;
+    //   target 1 only: (u, v) read as a chroma shift (U, V) and turned into
+    //     an RGB shift (r, g, b) by the YUV-to-RGB matrix; 0x1 / 0x2 / 0x4:
+    //     red black / gamma / white + r; 0x10 / 0x20 / 0x40 the green ones
+    //     + g; 0x100 / 0x200 / 0x400 the blue ones + b;
+    //   target 4 only: 0x10000: sUOffset + pixels moved right and sVOffset +
+    //     pixels moved up (whole pixels).
+    // 0 (nothing kept) when cc.dwSize is not 564 or dwTarget has more than
+    // one bit set; 1 otherwise.
+    int BeginCoupledAdjust(int x, int y, unsigned long dwTarget, unsigned long dwValues,
+                           tagCOLORCORRINFO& cc);
+    // Writes the start record changed by the drag to (x, y) into cc (all 564
+    // bytes; cc's size is not looked at). 0, cc untouched, without a running
+    // coupled drag. For target 4 with a match vector that is not in use
+    // (at or beyond the start record's Match.dwCount): 0 with cc holding the
+    // start record. 1 otherwise.
+    int CoupledAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Makes the last move to (x, y) and ends the drag; 1 (also when that move
+    // was refused), or 0, cc untouched, without a running coupled drag.
+    int EndCoupledAdjust(int x, int y, tagCOLORCORRINFO& cc);
+
+    // Hue/saturation drag round the vector display's centre. dwTarget as for
+    // BeginCoupledAdjust; dwValues: 0x100000 turns the hue by the angle the
+    // mouse sweeps round the centre (255 units a half turn; counter-clockwise
+    // on screen lowers it; the result wraps round within -255..255),
+    // 0x200000 changes the saturation with the ratio of the mouse's distance
+    // from the centre to the start's (see GetSatAdjust). 0 (nothing kept)
+    // when cc.dwSize is not 564, dwTarget has more than one bit set or
+    // dwValues has neither bit; 1 otherwise.
+    int BeginHueSatAdjust(int x, int y, unsigned long dwTarget, unsigned long dwValues,
+                          tagCOLORCORRINFO& cc);
+    // Writes the start record changed by the drag to (x, y) into cc. 0, cc
+    // untouched, when cc.dwSize is not 564 or no drag runs. 0 with cc holding
+    // the start record when the start point lies within 2 pixels of the
+    // centre (no direction to turn from), or for target 4 with a match vector
+    // not in use in the start record. 1 otherwise (also for a target other
+    // than 1, 2, 4: cc then holds the start record).
+    int HueSatAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Makes the last move to (x, y) (its result ignored) and ends the drag;
+    // 1, or 0 with cc untouched when cc.dwSize is not 564 or no drag runs.
+    int EndHueSatAdjust(int x, int y, tagCOLORCORRINFO& cc);
+
+    // Drag on the histogram display, a grid of 3 x 3 cells of 128 x 96
+    // pixels: rows red, green, blue from the top, columns black, gamma,
+    // white from the left. The cell under the start point chooses the
+    // primary correction's curve control; a third of the pixels moved right
+    // is added to it (vertical movement is ignored). 0 (nothing kept) when
+    // cc.dwSize is not 564 or (x, y) lies outside 0..383 x 0..287; 1
+    // otherwise.
+    int BeginHistAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Writes the start record changed by the drag to (x, y) into cc; 1. 0, cc
+    // untouched, when cc.dwSize is not 564, no drag runs or the start point
+    // (another drag's) lies outside the grid.
+    int HistAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Makes the last move to (x, y) and ends the drag; 1, or 0 with cc
+    // untouched when cc.dwSize is not 564 or no drag runs.
+    int EndHistAdjust(int x, int y, tagCOLORCORRINFO& cc);
+
+    // Shaping the match vector chosen by SetIsolateVector on the vector
+    // display. nMode, with d1 half and d2 about half (a multiple of 2) of the
+    // pixels moved up:
+    //   0 cU, cV at the mouse (relative to the centre, each -127..127);
+    //   1 byY + d1 (0..255);
+    //   2 cU, cV turned about the centre by the angle the mouse sweeps;
+    //   3 distance of (cU, cV) from the centre + d1, direction kept;
+    //   4 byHueWidth + d1 (0..255);
+    //   5 lower luma edge (byY - byYRange) + d2, upper edge kept;
+    //   6 upper luma edge (byY + byYRange) + d2, lower edge kept (<= 255);
+    //   7 inner radial edge (distance - bySatWidth) + d2, outer edge kept;
+    //   8 outer radial edge (distance + bySatWidth) + d2, inner edge kept.
+    // Modes 3, 7 and 8 keep cU, cV of a vector at (0, 0), which has no
+    // direction (7 and 8 still change bySatWidth). 0 (nothing kept) when
+    // cc.dwSize is not 564, the chosen vector is the background vector 0 or
+    // not in use (at or beyond cc.Match.dwCount); 1 otherwise. Any nMode is
+    // kept; moves refuse those above 8. In mode 2 a start point within 5
+    // pixels of the centre's row or column is moved 5 pixels away from it.
+    int BeginMatchAdjust(int x, int y, unsigned int nMode, tagCOLORCORRINFO& cc);
+    // Writes the start record with the vector shaped by the drag to (x, y)
+    // into cc; 1. 0, cc untouched, when cc.dwSize is not 564, no drag runs,
+    // or the chosen vector is 0 or not in use in the start record. 0 with cc
+    // holding the start record for a mode above 8. Mode 2 leaves the vector
+    // as it started while the mouse is within 1 pixel of the centre.
+    int MatchAdjust(int x, int y, tagCOLORCORRINFO& cc);
+    // Makes the last move to (x, y) (its result ignored) and ends the drag;
+    // 1, or 0 with cc untouched under the first refusals of MatchAdjust.
+    int EndMatchAdjust(int x, int y, tagCOLORCORRINFO& cc);
+
     // ---- source, reference and split ---------------------------------------------
 
     // Replaces the source with a prepared copy of dib (24- or 32-bit, RGB or
@@ -268,6 +398,18 @@ protected:
     // Loads the default picture from beside the library as source (0) or
     // reference (nonzero). 0 when it cannot be loaded or prepared.
     int GetDefaultBMP(int bReference);
+
+    // ---- gestures ----
+
+    // Saturation step of the hue/saturation drag for r, the ratio of the
+    // mouse's current to its start distance from the vector display's centre
+    // (1.0: no change). Inward (r < 1) lowers the saturation linearly, 255
+    // per whole ratio, down to -255 at the centre; outward raises it along
+    // the inverse of 128 * (e^p + p - 1), about half the linear amount for
+    // small drags and less and less for larger ones, up to 255 (1.0 gives 0,
+    // 0.5 gives -127, 2.0 gives 101, 3.0 gives 166). A ratio that is not a
+    // number gives 0.
+    static int GetSatAdjust(double r);
 
     // ---- preview worker ------------------------------------------------------------
 

@@ -1,0 +1,398 @@
+// Adjustment gestures of the viewer: the coupled levels/colour-balance drag,
+// the hue/saturation drag round the vector display's centre and the drag on
+// the histogram display's grid. Every move starts again from the record saved
+// at Begin and the total displacement, so rounding never accumulates.
+
+#include "color_correction_viewer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "../engine/angles.h"
+
+namespace {
+
+using colorcorrect::VIEWER_NO_GESTURE;
+
+// Targets of the coupled and hue/saturation drags.
+constexpr unsigned long kTargetPrimary = 0x1;
+constexpr unsigned long kTargetSixVector = 0x2;
+constexpr unsigned long kTargetMatchVector = 0x4;
+
+// Value bits of the coupled drag.
+constexpr unsigned long kRedBlack = 0x1, kRedGamma = 0x2, kRedWhite = 0x4;
+constexpr unsigned long kGreenBlack = 0x10, kGreenGamma = 0x20, kGreenWhite = 0x40;
+constexpr unsigned long kBlueBlack = 0x100, kBlueGamma = 0x200, kBlueWhite = 0x400;
+constexpr unsigned long kLumaBlack = 0x1000, kLumaGamma = 0x2000, kLumaWhite = 0x4000;
+constexpr unsigned long kChromaOffset = 0x10000;
+// Value bits of the hue/saturation drag.
+constexpr unsigned long kHue = 0x100000;
+constexpr unsigned long kSat = 0x200000;
+
+// Display geometry: the vector display's centre and the histogram grid.
+constexpr int kCentreX = 192, kCentreY = 144;
+constexpr int kDisplayWidth = 384, kDisplayHeight = 288;
+constexpr int kCellWidth = 128, kCellHeight = 96;
+
+constexpr int kControlLimit = 255;
+
+bool MoreThanOneBit(unsigned long bits)
+{
+    return (bits & (bits - 1)) != 0;
+}
+
+bool Running(int startX, int startY)
+{
+    return startX != VIEWER_NO_GESTURE && startY != VIEWER_NO_GESTURE;
+}
+
+// The records are packed, so their fields are reached by byte offset and
+// copied rather than through references.
+template <typename Record>
+int16_t FieldAt(const Record& record, size_t offset)
+{
+    int16_t value;
+    std::memcpy(&value, reinterpret_cast<const unsigned char*>(&record) + offset, sizeof value);
+    return value;
+}
+
+template <typename Record>
+void SetFieldAt(Record& record, size_t offset, int64_t value)
+{
+    const int16_t field = static_cast<int16_t>(value);
+    std::memcpy(reinterpret_cast<unsigned char*>(&record) + offset, &field, sizeof field);
+}
+
+// field = start value + step, limited to -255..255. Wide, so that no step
+// from any pair of mouse coordinates overflows.
+template <typename Record>
+void AddClamped(Record& record, size_t offset, int64_t step)
+{
+    SetFieldAt(record, offset,
+               std::clamp<int64_t>(FieldAt(record, offset) + step, -kControlLimit, kControlLimit));
+}
+
+// Hue turns round: a result that leaves -255..255 comes back in from the
+// other end (510 units are a full turn).
+template <typename Record>
+void AddWrapped(Record& record, size_t offset, int64_t step)
+{
+    int64_t hue = (FieldAt(record, offset) + step) % 510; // -509..509
+    if (hue < -kControlLimit)
+        hue += 510;
+    else if (hue > kControlLimit)
+        hue -= 510;
+    SetFieldAt(record, offset, hue);
+}
+
+// Where the luma and hue/saturation controls of each target lie.
+struct TargetFields {
+    size_t black, gamma, white, hue, sat;
+};
+
+constexpr TargetFields kPrimaryFields = {
+    offsetof(tagBASECOLORCORRINFO, sYBlack), offsetof(tagBASECOLORCORRINFO, sYGamma),
+    offsetof(tagBASECOLORCORRINFO, sYWhite), offsetof(tagBASECOLORCORRINFO, sHue),
+    offsetof(tagBASECOLORCORRINFO, sSat)};
+
+constexpr TargetFields kMatchFields = {
+    offsetof(tagMATCHVECTOR, sBlack), offsetof(tagMATCHVECTOR, sGamma),
+    offsetof(tagMATCHVECTOR, sWhite), offsetof(tagMATCHVECTOR, sHue),
+    offsetof(tagMATCHVECTOR, sSat)};
+
+TargetFields SixVectorFields(unsigned int i)
+{
+    const size_t entry = i * sizeof(int16_t);
+    return {offsetof(tagVECTOR6INFO, sBlack) + entry, offsetof(tagVECTOR6INFO, sGamma) + entry,
+            offsetof(tagVECTOR6INFO, sWhite) + entry, offsetof(tagVECTOR6INFO, sHue) + entry,
+            offsetof(tagVECTOR6INFO, sSat) + entry};
+}
+
+// Luma black, gamma and white of the fields named by `flags` + step.
+template <typename Record>
+void AddLuma(Record& record, const TargetFields& fields, unsigned long flags, int64_t step)
+{
+    if (flags & kLumaBlack)
+        AddClamped(record, fields.black, step);
+    if (flags & kLumaGamma)
+        AddClamped(record, fields.gamma, step);
+    if (flags & kLumaWhite)
+        AddClamped(record, fields.white, step);
+}
+
+// Hue and saturation of the fields named by `flags` + their steps.
+template <typename Record>
+void AddHueSat(Record& record, const TargetFields& fields, unsigned long flags, int hueStep,
+               int satStep)
+{
+    if (flags & kHue)
+        AddWrapped(record, fields.hue, hueStep);
+    if (flags & kSat)
+        AddClamped(record, fields.sat, satStep);
+}
+
+// The match vector `index` of `cc`, or null when that slot is not in use.
+tagMATCHVECTOR* UsedMatchVector(tagCOLORCORRINFO& cc, unsigned int index)
+{
+    const uint32_t used = std::min<uint32_t>(cc.Match.dwCount, 16);
+    return index < used ? &cc.Match.Vector[index] : nullptr;
+}
+
+// Any n from here on already maps to the top of the range (the root of
+// 128 * (e^p + p - 1) = n lies above 255 / 128 from n = 1066 on, and the
+// iteration only approaches it from above); capping keeps e^p finite.
+constexpr double kSatStepCap = 4096.0;
+
+} // namespace
+
+int CColorCorrectionViewer::GetSatAdjust(double r)
+{
+    if (std::isnan(r))
+        return 0;
+    double linear = 255.0 * r - 255.0;
+    if (linear <= -255.0)
+        return -255;
+    if (linear > kSatStepCap)
+        linear = kSatStepCap;
+    const int n = static_cast<int>(linear);
+    if (n < 1)
+        return n;
+
+    const auto f = [n](double p) { return 128.0 * (std::exp(p) + p - 1.0) - n; };
+    double p = n / 128.0;
+    double fp = f(p);
+    for (int i = 0; i < 20; ++i) {
+        if (std::fabs(fp) < 1e-6)
+            break;
+        const double pPrev = p;
+        const double fPrev = fp;
+        p -= fp / (128.0 * (std::exp(p) + 1.0));
+        fp = f(p);
+        // The Newton step overshot the root: a secant step through both
+        // points lands between them.
+        if (fp * fPrev < 0.0) {
+            p -= fp / ((fp - fPrev) / (p - pPrev));
+            fp = f(p);
+        }
+    }
+    const double step = 128.0 * p;
+    return step >= 255.0 ? 255 : static_cast<int>(step);
+}
+
+// ---- coupled adjustment -------------------------------------------------------
+
+int CColorCorrectionViewer::BeginCoupledAdjust(int x, int y, unsigned long dwTarget,
+                                               unsigned long dwValues, tagCOLORCORRINFO& cc)
+{
+    if (cc.dwSize != sizeof(tagCOLORCORRINFO) || MoreThanOneBit(dwTarget))
+        return 0;
+    m_nStartX = x;
+    m_nStartY = y;
+    m_dwAdjustFlags = dwValues;
+    m_dwAdjustTarget = dwTarget;
+    m_ccStart = cc;
+    return 1;
+}
+
+int CColorCorrectionViewer::CoupledAdjust(int x, int y, tagCOLORCORRINFO& cc)
+{
+    if (m_dwAdjustFlags == 0 || !Running(m_nStartX, m_nStartY))
+        return 0;
+    cc = m_ccStart;
+    const int64_t dx = static_cast<int64_t>(x) - m_nStartX;
+    const int64_t dy = static_cast<int64_t>(m_nStartY) - y; // up is positive
+    const int64_t u = dx / 3;
+    const int64_t v = dy / 3;
+    const unsigned long flags = m_dwAdjustFlags;
+
+    switch (m_dwAdjustTarget) {
+    case kTargetPrimary: {
+        tagBASECOLORCORRINFO& base = cc.Base;
+        AddLuma(base, kPrimaryFields, flags, v);
+        // The drag read as a chroma shift (U = u, V = v) through the
+        // YUV-to-RGB matrix; the bias makes the division round.
+        const int64_t r = (2 * u + 719 * v + 1048832) / 512 - 2048;
+        const int64_t g = (-176 * u - 365 * v + 1048832) / 512 - 2048;
+        const int64_t b = (908 * u - v + 1048832) / 512 - 2048;
+        const struct {
+            unsigned long bit;
+            size_t field;
+            int64_t step;
+        } colour[] = {
+            {kRedBlack, offsetof(tagBASECOLORCORRINFO, sRBlack), r},
+            {kRedGamma, offsetof(tagBASECOLORCORRINFO, sRGamma), r},
+            {kRedWhite, offsetof(tagBASECOLORCORRINFO, sRWhite), r},
+            {kGreenBlack, offsetof(tagBASECOLORCORRINFO, sGBlack), g},
+            {kGreenGamma, offsetof(tagBASECOLORCORRINFO, sGGamma), g},
+            {kGreenWhite, offsetof(tagBASECOLORCORRINFO, sGWhite), g},
+            {kBlueBlack, offsetof(tagBASECOLORCORRINFO, sBBlack), b},
+            {kBlueGamma, offsetof(tagBASECOLORCORRINFO, sBGamma), b},
+            {kBlueWhite, offsetof(tagBASECOLORCORRINFO, sBWhite), b},
+        };
+        for (const auto& c : colour)
+            if (flags & c.bit)
+                AddClamped(base, c.field, c.step);
+        break;
+    }
+    case kTargetSixVector:
+        if (m_n6Vector >= 6)
+            return 0;
+        AddLuma(cc.Vector6, SixVectorFields(m_n6Vector), flags, v);
+        break;
+    case kTargetMatchVector: {
+        // A slot that is not in use holds no vector the host would see
+        // changed; shaping it would only store values nobody applies.
+        tagMATCHVECTOR* vector = UsedMatchVector(cc, m_nIsolateVector);
+        if (vector == nullptr)
+            return 0;
+        AddLuma(*vector, kMatchFields, flags, v);
+        if (flags & kChromaOffset) {
+            // Whole pixels: the offsets move the colour on the vector display.
+            AddClamped(*vector, offsetof(tagMATCHVECTOR, sUOffset), dx);
+            AddClamped(*vector, offsetof(tagMATCHVECTOR, sVOffset), dy);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return 1;
+}
+
+int CColorCorrectionViewer::EndCoupledAdjust(int x, int y, tagCOLORCORRINFO& cc)
+{
+    if (m_dwAdjustFlags == 0 || !Running(m_nStartX, m_nStartY))
+        return 0;
+    CoupledAdjust(x, y, cc);
+    m_dwAdjustFlags = 0;
+    m_nStartX = VIEWER_NO_GESTURE;
+    m_nStartY = VIEWER_NO_GESTURE;
+    return 1;
+}
+
+// ---- hue and saturation -------------------------------------------------------
+
+int CColorCorrectionViewer::BeginHueSatAdjust(int x, int y, unsigned long dwTarget,
+                                              unsigned long dwValues, tagCOLORCORRINFO& cc)
+{
+    if (cc.dwSize != sizeof(tagCOLORCORRINFO) || MoreThanOneBit(dwTarget) ||
+        (dwValues & (kHue | kSat)) == 0)
+        return 0;
+    m_nStartX = x;
+    m_nStartY = y;
+    m_ccStart = cc;
+    m_dwAdjustTarget = dwTarget;
+    m_dwAdjustFlags = dwValues & (kHue | kSat);
+    return 1;
+}
+
+int CColorCorrectionViewer::HueSatAdjust(int x, int y, tagCOLORCORRINFO& cc)
+{
+    if (cc.dwSize != sizeof(tagCOLORCORRINFO) || !Running(m_nStartX, m_nStartY))
+        return 0;
+    cc = m_ccStart;
+
+    // Start and mouse relative to the centre, y up. Doubles hold the
+    // products of any two ints exactly enough for an angle.
+    const double ax = static_cast<double>(m_nStartX) - kCentreX;
+    const double ay = kCentreY - static_cast<double>(m_nStartY);
+    const double bx = static_cast<double>(x) - kCentreX;
+    const double by = kCentreY - static_cast<double>(y);
+    const double ra = std::sqrt(ax * ax + ay * ay);
+    const double rb = std::sqrt(bx * bx + by * by);
+    if (ra < 2.0)
+        return 0;
+
+    int hueStep = 0;
+    if (rb > 2.0) {
+        // Rounding can carry the cosine a hair beyond +-1, where acos has no
+        // value.
+        const double cosine = std::clamp((ax * bx + ay * by) / (rb * ra), -1.0, 1.0);
+        hueStep = static_cast<int>(std::acos(cosine) / colorcorrect::g_Pi * 255.0);
+        if (ax * by - ay * bx > 0.0)
+            hueStep = -hueStep;
+    }
+    const int satStep = GetSatAdjust(rb / ra);
+
+    switch (m_dwAdjustTarget) {
+    case kTargetPrimary:
+        AddHueSat(cc.Base, kPrimaryFields, m_dwAdjustFlags, hueStep, satStep);
+        break;
+    case kTargetSixVector:
+        if (m_n6Vector >= 6)
+            return 0;
+        AddHueSat(cc.Vector6, SixVectorFields(m_n6Vector), m_dwAdjustFlags, hueStep, satStep);
+        break;
+    case kTargetMatchVector: {
+        tagMATCHVECTOR* vector = UsedMatchVector(cc, m_nIsolateVector);
+        if (vector == nullptr)
+            return 0;
+        AddHueSat(*vector, kMatchFields, m_dwAdjustFlags, hueStep, satStep);
+        break;
+    }
+    default:
+        break;
+    }
+    return 1;
+}
+
+int CColorCorrectionViewer::EndHueSatAdjust(int x, int y, tagCOLORCORRINFO& cc)
+{
+    if (cc.dwSize != sizeof(tagCOLORCORRINFO) || !Running(m_nStartX, m_nStartY))
+        return 0;
+    HueSatAdjust(x, y, cc);
+    m_nStartX = VIEWER_NO_GESTURE;
+    m_nStartY = VIEWER_NO_GESTURE;
+    return 1;
+}
+
+// ---- histogram ----------------------------------------------------------------
+
+int CColorCorrectionViewer::BeginHistAdjust(int x, int y, tagCOLORCORRINFO& cc)
+{
+    if (cc.dwSize != sizeof(tagCOLORCORRINFO) || x < 0 || x >= kDisplayWidth || y < 0 ||
+        y >= kDisplayHeight)
+        return 0;
+    m_nStartX = x;
+    m_nStartY = y;
+    m_ccStart = cc;
+    return 1;
+}
+
+int CColorCorrectionViewer::HistAdjust(int x, int /*y*/, tagCOLORCORRINFO& cc)
+{
+    if (cc.dwSize != sizeof(tagCOLORCORRINFO) || !Running(m_nStartX, m_nStartY))
+        return 0;
+    // The start point may be another drag's, anywhere: only a point on the
+    // grid names a control.
+    if (m_nStartX < 0 || m_nStartX >= kDisplayWidth || m_nStartY < 0 ||
+        m_nStartY >= kDisplayHeight)
+        return 0;
+    cc = m_ccStart;
+    // Rows red, green, blue; columns black, gamma, white.
+    constexpr size_t cells[3][3] = {
+        {offsetof(tagBASECOLORCORRINFO, sRBlack), offsetof(tagBASECOLORCORRINFO, sRGamma),
+         offsetof(tagBASECOLORCORRINFO, sRWhite)},
+        {offsetof(tagBASECOLORCORRINFO, sGBlack), offsetof(tagBASECOLORCORRINFO, sGGamma),
+         offsetof(tagBASECOLORCORRINFO, sGWhite)},
+        {offsetof(tagBASECOLORCORRINFO, sBBlack), offsetof(tagBASECOLORCORRINFO, sBGamma),
+         offsetof(tagBASECOLORCORRINFO, sBWhite)},
+    };
+    const int column = m_nStartX / kCellWidth;
+    const int row = m_nStartY / kCellHeight;
+    AddClamped(cc.Base, cells[row][column], (static_cast<int64_t>(x) - m_nStartX) / 3);
+    return 1;
+}
+
+int CColorCorrectionViewer::EndHistAdjust(int x, int y, tagCOLORCORRINFO& cc)
+{
+    if (cc.dwSize != sizeof(tagCOLORCORRINFO) || !Running(m_nStartX, m_nStartY))
+        return 0;
+    HistAdjust(x, y, cc);
+    m_nStartX = VIEWER_NO_GESTURE;
+    m_nStartY = VIEWER_NO_GESTURE;
+    return 1;
+}
