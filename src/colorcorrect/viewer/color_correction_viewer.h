@@ -364,6 +364,57 @@ public:
     // Empties the list.
     void ClearListSet();
 
+    // ---- matching and match vectors ----
+    //
+    // Regions are tagRECT (left, top, right exclusive, bottom exclusive) in
+    // pixels of the full-size pictures, rows counted from the top.
+
+    // Sets the red, green and blue curves of cc so that the value histograms
+    // of the source region land on those of the reference region. prcReference
+    // is the region of the reference picture, prcSource that of the source;
+    // null means the whole picture. Regions are cut to the picture; each must
+    // keep at least 10 x 10 pixels. The source is compared as the current
+    // correction's hue rotation turns it (cc's hue then gets that rotation).
+    // cc becomes the default correction (clipping settings kept) with only
+    // CC_PRIMARY active, plus the matched fields. 0, with cc untouched, when
+    // cc.dwSize is not 564 or a picture is missing; 0, with cc already reset,
+    // for a region below 10 x 10 (a debug line is printed then) or when the
+    // transform's memory cannot be had. 1 otherwise.
+    int HistoMatch(tagCOLORCORRINFO& cc, tagRECT* prcReference, tagRECT* prcSource);
+    // Sets cc's hue rotation (Base.sHue, 256 = 180 degrees) so that the hues
+    // of the source region land on those of the reference region (only
+    // pixels with a chroma radius above 10 count; none gives 0). Regions,
+    // reset and results as HistoMatch.
+    int HueMatch(tagCOLORCORRINFO& cc, tagRECT* prcReference, tagRECT* prcSource);
+    // Fills the selection fields of mv (byY, byYRange, cU, cV, byHueWidth,
+    // bySatWidth) so that it selects the colours of the source rectangle rc
+    // as the current correction (without match vectors and clipping) shows
+    // them. Reads mv's byHueSoft and bySatSoft; other fields stay. A click
+    // (a rectangle under 3 pixels wide or high) is widened to 3 pixels around
+    // it; the rectangle is then brought inside the picture (edges at most
+    // width - 1 and height - 1). 0, mv untouched, without a source, for a
+    // null rc or when the rectangle collapses to a line; else 1.
+    int GetMatchVector(tagMATCHVECTOR& mv, tagRECT* rc);
+    // Widens mv's selection (luma window, hue wedge, saturation ring) so that
+    // it also covers the colours GetMatchVector finds in rc. 0, mv untouched,
+    // when that analysis fails; else 1.
+    int AddToMatchVector(tagMATCHVECTOR& mv, tagRECT* rc);
+    // Sets mv's correction (sWhite, sGamma, sBlack, sHue, sSat, sUOffset,
+    // sVOffset) so that its colour (byY, cU, cV) is carried to the average
+    // colour of the reference rectangle rc (prepared as in GetMatchVector; a
+    // rectangle that collapses samples a 3 x 3 point instead). 0, mv
+    // untouched, without a reference or for a null rc; else 1.
+    int SetMatchVectorTo(tagMATCHVECTOR& mv, tagRECT* rc);
+    // The 3 x 3 average at (x, y) (column, row from the top; clamped into the
+    // picture) of the reference (bReference nonzero) or the source: Y 0..255,
+    // U and V -128..127. 0, outputs untouched, when the picture is missing;
+    // 0 with all three 0 when it is not YUV.
+    int GetPixelAveragedYUV(int x, int y, int& Y, int& U, int& V, int bReference);
+    // As GetPixelAveragedYUV, converted to R, G, B with the fixed-point rule
+    // over 512, rounded to nearest and not limited (values may lie outside
+    // 0..255).
+    int GetPixelAveragedRGB(int x, int y, int& R, int& G, int& B, int bReference);
+
 protected:
     // ---- picture preparation ---------------------------------------------------
 
@@ -419,6 +470,24 @@ protected:
     // The worker's loop (see preview_worker.cpp). Returns 0.
     static unsigned long Preview(std::shared_ptr<colorcorrect::PreviewSharedState> shared,
                                  unsigned long generation);
+
+    // ---- matching and match vectors ----
+
+    // Common start of HistoMatch and HueMatch: checks cc and the pictures (0,
+    // cc untouched), resets cc to the default with CC_PRIMARY, cuts both
+    // regions to their pictures and checks their size (0 after the reset),
+    // and copies them out of the pictures into dibReference and dibSource.
+    int CutMatchRegions(tagCOLORCORRINFO& cc, const tagRECT* prcReference,
+                        const tagRECT* prcSource, CVoraDib& dibReference, CVoraDib& dibSource);
+    // Cuts *prc (null: the whole picture) to a picture of width x height into
+    // rc. 0, printing the minimum-size debug line when debugging is on, when
+    // fewer than 10 x 10 pixels are left.
+    static int CutMatchRegion(const tagRECT* prc, int width, int height, tagRECT& rc);
+    // Brings a match vector rectangle into a picture of width x height: edges
+    // put in order, a width or height under 3 widened to 3 around its first
+    // edge, moved inside when that starts before column (row) 0, each edge
+    // limited to 0..width-1 (0..height-1). 0 when the result is a line.
+    static int PrepareMatchRect(tagRECT& rc, int width, int height);
 
     // Prepares the stored source and reference again (after a change of field
     // or reduced size).
