@@ -37,6 +37,7 @@ const char* const kFooter =
     "  colorcorrect scope waveform -c look.json in.png -o waveform.png\n"
     "  colorcorrect lut -c look.json --cube 33 look.cube\n"
     "  colorcorrect lut -c look.json --rt look.rtlut\n"
+    "  colorcorrect auto gray 120,80 -s shot.png -o gray.json\n"
     "  colorcorrect convert look.json look.ccr\n"
     "  colorcorrect info look.ccr";
 
@@ -211,6 +212,66 @@ int RunCli(int argc, char** argv)
         "0) changes only --picture: 1 shows the vector's luma window, 2-6 its region, 7 its region\n"
         "fading out toward the edges; everything else turns grey.");
 
+    AutoOptions autoOptions;
+    CLI::App* autoCmd =
+        app.add_subcommand("auto", "Compute a correction from picked points or regions of pictures");
+    autoCmd->add_option("KIND", autoOptions.kind,
+                        "gray, tone, colour, contrast, histmatch, huematch or vector")
+        ->required()
+        ->type_name("");
+    autoCmd->add_option("POINTS", autoOptions.points, "Points X,Y of the source, or pairs SX,SY:RX,RY")
+        ->type_name("");
+    autoCmd->add_option("-s,--source", autoOptions.source, "The picture to correct (PNG, JPEG or BMP); - for stdin")
+        ->required()
+        ->type_name("PIC");
+    autoCmd->add_option("-r,--reference", autoOptions.reference, "The picture to match (tone, colour, histmatch, huematch, vector --to)")
+        ->type_name("REF");
+    autoCmd->add_option("-c,--correction", autoOptions.correction, "Starting correction (default: none)")
+        ->type_name("FILE");
+    autoCmd->add_option("-o,--output", autoOptions.output, "Correction file written: JSON, or binary for .ccr/.bin; - for stdout")
+        ->required()
+        ->type_name("OUT");
+    autoCmd->add_option("--mode", autoOptions.mode, "gray with one point, tone: white (default), black (gray), gamma or both")
+        ->type_name("MODE");
+    autoCmd->add_option("--source-rect", autoOptions.sourceRect, "histmatch, huematch: source region (default: all)")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--reference-rect", autoOptions.referenceRect, "histmatch, huematch: reference region (default: all)")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--rect", autoOptions.rect, "vector: the source region whose colours it selects")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--widen", autoOptions.widen, "vector: widen it to cover this source region too (repeatable)")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--to", autoOptions.to, "vector: carry its colour to that of this reference region")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--index", autoOptions.index, "vector: its number 1..15 (default: the next free one)")
+        ->type_name("N");
+    autoCmd->footer(
+        "Points and regions are in pixels of the full-size pictures, x from the left, y from the top;\n"
+        "regions are LEFT,TOP,RIGHT,BOTTOM with right and bottom exclusive. Each sample is the\n"
+        "average of the 3 x 3 pixels around its point.\n"
+        "\n"
+        "  gray P [P [P]]        make one to three gray points of the source neutral (red, green and\n"
+        "                        blue curves); one point: --mode white, black, gamma or both\n"
+        "  tone S:R              make source point S take the colour of reference point R;\n"
+        "                        --mode white, gamma or both\n"
+        "  colour S:R [S:R S:R]  change the curves of the starting correction so that each source\n"
+        "                        point takes the colour of its reference point\n"
+        "  contrast P P          stretch the luma between a dark and a bright source point\n"
+        "  histmatch             make the R, G, B histograms of the source (region) land on those\n"
+        "                        of the reference (region); a new correction, clipping kept\n"
+        "  huematch              turn the source's hues onto the reference's (a new correction)\n"
+        "  vector --rect R       a match vector selecting the colours of the source region, as the\n"
+        "                        starting correction shows them; --widen adds regions, --to sets\n"
+        "                        its correction so that it takes the reference region's colour\n"
+        "\n"
+        "gray, tone, colour and contrast switch the primary group on; vector switches the match\n"
+        "vectors on. Apply the result with 'colorcorrect apply -c OUT ...'.\n"
+        "\n"
+        "Examples:\n"
+        "  colorcorrect auto gray 120,80 -s shot.png -o gray.json\n"
+        "  colorcorrect auto colour 40,60:52,61 -s shot.png -r ref.png -c look.json -o look2.json\n"
+        "  colorcorrect auto vector --rect 300,200,340,230 --to 10,10,30,30 -s shot.png -r ref.png -o v.json");
+
     DemoOptions demo;
     CLI::App* demoCmd = app.add_subcommand("demo", "Correct the built-in colour-bar picture and draw every display");
     demoCmd->add_option("-o,--output", demo.outputDir, "Folder for the results (default: out)")->type_name("DIR");
@@ -262,6 +323,8 @@ int RunCli(int argc, char** argv)
         return RunScope(scope);
     if (demoCmd->parsed())
         return RunDemo(demo);
+    if (autoCmd->parsed())
+        return RunAuto(autoOptions);
     return 2;
 }
 

@@ -112,17 +112,31 @@ bool WritePicture(const char* command, const std::string& path, const RgbImage& 
     return true;
 }
 
-bool WriteCorrectionJson(const char* command, const std::string& path, const tagCOLORCORRINFO& record)
+bool WriteCorrectionFile(const char* command, const std::string& path, const tagCOLORCORRINFO& record)
 {
+    const std::string shown = Shown(path, "standard output");
     const std::string problem = CheckCorrection(record);
     if (!problem.empty()) {
-        Fail(command, Shown(path, "standard output"), "the computed correction cannot be written: " + problem);
+        Fail(command, shown, "the correction cannot be written: " + problem);
         return false;
     }
-    const std::string text = CorrectionToJson(record);
+    std::string lower = path;
+    for (char& c : lower)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const auto endsWith = [&](const std::string& tail) {
+        return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
+    };
     std::string error;
-    if (!WriteWholeFile(path, text.data(), text.size(), error)) {
-        Fail(command, Shown(path, "standard output"), error);
+    bool written = false;
+    if (!IsStdio(path) && (endsWith(".ccr") || endsWith(".bin"))) {
+        const auto bytes = CorrectionToBinary(record);
+        written = WriteWholeFile(path, bytes.data(), bytes.size(), error);
+    } else {
+        const std::string text = CorrectionToJson(record);
+        written = WriteWholeFile(path, text.data(), text.size(), error);
+    }
+    if (!written) {
+        Fail(command, shown, error);
         return false;
     }
     return true;

@@ -53,8 +53,9 @@ bool EncodeForOutput(const char* command, const std::string& path, const RgbImag
 // when complete. On failure the message has been written and false returned.
 bool WritePicture(const char* command, const std::string& path, const RgbImage& image);
 
-// Writes a correction as a JSON correction file. On failure the message has
+// Writes a correction file: the binary record when the name ends in .ccr or
+// .bin (any case), JSON otherwise (also for "-"). On failure the message has
 // been written and false returned.
-bool WriteCorrectionJson(const char* command, const std::string& path, const tagCOLORCORRINFO& record);
+bool WriteCorrectionFile(const char* command, const std::string& path, const tagCOLORCORRINFO& record);
 
 } // namespace colorcorrect::cli

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace colorcorrect::cli {
 
@@ -59,6 +60,23 @@ struct ScopeOptions {
     std::string picture;    // also write the corrected picture of the display pass; empty: no
 };
 int RunScope(const ScopeOptions& options);
+
+struct AutoOptions {
+    std::string kind;                // gray, tone, colour, contrast, histmatch, huematch, vector
+    std::vector<std::string> points; // "X,Y" points or "SX,SY:RX,RY" pairs
+    std::string source;              // the picture analysed
+    std::string reference;           // the picture matched against; empty: none
+    std::string correction;          // the starting correction; empty: the neutral one
+    std::string output;              // correction file written (JSON, or binary for .ccr/.bin)
+    std::string mode;                // gray: white, black, gamma, both; tone: white, gamma, both
+    std::string sourceRect;          // histmatch, huematch: "L,T,R,B"; empty: whole picture
+    std::string referenceRect;
+    std::string rect;                // vector: the source region
+    std::vector<std::string> widen;  // vector: further source regions
+    std::string to;                  // vector: reference region whose colour it is carried to
+    int index = -1;                  // vector: its number 1..15; -1: the next free one
+};
+int RunAuto(const AutoOptions& options);
 
 struct DemoOptions {
     std::string outputDir = "out";
