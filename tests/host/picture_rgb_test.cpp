@@ -36,7 +36,7 @@ TEST(PictureRgb, ConvertsEveryPixelWithTheLibraryFormulas)
     CVoraDib dib = YuvPicture(5, 3, 24, 76, 128 - 43, 255);
     ASSERT_EQ(ToRGB(dib), 1);
     const tagDIBINFO* info = dib;
-    EXPECT_EQ(info->bmiHeader.biCompression, 0u);
+    EXPECT_EQ(uint32_t{info->bmiHeader.biCompression}, 0u);
     unsigned step = 0, stride = 0;
     dib.GetIncrements(step, stride);
     const BYTE* row = dib;
@@ -97,7 +97,7 @@ TEST(PictureRgb, CopiesAreNotChanged)
     CVoraDib copy = original;
     ASSERT_EQ(ToRGB(copy), 1);
     const tagDIBINFO* info = original;
-    EXPECT_EQ(info->bmiHeader.biCompression, YUV_COMPRESSION);
+    EXPECT_EQ(uint32_t{info->bmiHeader.biCompression}, YUV_COMPRESSION);
     const BYTE* p = original;
     EXPECT_EQ(p[0], 200);
 }
