@@ -106,7 +106,7 @@ TEST(ScopeRender, EveryModeGivesAScopeAndTheCorrectedPicture)
         EXPECT_EQ(display.GetHeight(), kScopeHeight) << m.name;
         const tagDIBINFO* info = corrected;
         ASSERT_NE(info, nullptr);
-        EXPECT_EQ(info->bmiHeader.biCompression, 0u) << "the corrected picture is RGB";
+        EXPECT_EQ(uint32_t{info->bmiHeader.biCompression}, 0u) << "the corrected picture is RGB";
         EXPECT_EQ(corrected.GetWidth(), 80);
         EXPECT_EQ(corrected.GetHeight(), 40);
     }
