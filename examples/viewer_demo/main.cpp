@@ -20,23 +20,6 @@
 
 namespace {
 
-std::wstring Widen(const std::string& s)
-{
-    return colorcorrect::WideFromUtf8(s);
-}
-
-// The default picture's path: the library's own folder + RESOURCE/COLORNTSC.BMP.
-std::wstring DefaultPicturePath()
-{
-    wchar_t path[4096] = {};
-    if (GetModuleFileNameW(g_hModule, path, 4096) == 0)
-        return L"RESOURCE/COLORNTSC.BMP";
-    const wchar_t* name = FU_FindFilename(path);
-    const std::wstring folder =
-        name != nullptr ? std::wstring(path, static_cast<size_t>(name - path)) : std::wstring();
-    return folder + L"RESOURCE/COLORNTSC.BMP";
-}
-
 // Previews arrive on the viewer's worker thread; the host keeps copies.
 struct PreviewInbox {
     std::mutex mutex;
@@ -102,36 +85,18 @@ tagCOLORCORRINFO Turned()
     return cc;
 }
 
-// A packed YUV picture converted to RGB with the library's fixed-point
-// formulas, so that it can be written as an ordinary BMP.
+// A packed YUV picture as RGB, so that it can be written as an ordinary BMP.
 CVoraDib ToRgb(const CVoraDib& yuv)
 {
     CVoraDib dib = yuv;
-    unsigned step = 0, stride = 0;
-    dib.GetIncrements(step, stride);
-    BYTE* row = dib;
-    const auto clamp = [](int c) { return c < 0 ? 0 : (c > 255 ? 255 : c); };
-    for (int y = 0; y < dib.GetHeight(); ++y, row += stride) {
-        BYTE* p = row;
-        for (int x = 0; x < dib.GetWidth(); ++x, p += step) {
-            const int Y = p[0], U = p[1] - 128, V = p[2] - 128;
-            const int r = clamp((512 * Y + 2 * U + 719 * V + 256) >> 9);
-            const int g = clamp((512 * Y - 176 * U - 365 * V + 256) >> 9);
-            const int b = clamp((512 * Y + 908 * U - V + 256) >> 9);
-            p[0] = static_cast<BYTE>(b);
-            p[1] = static_cast<BYTE>(g);
-            p[2] = static_cast<BYTE>(r);
-        }
-    }
-    if (tagDIBINFO* header = dib)
-        header->bmiHeader.biCompression = 0;
+    colorcorrect::ToRGB(dib);
     return dib;
 }
 
 bool Write(const CVoraDib& rgb, const std::string& dir, const std::string& name)
 {
     const std::string path = dir + "/" + name;
-    if (rgb.SaveToFile(Widen(path).c_str()) == 0) {
+    if (rgb.SaveToFile(colorcorrect::WideFromUtf8(path).c_str()) == 0) {
         std::fprintf(stderr, "viewer_demo: cannot write %s\n", path.c_str());
         return false;
     }
@@ -143,7 +108,8 @@ bool Write(const CVoraDib& rgb, const std::string& dir, const std::string& name)
 
 int main(int argc, char** argv)
 {
-    const std::wstring in = argc > 1 && argv[1][0] != 0 ? Widen(argv[1]) : DefaultPicturePath();
+    const std::wstring in = argc > 1 && argv[1][0] != 0 ? colorcorrect::WideFromUtf8(argv[1])
+                                                        : colorcorrect::DefaultPicturePath();
     const std::string outDir = argc > 2 ? argv[2] : "out";
     std::error_code ec;
     std::filesystem::create_directories(outDir, ec);

@@ -314,4 +314,34 @@ bool YuvPictureToRgbImage(const CVoraDib& picture, int channels, RgbImage& image
     return true;
 }
 
+bool RgbPictureToRgbImage(const CVoraDib& picture, RgbImage& image, std::string& error)
+{
+    const tagDIBINFO* info = picture;
+    if (info == nullptr || info->bmiHeader.biCompression != 0) {
+        error = "no RGB picture";
+        return false;
+    }
+    const int w = picture.GetWidth(), h = picture.GetHeight();
+    unsigned step = 0, stride = 0;
+    picture.GetIncrements(step, stride);
+    RgbImage result;
+    result.width = w;
+    result.height = h;
+    result.channels = 3;
+    result.pixels.resize(result.RowBytes() * static_cast<size_t>(h));
+    const BYTE* base = picture;
+    for (int y = 0; y < h; ++y) {
+        // Memory row 0 is the bottom row.
+        const BYTE* p = base + static_cast<size_t>(h - 1 - y) * stride;
+        uint8_t* q = result.pixels.data() + result.RowBytes() * static_cast<size_t>(y);
+        for (int x = 0; x < w; ++x, p += step, q += 3) {
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+        }
+    }
+    image = std::move(result);
+    return true;
+}
+
 } // namespace colorcorrect::cli

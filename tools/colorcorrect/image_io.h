@@ -53,4 +53,9 @@ bool RgbImageToYuvPicture(const RgbImage& image, CVoraDib& picture, std::string&
 // non-YUV picture.
 bool YuvPictureToRgbImage(const CVoraDib& picture, int channels, RgbImage& image, std::string& error);
 
+// The RGB image (3 channels) of a 24- or 32-bit RGB picture (compression 0,
+// bytes B, G, R; a fourth byte is dropped), such as the library's scope
+// displays and corrected display pictures. False for an empty or YUV picture.
+bool RgbPictureToRgbImage(const CVoraDib& picture, RgbImage& image, std::string& error);
+
 } // namespace colorcorrect::cli

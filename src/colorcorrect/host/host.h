@@ -13,6 +13,7 @@
 #include "thread_priority.h"
 #include "wide_text.h"
 #include "yuv_rgb.h"
+#include "picture_rgb.h"
 #include "module_path.h"
 #include "exception_analysis.h"
 #include "p_memory.h"

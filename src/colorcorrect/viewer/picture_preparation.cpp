@@ -9,19 +9,14 @@
 #include <utility>
 
 #include "../host/exception_analysis.h"
-#include "../host/module_path.h"
-#include "../library/library_globals.h"
 #include "color_correction_viewer.h"
+#include "default_picture.h"
 
 using colorcorrect::CriticalSectionLock;
 using colorcorrect::YUV_COMPRESSION;
 using colorcorrect::YUVBM_PREMULTIPLIED;
 
 namespace {
-
-// Room for the longest path the system allows; a path cut short would point
-// into the wrong folder.
-constexpr DWORD kPathChars = 4096;
 
 // A picture with a header and a size.
 bool HasPicture(const CVoraDib& dib)
@@ -352,12 +347,7 @@ int CColorCorrectionViewer::GetDefaultBMP(int bReference)
     CVoraDib picture;
     try {
         // The picture lies in a folder RESOURCE beside the library itself.
-        std::wstring path(kPathChars, L'\0');
-        const DWORD length = GetModuleFileNameW(g_hModule, path.data(), kPathChars);
-        path.resize(length);
-        const wchar_t* name = FU_FindFilename(path.c_str());
-        path.resize(name == nullptr ? 0 : static_cast<size_t>(name - path.c_str()));
-        path += colorcorrect::VIEWER_DEFAULT_PICTURE;
+        const std::wstring path = colorcorrect::DefaultPicturePath();
         if (picture.LoadFromFile(path.c_str(), 0, 0, 24, 0) == 0)
             return 0;
     } catch (...) {

@@ -1,3 +1,4 @@
 #pragma once
 // Public declarations of the viewer folder.
 #include "color_correction_viewer.h"
+#include "default_picture.h"

@@ -22,9 +22,6 @@ namespace colorcorrect::cli {
 namespace {
 
 constexpr const char* kCommand = "apply";
-// Compressed or not, a picture file larger than the largest picture plus
-// room for headers is refused before it is read.
-constexpr size_t kMaxImageFileBytes = size_t(kMaxImageBytes) + (size_t{1} << 20);
 constexpr std::string_view kStreamMagic = "YUV4MPEG2";
 
 std::optional<ImageFormat> Chosen(ImageFormatChoice choice)

@@ -20,8 +20,9 @@ namespace colorcorrect::cli {
 namespace {
 
 const char* const kDescription =
-    "colorcorrect: correct pictures and YUV4MPEG2 video with a correction file, convert and\n"
-    "describe correction files, and export corrections as 3D LUTs.";
+    "colorcorrect: correct pictures and YUV4MPEG2 video with a correction file, draw scope\n"
+    "displays, convert and describe correction files, and export corrections as 3D LUTs or\n"
+    "real-time packages.";
 
 const char* const kFooter =
     "Correction files are JSON (see docs/correction-file.md) or the 564-byte binary record;\n"
@@ -29,10 +30,14 @@ const char* const kFooter =
     "Run 'colorcorrect SUBCOMMAND --help' for the options of a subcommand.\n"
     "\n"
     "Examples:\n"
+    "  colorcorrect demo -o out\n"
     "  colorcorrect apply -c look.json in.png out.png\n"
     "  ffmpeg -i in.mov -pix_fmt yuv444p -f yuv4mpegpipe - |\n"
     "    colorcorrect apply -c look.json - - | ffmpeg -f yuv4mpegpipe -i - out.mov\n"
+    "  colorcorrect scope waveform -c look.json in.png -o waveform.png\n"
     "  colorcorrect lut -c look.json --cube 33 look.cube\n"
+    "  colorcorrect lut -c look.json --rt look.rtlut\n"
+    "  colorcorrect auto gray 120,80 -s shot.png -o gray.json\n"
     "  colorcorrect convert look.json look.ccr\n"
     "  colorcorrect info look.ccr";
 
@@ -121,16 +126,27 @@ int RunCli(int argc, char** argv)
     lutCmd->add_option("-c,--correction", lut.correction, "Correction file (JSON or binary record)")
         ->required()
         ->type_name("FILE");
-    lutCmd->add_option("--cube", lut.cubeSize, "Points along each axis, 2..256 (default 33)")
-        ->check(Quiet(CLI::Range(kMinCubeSize, kMaxCubeSize)))
-        ->type_name("N");
-    lutCmd->add_option("--title", lut.title, "TITLE line of the file (default: the correction's name)")
-        ->type_name("TEXT");
-    lutCmd->add_option("OUT", lut.output, "Output .cube file; - for stdout")->required()->type_name("");
+    CLI::Option* cubeOpt = lutCmd->add_option("--cube", lut.cubeSize, "Points along each axis, 2..256 (default 33)")
+                               ->check(Quiet(CLI::Range(kMinCubeSize, kMaxCubeSize)))
+                               ->type_name("N");
+    CLI::Option* titleOpt =
+        lutCmd->add_option("--title", lut.title, "TITLE line of the file (default: the correction's name)")
+            ->type_name("TEXT");
+    lutCmd->add_flag("--rt", lut.realTime, "Write the 2052-byte real-time package instead of a .cube table")
+        ->excludes(cubeOpt)
+        ->excludes(titleOpt);
+    lutCmd->add_option("OUT", lut.output, "Output file (.cube table, or the package with --rt); - for stdout")
+        ->required()
+        ->type_name("");
     lutCmd->footer(
-        "The table samples the correction: each grid colour goes to the library's YUV, through the\n"
-        "correction and back to RGB with the library's formulas. Red changes fastest. Sizes N with\n"
-        "N - 1 dividing 255 (for example 18, 52, 86, 256) sample exact 8-bit colours.");
+        "The .cube table samples the correction: each grid colour goes to the library's YUV, through\n"
+        "the correction and back to RGB with the library's formulas. Red changes fastest. Sizes N\n"
+        "with N - 1 dividing 255 (for example 18, 52, 86, 256) sample exact 8-bit colours.\n"
+        "\n"
+        "With --rt the output is the binary real-time package a playback consumer applies with table\n"
+        "look-ups alone (docs/rt-lut-package.md): the primary part of the correction (luma curve,\n"
+        "hue, saturation, red, green and blue curves, clipping range), with a mode byte and a CRC-32\n"
+        "check value. The six-vector and match-vector groups are not part of it.");
 
     ConvertOptions convert;
     CLI::App* convertCmd =
@@ -158,6 +174,115 @@ int RunCli(int argc, char** argv)
     infoCmd->footer("Lists the active groups and every setting that is not neutral; groups that are off are\n"
                     "listed too, with the settings that would apply if they were switched on.");
 
+    ScopeOptions scope;
+    CLI::App* scopeCmd = app.add_subcommand("scope", "Draw a scope display of a picture under a correction");
+    scopeCmd->add_option("MODE", scope.mode, "vector, waveform, histogram, lightning, cube or combined")
+        ->required()
+        ->type_name("");
+    scopeCmd->add_option("IN", scope.input, "PNG, JPEG or BMP picture; - for stdin")->required()->type_name("");
+    scopeCmd->add_option("-o,--output", scope.output, "The display, 384 x 288 (PNG; JPEG or BMP by extension); - for stdout")
+        ->required()
+        ->type_name("OUT");
+    scopeCmd->add_option("-c,--correction", scope.correction, "Correction file (default: no correction)")
+        ->type_name("FILE");
+    scopeCmd->add_option("--reference", scope.reference, "Reference picture, drawn in blue into the histogram")
+        ->type_name("REF");
+    scopeCmd->add_option("--angles", scope.angles, "Cube view: alpha,beta,gamma in degrees (default 90,90,-90)")
+        ->type_name("A,B,G");
+    scopeCmd->add_option("--intensity", scope.intensity, "Brightness of the sample counts, -12..255 (default 120)")
+        ->type_name("N");
+    scopeCmd->add_option("--isolate", scope.isolate, "Count match vector N apart (blue); TYPE 0..7 isolates it in --picture")
+        ->type_name("N[:TYPE]");
+    scopeCmd->add_option("--channel", scope.channel, "--picture shows one channel: all, red, green, blue or luma")
+        ->type_name("NAME");
+    scopeCmd->add_option("--picture", scope.picture, "Also write the corrected picture of the display pass")
+        ->type_name("FILE");
+    scopeCmd->footer(
+        "The display filter corrects the picture and counts its samples in one pass, as a correction\n"
+        "view does; ordinary samples show in green over the red graticule. The displays:\n"
+        "  vector     chroma plane: Cb to the right, Cr up; the match vectors' regions in blue\n"
+        "  waveform   luma (up) against the picture column (across)\n"
+        "  histogram  R, G, B distributions (bottom to top: B, G, R); the reference's in blue\n"
+        "  lightning  Cb (upper half) and Cr (lower half) against luma\n"
+        "  cube       the colours as a cloud in a turnable Cr, Cb, Y cube, with the axes and the\n"
+        "             isolated match vector's region drawn in\n"
+        "  combined   vector, both lightning halves and the waveform in four panels\n"
+        "\n"
+        "--isolate N counts the samples that match vector N selects apart, in blue. Its TYPE (default\n"
+        "0) changes only --picture: 1 shows the vector's luma window, 2-6 its region, 7 its region\n"
+        "fading out toward the edges; everything else turns grey.");
+
+    AutoOptions autoOptions;
+    CLI::App* autoCmd =
+        app.add_subcommand("auto", "Compute a correction from picked points or regions of pictures");
+    autoCmd->add_option("KIND", autoOptions.kind,
+                        "gray, tone, colour, contrast, histmatch, huematch or vector")
+        ->required()
+        ->type_name("");
+    autoCmd->add_option("POINTS", autoOptions.points, "Points X,Y of the source, or pairs SX,SY:RX,RY")
+        ->type_name("");
+    autoCmd->add_option("-s,--source", autoOptions.source, "The picture to correct (PNG, JPEG or BMP); - for stdin")
+        ->required()
+        ->type_name("PIC");
+    autoCmd->add_option("-r,--reference", autoOptions.reference, "The picture to match (tone, colour, histmatch, huematch, vector --to)")
+        ->type_name("REF");
+    autoCmd->add_option("-c,--correction", autoOptions.correction, "Starting correction (default: none)")
+        ->type_name("FILE");
+    autoCmd->add_option("-o,--output", autoOptions.output, "Correction file written: JSON, or binary for .ccr/.bin; - for stdout")
+        ->required()
+        ->type_name("OUT");
+    autoCmd->add_option("--mode", autoOptions.mode, "gray with one point, tone: white (default), black (gray), gamma or both")
+        ->type_name("MODE");
+    autoCmd->add_option("--source-rect", autoOptions.sourceRect, "histmatch, huematch: source region (default: all)")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--reference-rect", autoOptions.referenceRect, "histmatch, huematch: reference region (default: all)")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--rect", autoOptions.rect, "vector: the source region whose colours it selects")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--widen", autoOptions.widen, "vector: widen it to cover this source region too (repeatable)")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--to", autoOptions.to, "vector: carry its colour to that of this reference region")
+        ->type_name("L,T,R,B");
+    autoCmd->add_option("--index", autoOptions.index, "vector: its number 1..15 (default: the next free one)")
+        ->type_name("N");
+    autoCmd->footer(
+        "Points and regions are in pixels of the full-size pictures, x from the left, y from the top;\n"
+        "regions are LEFT,TOP,RIGHT,BOTTOM with right and bottom exclusive. Each sample is the\n"
+        "average of the 3 x 3 pixels around its point.\n"
+        "\n"
+        "  gray P [P [P]]        make one to three gray points of the source neutral (red, green and\n"
+        "                        blue curves); one point: --mode white, black, gamma or both\n"
+        "  tone S:R              make source point S take the colour of reference point R;\n"
+        "                        --mode white, gamma or both\n"
+        "  colour S:R [S:R S:R]  change the curves of the starting correction so that each source\n"
+        "                        point takes the colour of its reference point\n"
+        "  contrast P P          stretch the luma between a dark and a bright source point\n"
+        "  histmatch             make the R, G, B histograms of the source (region) land on those\n"
+        "                        of the reference (region); a new correction, clipping kept\n"
+        "  huematch              turn the source's hues onto the reference's (a new correction)\n"
+        "  vector --rect R       a match vector selecting the colours of the source region, as the\n"
+        "                        starting correction shows them; --widen adds regions, --to sets\n"
+        "                        its correction so that it takes the reference region's colour\n"
+        "\n"
+        "gray, tone, colour and contrast switch the primary group on; vector switches the match\n"
+        "vectors on. Apply the result with 'colorcorrect apply -c OUT ...'.\n"
+        "\n"
+        "Examples:\n"
+        "  colorcorrect auto gray 120,80 -s shot.png -o gray.json\n"
+        "  colorcorrect auto colour 40,60:52,61 -s shot.png -r ref.png -c look.json -o look2.json\n"
+        "  colorcorrect auto vector --rect 300,200,340,230 --to 10,10,30,30 -s shot.png -r ref.png -o v.json");
+
+    DemoOptions demo;
+    CLI::App* demoCmd = app.add_subcommand("demo", "Correct the built-in colour-bar picture and draw every display");
+    demoCmd->add_option("-o,--output", demo.outputDir, "Folder for the results (default: out)")->type_name("DIR");
+    demoCmd->footer(
+        "Corrects the library's default picture (a colour-bar pattern) with a sample correction that\n"
+        "uses the primary, six-vector and match-vector stages, drives a viewer as a host's correction\n"
+        "view does, and writes into DIR: source.png, reference.png (the picture with a warm grade),\n"
+        "corrected.png, preview.png (the viewer's preview with the reference split into the top\n"
+        "right), display.png (the reduced corrected picture with the reference inlay), one\n"
+        "scope-MODE.png for each display (vector, waveform, histogram, lightning, cube, combined) and\n"
+        "correction.json (the sample correction). Nothing is written unless everything was made.");
     // ---- serve ----
     ServeOptions serve;
     size_t serveUploadMb = serve.maxUploadBytes >> 20;
@@ -218,6 +343,12 @@ int RunCli(int argc, char** argv)
         return RunConvert(convert);
     if (infoCmd->parsed())
         return RunInfo(info);
+    if (scopeCmd->parsed())
+        return RunScope(scope);
+    if (demoCmd->parsed())
+        return RunDemo(demo);
+    if (autoCmd->parsed())
+        return RunAuto(autoOptions);
     if (serveCmd->parsed()) {
         serve.maxUploadBytes = serveUploadMb << 20;
         return RunServe(serve);

@@ -44,4 +44,102 @@ bool LoadCorrection(const char* command, const std::string& path, tagCOLORCORRIN
     return true;
 }
 
+bool LoadPicture(const char* command, const std::string& path, RgbImage& image)
+{
+    const std::string shown = Shown(path, "standard input");
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(path, kMaxImageFileBytes, bytes, error)) {
+        Fail(command, shown, error);
+        return false;
+    }
+    if (bytes.empty()) {
+        Fail(command, shown, "empty input: no picture");
+        return false;
+    }
+    if (!SniffImageFormat(bytes.data(), bytes.size())) {
+        Fail(command, shown, "not a PNG, JPEG or BMP picture");
+        return false;
+    }
+    if (!DecodeImage(bytes.data(), bytes.size(), image, error)) {
+        Fail(command, shown, error);
+        return false;
+    }
+    return true;
+}
+
+bool LoadYuvPicture(const char* command, const std::string& path, CVoraDib& picture)
+{
+    RgbImage image;
+    if (!LoadPicture(command, path, image))
+        return false;
+    std::string error;
+    if (!RgbImageToYuvPicture(image, picture, error)) {
+        Fail(command, Shown(path, "standard input"), error);
+        return false;
+    }
+    return true;
+}
+
+ImageFormat OutputFormatFor(const std::string& path)
+{
+    if (IsStdio(path))
+        return ImageFormat::Png;
+    return ImageFormatFromPath(path).value_or(ImageFormat::Png);
+}
+
+bool EncodeForOutput(const char* command, const std::string& path, const RgbImage& image,
+                     std::vector<uint8_t>& bytes)
+{
+    std::string error;
+    if (!EncodeImage(image, OutputFormatFor(path), EncodeOptions{}, bytes, error)) {
+        Fail(command, Shown(path, "standard output"), error);
+        return false;
+    }
+    return true;
+}
+
+bool WritePicture(const char* command, const std::string& path, const RgbImage& image)
+{
+    std::vector<uint8_t> bytes;
+    if (!EncodeForOutput(command, path, image, bytes))
+        return false;
+    std::string error;
+    if (!WriteWholeFile(path, bytes.data(), bytes.size(), error)) {
+        Fail(command, Shown(path, "standard output"), error);
+        return false;
+    }
+    return true;
+}
+
+bool WriteCorrectionFile(const char* command, const std::string& path, const tagCOLORCORRINFO& record)
+{
+    const std::string shown = Shown(path, "standard output");
+    const std::string problem = CheckCorrection(record);
+    if (!problem.empty()) {
+        Fail(command, shown, "the correction cannot be written: " + problem);
+        return false;
+    }
+    std::string lower = path;
+    for (char& c : lower)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const auto endsWith = [&](const std::string& tail) {
+        return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    std::string error;
+    bool written = false;
+    if (!IsStdio(path) && (endsWith(".ccr") || endsWith(".bin"))) {
+        const auto bytes = CorrectionToBinary(record);
+        written = WriteWholeFile(path, bytes.data(), bytes.size(), error);
+    } else {
+        const std::string text = CorrectionToJson(record);
+        written = WriteWholeFile(path, text.data(), text.size(), error);
+    }
+    if (!written) {
+        Fail(command, shown, error);
+        return false;
+    }
+    return true;
+}
+
 } // namespace colorcorrect::cli

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace colorcorrect::cli {
 
@@ -28,6 +29,7 @@ struct LutOptions {
     int cubeSize = 33;
     std::string output;
     std::string title; // empty: the correction file's name
+    bool realTime = false; // write the 2052-byte real-time package instead of a .cube table
 };
 int RunLut(const LutOptions& options);
 
@@ -44,6 +46,42 @@ struct InfoOptions {
     std::string correction;
 };
 int RunInfo(const InfoOptions& options);
+
+struct ScopeOptions {
+    std::string mode;       // vector, waveform, histogram, lightning, cube, combined
+    std::string input;      // PNG, JPEG or BMP picture
+    std::string output;     // the scope display (PNG unless the name asks for JPEG or BMP)
+    std::string correction; // empty: no correction
+    std::string reference;  // empty: none (histogram: drawn in blue)
+    std::string angles;     // "A,B,G" cube angles; empty: the viewer's starting view
+    int intensity = 120;
+    std::string isolate;    // "N" or "N:TYPE"; empty: none
+    std::string channel;    // all, red, green, blue, luma; empty: all
+    std::string picture;    // also write the corrected picture of the display pass; empty: no
+};
+int RunScope(const ScopeOptions& options);
+
+struct AutoOptions {
+    std::string kind;                // gray, tone, colour, contrast, histmatch, huematch, vector
+    std::vector<std::string> points; // "X,Y" points or "SX,SY:RX,RY" pairs
+    std::string source;              // the picture analysed
+    std::string reference;           // the picture matched against; empty: none
+    std::string correction;          // the starting correction; empty: the neutral one
+    std::string output;              // correction file written (JSON, or binary for .ccr/.bin)
+    std::string mode;                // gray: white, black, gamma, both; tone: white, gamma, both
+    std::string sourceRect;          // histmatch, huematch: "L,T,R,B"; empty: whole picture
+    std::string referenceRect;
+    std::string rect;                // vector: the source region
+    std::vector<std::string> widen;  // vector: further source regions
+    std::string to;                  // vector: reference region whose colour it is carried to
+    int index = -1;                  // vector: its number 1..15; -1: the next free one
+};
+int RunAuto(const AutoOptions& options);
+
+struct DemoOptions {
+    std::string outputDir = "out";
+};
+int RunDemo(const DemoOptions& options);
 
 // ---- serve: the browser workstation ----
 

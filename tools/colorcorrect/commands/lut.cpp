@@ -1,5 +1,7 @@
 // colorcorrect lut: exports a correction as a 3D LUT.
 
+#include <array>
+#include <cstdio>
 #include <new>
 
 #include "command_support.h"
@@ -7,6 +9,7 @@
 #include "correction_processor.h"
 #include "cube_lut.h"
 #include "file_io.h"
+#include "rt_package.h"
 
 namespace colorcorrect::cli {
 
@@ -34,8 +37,21 @@ int RunLut(const LutOptions& o)
         tagCOLORCORRINFO record;
         if (!LoadCorrection(kCommand, o.correction, record))
             return 1;
-        CorrectionProcessor processor;
         std::string error;
+        if (o.realTime) {
+            if ((record.dwFlags & CC_PRIMARY) == 0)
+                std::fprintf(stderr,
+                             "%s: %s: note: the primary group is off, but the package carries base's settings "
+                             "as they are\n",
+                             kCommand, Shown(o.correction, "standard input").c_str());
+            std::array<uint8_t, kRtPackageBytes> bytes;
+            if (!MakeRtPackage(record, bytes, error))
+                return Fail(kCommand, error);
+            if (!WriteWholeFile(o.output, bytes.data(), bytes.size(), error))
+                return Fail(kCommand, Shown(o.output, "standard output"), error);
+            return 0;
+        }
+        CorrectionProcessor processor;
         if (!processor.Setup(record, error))
             return Fail(kCommand, Shown(o.correction, "standard input"), error);
         CubeLut lut;

@@ -67,14 +67,11 @@ function(_cc_serve_register_tests)
   endif()
 endfunction()
 
-# The server and its tests show the default picture from the resources
-# beside the binaries.
+# The server tests show the default picture from the resources beside the
+# binaries (the tool itself depends on them already).
 function(_cc_serve_wire_resources)
-  if(TARGET colorcorrect_resources)
-    add_dependencies(colorcorrect_cli colorcorrect_resources)
-    if(TARGET colorcorrect_serve_tests)
-      add_dependencies(colorcorrect_serve_tests colorcorrect_resources)
-    endif()
+  if(TARGET colorcorrect_resources AND TARGET colorcorrect_serve_tests)
+    add_dependencies(colorcorrect_serve_tests colorcorrect_resources)
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _cc_serve_wire_resources)
