@@ -109,3 +109,35 @@ TEST(CorrectionProcessor, RefusedRecordIsReported)
     BYTE px[4] = {};
     EXPECT_FALSE(p.Process(h, px, px)) << "no set-up filter: nothing processed";
 }
+
+TEST(CorrectionProcessor, BandsGiveTheBytesOfOneThread)
+{
+    tagCOLORCORRINFO r = DefaultCorrection();
+    r.dwFlags |= CC_PRIMARY;
+    r.Base.sYGamma = 40;
+    r.Base.sHue = 30;
+    r.Base.sRGamma = -20;
+    CorrectionProcessor p;
+    std::string error;
+    ASSERT_TRUE(p.Setup(r, error));
+    for (int bits : {24, 32}) {
+        SCOPED_TRACE(bits);
+        tagYUVBMINFOHEADER h = Header(67, 53, bits);
+        const size_t stride = bits == 24 ? (67 * 3 + 3) & ~size_t{3} : 67 * 4;
+        std::vector<BYTE> in(stride * 53), one(in.size()), banded(in.size());
+        for (size_t i = 0; i < in.size(); ++i)
+            in[i] = BYTE(i * 131 + i / 97);
+        ASSERT_TRUE(p.Process(h, in.data(), one.data()));
+        for (unsigned threads : {0u, 1u, 3u}) {
+            std::fill(banded.begin(), banded.end(), BYTE{0});
+            ASSERT_TRUE(p.ProcessInBands(h, in.data(), banded.data(), threads));
+            EXPECT_EQ(one, banded) << threads << " threads";
+        }
+        // In place, as the tool corrects stills (row padding keeps the
+        // input's bytes then).
+        std::vector<BYTE> single = in, inPlace = in;
+        ASSERT_TRUE(p.Process(h, single.data(), single.data()));
+        ASSERT_TRUE(p.ProcessInBands(h, inPlace.data(), inPlace.data(), 2));
+        EXPECT_EQ(single, inPlace);
+    }
+}

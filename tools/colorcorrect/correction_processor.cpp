@@ -45,6 +45,15 @@ bool CorrectionProcessor::Process(tagYUVBMINFOHEADER& header, BYTE* in, BYTE* ou
     return m_filter != nullptr && m_filter->Process(&header, in, out) != 0;
 }
 
+bool CorrectionProcessor::ProcessInBands(tagYUVBMINFOHEADER& header, BYTE* in, BYTE* out,
+                                         unsigned threads) const
+{
+    if (m_filter == nullptr)
+        return false;
+    BandProcessor bands(threads);
+    return bands.Process(*m_filter, &header, in, out) != 0;
+}
+
 PictureProcessor CorrectionProcessor::Processor() const
 {
     return [this](tagYUVBMINFOHEADER& header, BYTE* in, BYTE* out) { return Process(header, in, out); };

@@ -36,6 +36,10 @@ public:
     // several threads at once after Setup.
     bool Process(tagYUVBMINFOHEADER& header, BYTE* in, BYTE* out) const;
 
+    // As Process, with the rows shared out among `threads` threads (the
+    // caller included; 0: one per processor core). Same bytes as Process.
+    bool ProcessInBands(tagYUVBMINFOHEADER& header, BYTE* in, BYTE* out, unsigned threads) const;
+
     // Process as a PictureProcessor (refers to this object).
     PictureProcessor Processor() const;
 

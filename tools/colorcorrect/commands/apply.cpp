@@ -121,7 +121,7 @@ int ApplyToPicture(const ApplyOptions& o, const CorrectionProcessor& processor, 
         return Fail(kCommand, inName, error);
     tagDIBINFO* info = picture;
     BYTE* pixels = picture;
-    if (info == nullptr || !processor.Process(info->bmiHeader, pixels, pixels))
+    if (info == nullptr || !processor.ProcessInBands(info->bmiHeader, pixels, pixels, o.threads))
         return Fail(kCommand, inName, "the correction could not be applied to this picture");
     const int channels = image.channels;
     if (!YuvPictureToRgbImage(picture, channels, image, error))

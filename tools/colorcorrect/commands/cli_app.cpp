@@ -114,7 +114,7 @@ int RunCli(int argc, char** argv)
     applyCmd->add_option("--quality", apply.jpegQuality, "JPEG quality 1..100 (default 95)")
         ->check(Quiet(CLI::Range(1, 100)))
         ->type_name("Q");
-    applyCmd->add_option("-j,--threads", apply.threads, "Worker threads for streams (default: one per core)")
+    applyCmd->add_option("-j,--threads", apply.threads, "Threads: stream workers, or threads sharing the rows of a still (default: one per core)")
         ->check(Quiet(CLI::Range(0u, 1024u)))
         ->type_name("N");
     applyCmd->add_flag("--progress", progressOn, "Show the progress line even when stderr is not a terminal");

@@ -19,7 +19,7 @@ struct ApplyOptions {
     std::string output;
     ImageFormatChoice format = ImageFormatChoice::Auto; // stills: by output name, else the input's
     int jpegQuality = 95;
-    unsigned threads = 0; // streams: workers, 0 = one per core
+    unsigned threads = 0; // streams: workers; stills: threads sharing the rows; 0 = one per core
     ProgressChoice progress = ProgressChoice::Auto;
 };
 int RunApply(const ApplyOptions& options);
