@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-dev
   libcli11-dev nlohmann-json3-dev libpng-dev libturbojpeg0-dev
   ffmpeg
-  libcpp-httplib-dev chromium nodejs npm
+  libcpp-httplib-dev chromium
 )
 
 missing=()
@@ -18,6 +18,13 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# Node.js may come from elsewhere than Debian with its own npm (which then
+# conflicts with Debian's npm package): only a machine without npm gets
+# Debian's.
+if ! command -v npm >/dev/null; then
+  missing+=(nodejs npm)
+fi
 
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
