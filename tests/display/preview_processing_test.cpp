@@ -221,6 +221,25 @@ TEST(Preview, WithoutDisplayAidsMatchesTheEngineOnOpaquePictures)
     }
 }
 
+TEST(Preview, RowBandsGiveTheBytesOfOneThread)
+{
+    DisplayFilterAccess f;
+    ASSERT_TRUE(f.SetupFilter(BusyRecord()));
+    colorcorrect::BandProcessor bands(3);
+    for (unsigned channel : {0u, 2u})
+        for (int bits : {24, 32}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, channel " << channel);
+            ASSERT_EQ(f.SetChannel(channel), 1);
+            CVoraDib in = YuvPicture(41, 67, bits, 0, 0, 0);
+            FillPattern(in, 5);
+            CVoraDib one = Blank(in, 0);
+            CVoraDib banded = Blank(in, 0);
+            ASSERT_EQ(f.ProcessPreview(in, one), 1);
+            ASSERT_EQ(f.ProcessPreview(in, banded, &bands), 1);
+            EXPECT_TRUE(PicturesEqual(one, banded));
+        }
+}
+
 TEST(Preview, InPlaceEqualsSeparateOutput)
 {
     DisplayFilterAccess f;

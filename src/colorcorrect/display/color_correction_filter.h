@@ -15,6 +15,10 @@
 #include "../host/vora_dib.h"
 #include "rt_lut_pack.h"
 
+namespace colorcorrect {
+class BandProcessor;
+}
+
 class CColorCorrectionFilter : public CBaseColorCorrectionFilter {
 public:
     // Histogram background copied from the library's, vector intensity 120,
@@ -50,6 +54,10 @@ public:
     // bit count and width and has at least as many rows. `out` may be `in`.
     // Prints "Full processing time" when debug lines are on.
     int ProcessPreview(CVoraDib& in, CVoraDib& out);
+    // As ProcessPreview(in, out), same bytes; an opaque (24-bit) picture
+    // without display aids is corrected in row bands on `bands` (null: on
+    // the calling thread alone).
+    int ProcessPreview(CVoraDib& in, CVoraDib& out, colorcorrect::BandProcessor* bands);
 
     // ---- settings ---------------------------------------------------------
 

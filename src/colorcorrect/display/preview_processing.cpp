@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "../engine/band_processor.h"
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "color_correction_filter.h"
@@ -55,6 +56,12 @@ int CColorCorrectionFilter::Process(CVoraDib& in, CVoraDib& out)
 
 int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out)
 {
+    return ProcessPreview(in, out, nullptr);
+}
+
+int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
+                                           colorcorrect::BandProcessor* bands)
+{
     const DWORD start = GetTickCount();
 
     const tagDIBINFO* hin = in;
@@ -83,8 +90,15 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out)
     // is, so it takes the engine's fast loop; only 32-bit pixels, whose alpha
     // weights the preview, and the aids need the loop below.
     if (!alpha && channel == 0 && !(match && isolate)) {
-        tagDIBINFO* header = in;
-        ProcessRows(&header->bmiHeader, static_cast<BYTE*>(in), static_cast<BYTE*>(out), 0, height);
+        tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
+        BYTE* from = in;
+        BYTE* to = out;
+        if (bands != nullptr)
+            bands->ForEachBand(height, 8, [&](size_t first, size_t count) {
+                ProcessRows(header, from, to, first, count);
+            });
+        else
+            ProcessRows(header, from, to, 0, height);
     } else {
         for (size_t row = 0; row < height; ++row, srcRow += lineStep, dstRow += lineStep) {
             const BYTE* src = srcRow;

@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "../engine/band_processor.h"
 #include "../host/exception_analysis.h"
 #include "../host/thread_priority.h"
 #include "../host/wait_codes.h"
@@ -177,6 +178,9 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
     PreviewSharedState& state = *shared;
     try {
         CColorCorrectionFilter filter;
+        // The preview's rows are shared out over the processor cores, so
+        // that it follows a dragged control closely.
+        colorcorrect::BandProcessor bands;
         CVoraDib source;  // snapshot of the source
         CVoraDib preview; // the picture handed to the callback
 
@@ -254,7 +258,7 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                 filter.SetIsolateType(isolateType);
                 filter.SetupFilter(cc);
                 filter.SetChannel(channel);
-                filter.ProcessPreview(source, preview);
+                filter.ProcessPreview(source, preview, &bands);
                 AddSplit(preview, reference, splitX, splitY);
             } catch (...) {
                 AnalyseException(std::current_exception(), 1);
