@@ -239,29 +239,12 @@ bool ServeSession::DibToImage(const CVoraDib& dib, RgbImage& image)
     std::string error;
     if (info->bmiHeader.biCompression == YUV_COMPRESSION)
         return YuvPictureToRgbImage(dib, 3, image, error);
-    // RGB pictures: bytes B, G, R, bottom row first in memory.
-    const int w = dib.GetWidth(), h = dib.GetHeight();
+    // RGB pictures of three or four bytes a pixel (the viewer's displays).
     unsigned step = 0, stride = 0;
     dib.GetIncrements(step, stride);
-    if (w <= 0 || h <= 0 || step < 3)
+    if (dib.GetWidth() <= 0 || dib.GetHeight() <= 0 || step < 3)
         return false;
-    RgbImage result;
-    result.width = w;
-    result.height = h;
-    result.channels = 3;
-    result.pixels.resize(result.RowBytes() * static_cast<size_t>(h));
-    const BYTE* base = dib;
-    for (int y = 0; y < h; ++y) {
-        const BYTE* p = base + static_cast<size_t>(h - 1 - y) * stride;
-        uint8_t* q = result.pixels.data() + result.RowBytes() * static_cast<size_t>(y);
-        for (int x = 0; x < w; ++x, p += step, q += 3) {
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
-        }
-    }
-    image = std::move(result);
-    return true;
+    return RgbPictureToRgbImage(dib, image, error);
 }
 
 bool ServeSession::Scope(unsigned type, RgbImage& scope)
