@@ -205,8 +205,12 @@ try {
     await shot(page, '03-sets');
     await page.click('#set-list li .recall');
     await waitForState(page, (s) => s.correction.base.y_gamma === 40);
-    const shown = await page.inputValue('input[type=number][data-path="base.y_gamma"]');
-    assertEqual(shown, '40', 'field after recall');
+    // The server may answer the poll before the page has taken the recall's
+    // reply: wait for the page's field rather than read it at once.
+    const field = 'input[type=number][data-path="base.y_gamma"]';
+    await page.waitForFunction((sel) => document.querySelector(sel).value === '40', field, { timeout: WAIT })
+      .catch(() => {});
+    assertEqual(await page.inputValue(field), '40', 'field after recall');
   });
 
   await test('undo and redo step through the corrections', async () => {
