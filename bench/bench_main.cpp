@@ -12,6 +12,8 @@
 //                                  one field or the whole frame, +overlay
 //   ViewerLatency/<change>/<frame> SetCorrection to the delivered preview
 //                                  (wall-clock time)
+//   HistoMatch, HueMatch/<area>/<frame>  matching whole pictures or regions
+//   GetMatchVector/<area>/<frame>  a match vector from a region
 //   Bands/<case>/<frame>/threads:N one frame in row bands on N threads
 //                                  (wall-clock time: compare N = 1 and 2)
 //   SetupFilter/<kind>             first set-up, match rebuild, cached
@@ -30,6 +32,7 @@
 #include <string>
 #include <tuple>
 
+#include "bench_analysis.h"
 #include "bench_display.h"
 #include "bench_frames.h"
 #include "bench_records.h"
@@ -234,6 +237,7 @@ int main(int argc, char** argv)
     colorcorrect::bench::RegisterAll();
     colorcorrect::bench::RegisterDisplayBenchmarks();
     colorcorrect::bench::RegisterViewerBenchmarks();
+    colorcorrect::bench::RegisterAnalysisBenchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
