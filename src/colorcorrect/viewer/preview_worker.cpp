@@ -258,7 +258,10 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                 filter.SetIsolateType(isolateType);
                 filter.SetupFilter(cc);
                 filter.SetChannel(channel);
-                filter.ProcessPreview(source, preview, &bands);
+                // A source the filter cannot correct (a failed SetSource can
+                // leave an unconverted copy) has no preview to show.
+                if (filter.ProcessPreview(source, preview, &bands) == 0)
+                    continue;
                 AddSplit(preview, reference, splitX, splitY);
             } catch (...) {
                 AnalyseException(std::current_exception(), 1);
