@@ -321,24 +321,20 @@ void ServeServer::Impl::Routes()
         SendJson(res, StateToJson(session->State()));
     });
 
-    http.Post("/api/undo", [this](const httplib::Request& req, httplib::Response& res) {
-        if (auto session = SessionOf(req, res)) {
-            if (!session->Undo()) {
-                SendError(res, 409, "nothing to undo");
-                return;
+    // Undo and redo differ only in the step taken and the refusal's words.
+    const auto historyStep = [this](bool (ServeSession::*step)(), const char* refusal) {
+        return [this, step, refusal](const httplib::Request& req, httplib::Response& res) {
+            if (auto session = SessionOf(req, res)) {
+                if (!((*session).*step)()) {
+                    SendError(res, 409, refusal);
+                    return;
+                }
+                SendJson(res, StateToJson(session->State()));
             }
-            SendJson(res, StateToJson(session->State()));
-        }
-    });
-    http.Post("/api/redo", [this](const httplib::Request& req, httplib::Response& res) {
-        if (auto session = SessionOf(req, res)) {
-            if (!session->Redo()) {
-                SendError(res, 409, "nothing to redo");
-                return;
-            }
-            SendJson(res, StateToJson(session->State()));
-        }
-    });
+        };
+    };
+    http.Post("/api/undo", historyStep(&ServeSession::Undo, "nothing to undo"));
+    http.Post("/api/redo", historyStep(&ServeSession::Redo, "nothing to redo"));
 
     http.Get("/api/sets", [this](const httplib::Request& req, httplib::Response& res) {
         auto session = SessionOf(req, res);
