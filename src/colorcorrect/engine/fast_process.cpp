@@ -3,6 +3,7 @@
 #include "fast_process.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -13,6 +14,15 @@
 #include "base_color_correction_filter.h"
 
 namespace colorcorrect {
+
+bool ReferenceLoopForced()
+{
+    static const bool forced = [] {
+        const char* v = std::getenv("COLORCORRECT_REFERENCE_LOOP");
+        return v != nullptr && std::strcmp(v, "1") == 0;
+    }();
+    return forced;
+}
 
 using stages::ClampChroma;
 using stages::ClampLuma;

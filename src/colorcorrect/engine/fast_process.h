@@ -58,6 +58,12 @@ enum class SixPath : uint8_t {
 using FastRowsFn = void (*)(const CBaseColorCorrectionFilter& filter, const BYTE* in, BYTE* out,
                             size_t stride, size_t width, size_t rows);
 
+// True when the environment variable COLORCORRECT_REFERENCE_LOOP is "1"
+// (read once, at the first call): every correction then takes the reference
+// loop, so one test suite checks both loops' results against the same
+// expectations.
+bool ReferenceLoopForced();
+
 // The loop chosen at set-up, and the stage flags it was chosen for.
 struct FastPlan {
     bool valid = false;

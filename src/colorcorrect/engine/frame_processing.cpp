@@ -98,7 +98,7 @@ void CBaseColorCorrectionFilter::ProcessRange(const BYTE* in, BYTE* out, size_t 
          (plan->six != colorcorrect::SixPath::Off && m_pSixIndex == nullptr) ||
          (plan->match && m_pMatchIndex == nullptr)))
         plan = nullptr;
-    if (!reference && plan != nullptr) {
+    if (!reference && plan != nullptr && !colorcorrect::ReferenceLoopForced()) {
         const colorcorrect::FastRowsFn rows = threeBytes      ? plan->rows24
                                               : premultiplied ? plan->rows32Pre
                                                               : plan->rows32;
