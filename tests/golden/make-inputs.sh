@@ -1,0 +1,50 @@
+#!/bin/sh
+# Makes the input files of the golden tests (committed; run again only to
+# change them, then run 'run.sh --update all' and look at the new results).
+# Needs the built tool and ffmpeg.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+cc=${COLORCORRECT_CLI:-$here/../../build/bin/colorcorrect}
+ff="ffmpeg -nostdin -hide_banner -loglevel error -y"
+src="-f lavfi -i testsrc2=size=96x64:rate=25"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cd "$tmp"
+
+# A still with saturated bars, a gray patch, dark areas and gradients.
+$ff $src -frames:v 1 -pix_fmt rgb24 still.png
+$ff -i still.png -pix_fmt bgr24 still.bmp
+# The same with an alpha ramp across, and an odd-sized crop.
+$ff -i still.png -vf "format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='X*255/95'" alpha.png
+$ff -i still.png -vf crop=33:17:10:40 -pix_fmt rgb24 odd.png
+# Three moving frames in 4:4:4, 4:4:4 with alpha and 4:2:0.
+$ff $src -frames:v 3 -pix_fmt yuv444p -f yuv4mpegpipe s444.y4m
+$ff $src -frames:v 3 -pix_fmt yuva444p -strict -1 -f yuv4mpegpipe s444alpha.y4m
+$ff $src -frames:v 3 -pix_fmt yuv420p -f yuv4mpegpipe s420.y4m
+# Two odd-sized 4:2:0 frames, labelled with the other chroma siting.
+$ff $src -frames:v 2 -vf format=rgb24,crop=33:17:10:40 -pix_fmt yuv420p -f yuv4mpegpipe odd.y4m
+{ head -n 1 odd.y4m | sed 's/C420jpeg XYSCSS=420JPEG/C420mpeg2 XYSCSS=420MPEG2/'
+  tail -c +$(($(head -n 1 odd.y4m | wc -c) + 1)) odd.y4m; } > s420odd.y4m
+sed '1s/C420mpeg2 XYSCSS=420MPEG2/C420paldv XYSCSS=420PALDV/' s420odd.y4m > s420paldv.y4m
+cp "$here/look.json" .
+"$cc" convert look.json look.ccr
+# The reference: the still with a warm grade and the bars shifted, made by
+# the tool itself.
+cat > warm.json <<'JSON'
+{"format": "colorcorrect-correction", "version": 1,
+ "flags": {"primary": true, "six_vector": false, "match_vector": false, "clipping": false},
+ "base": {"y_gamma": -20, "sat": 30, "hue": -10, "r_white": 25, "r_black": 10, "b_white": -30, "b_gamma": -15}}
+JSON
+"$cc" apply -c warm.json still.png ref.png
+
+put() { # FEATURE FILES...
+    feature=$1; shift
+    rm -rf "$here/$feature/in"; mkdir -p "$here/$feature/in"
+    cp "$@" "$here/$feature/in/"
+}
+put apply look.json look.ccr still.png still.bmp alpha.png odd.png s444.y4m s444alpha.y4m s420.y4m s420odd.y4m s420paldv.y4m
+put scope look.json still.png ref.png
+put lut look.json look.ccr
+put info look.json look.ccr warm.json
+put convert look.json look.ccr
+put auto look.json still.png ref.png
