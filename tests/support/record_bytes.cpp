@@ -5,88 +5,20 @@
 
 namespace colorcorrect::test {
 
-namespace {
-
-struct FieldName {
-    std::size_t offset;
-    std::size_t size;
-    const char* name;
-};
-
-#define CC_FIELD(record, member) {offsetof(record, member), sizeof(record::member), #member}
-
-const FieldName kBaseFields[] = {
-    CC_FIELD(tagBASECOLORCORRINFO, dwSize),  CC_FIELD(tagBASECOLORCORRINFO, wRangeFlags),
-    CC_FIELD(tagBASECOLORCORRINFO, bySoftY), CC_FIELD(tagBASECOLORCORRINFO, bySoftC),
-    CC_FIELD(tagBASECOLORCORRINFO, sYWhite), CC_FIELD(tagBASECOLORCORRINFO, sYGamma),
-    CC_FIELD(tagBASECOLORCORRINFO, sYBlack), CC_FIELD(tagBASECOLORCORRINFO, sHue),
-    CC_FIELD(tagBASECOLORCORRINFO, sSat),    CC_FIELD(tagBASECOLORCORRINFO, sRWhite),
-    CC_FIELD(tagBASECOLORCORRINFO, sRGamma), CC_FIELD(tagBASECOLORCORRINFO, sRBlack),
-    CC_FIELD(tagBASECOLORCORRINFO, sGWhite), CC_FIELD(tagBASECOLORCORRINFO, sGGamma),
-    CC_FIELD(tagBASECOLORCORRINFO, sGBlack), CC_FIELD(tagBASECOLORCORRINFO, sBWhite),
-    CC_FIELD(tagBASECOLORCORRINFO, sBGamma), CC_FIELD(tagBASECOLORCORRINFO, sBBlack),
-};
-
-const FieldName kVector6Fields[] = {
-    CC_FIELD(tagVECTOR6INFO, dwSize), CC_FIELD(tagVECTOR6INFO, sWhite), CC_FIELD(tagVECTOR6INFO, sGamma),
-    CC_FIELD(tagVECTOR6INFO, sBlack), CC_FIELD(tagVECTOR6INFO, sHue),   CC_FIELD(tagVECTOR6INFO, sSat),
-};
-
-const FieldName kVectorFields[] = {
-    CC_FIELD(tagMATCHVECTOR, dwSize),     CC_FIELD(tagMATCHVECTOR, byFlags),
-    CC_FIELD(tagMATCHVECTOR, byY),        CC_FIELD(tagMATCHVECTOR, cU),
-    CC_FIELD(tagMATCHVECTOR, cV),         CC_FIELD(tagMATCHVECTOR, byYRange),
-    CC_FIELD(tagMATCHVECTOR, byHueWidth), CC_FIELD(tagMATCHVECTOR, bySatWidth),
-    CC_FIELD(tagMATCHVECTOR, byYSoft),    CC_FIELD(tagMATCHVECTOR, byHueSoft),
-    CC_FIELD(tagMATCHVECTOR, bySatSoft),  CC_FIELD(tagMATCHVECTOR, sWhite),
-    CC_FIELD(tagMATCHVECTOR, sGamma),     CC_FIELD(tagMATCHVECTOR, sBlack),
-    CC_FIELD(tagMATCHVECTOR, sHue),       CC_FIELD(tagMATCHVECTOR, sSat),
-    CC_FIELD(tagMATCHVECTOR, sUOffset),   CC_FIELD(tagMATCHVECTOR, sVOffset),
-};
-
-#undef CC_FIELD
-
-template <std::size_t N>
-std::string NameIn(const FieldName (&fields)[N], std::size_t offset)
-{
-    for (const FieldName& f : fields) {
-        if (offset >= f.offset && offset < f.offset + f.size) {
-            std::string name = f.name;
-            const std::size_t inside = offset - f.offset;
-            if (inside != 0)
-                name += "+" + std::to_string(inside);
-            return name;
-        }
-    }
-    return "?";
-}
-
-} // namespace
-
 std::string ColorCorrFieldAt(std::size_t offset)
 {
-    constexpr std::size_t kBase = offsetof(tagCOLORCORRINFO, Base);
-    constexpr std::size_t kVector6 = offsetof(tagCOLORCORRINFO, Vector6);
-    constexpr std::size_t kMatch = offsetof(tagCOLORCORRINFO, Match);
-    constexpr std::size_t kVectors = kMatch + offsetof(tagMATCHVECTORINFO, Vector);
-    if (offset < 4)
-        return "dwSize";
-    if (offset < kBase)
-        return "dwFlags";
-    if (offset < kVector6)
-        return "Base." + NameIn(kBaseFields, offset - kBase);
-    if (offset < kMatch)
-        return "Vector6." + NameIn(kVector6Fields, offset - kVector6);
-    if (offset < kMatch + 4)
-        return "Match.dwSize";
+    constexpr std::size_t kVectors = offsetof(tagCOLORCORRINFO, Match) + offsetof(tagMATCHVECTORINFO, Vector);
+    const auto at = [](const char* group, std::size_t inside) { return group + std::string("+") + std::to_string(inside); };
+    if (offset < offsetof(tagCOLORCORRINFO, Base))
+        return at("record", offset);
+    if (offset < offsetof(tagCOLORCORRINFO, Vector6))
+        return at("Base", offset - offsetof(tagCOLORCORRINFO, Base));
+    if (offset < offsetof(tagCOLORCORRINFO, Match))
+        return at("Vector6", offset - offsetof(tagCOLORCORRINFO, Vector6));
     if (offset < kVectors)
-        return "Match.dwCount";
-    if (offset < sizeof(tagCOLORCORRINFO)) {
-        const std::size_t slot = (offset - kVectors) / sizeof(tagMATCHVECTOR);
-        const std::size_t inside = (offset - kVectors) % sizeof(tagMATCHVECTOR);
-        return "Match.Vector[" + std::to_string(slot) + "]." + NameIn(kVectorFields, inside);
-    }
-    return "beyond the record";
+        return at("Match", offset - offsetof(tagCOLORCORRINFO, Match));
+    const std::size_t slot = (offset - kVectors) / sizeof(tagMATCHVECTOR);
+    return at(("Match.Vector[" + std::to_string(slot) + "]").c_str(), (offset - kVectors) % sizeof(tagMATCHVECTOR));
 }
 
 ::testing::AssertionResult BytesEqual(const void* expected, const void* actual, std::size_t size,

@@ -12,8 +12,8 @@
 
 namespace colorcorrect::test {
 
-// Name of the tagCOLORCORRINFO field that holds byte `offset`, with the byte's
-// position inside a multi-byte field, e.g. "Match.Vector[2].sHue+1".
+// Where byte `offset` of a tagCOLORCORRINFO lies: its group and the offset
+// inside it, e.g. "Match.Vector[2]+13".
 std::string ColorCorrFieldAt(std::size_t offset);
 
 // Compares `size` bytes. On a mismatch the message names the first differing

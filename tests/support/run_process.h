@@ -1,8 +1,8 @@
 #pragma once
-// Running a program from a test: arguments, bytes on standard input, and
-// what it printed on standard output and standard error, with its exit code.
+// Running a program from a test (arguments, bytes on standard input, what it
+// printed and its exit code) and scratch folders for the files it writes.
 
-#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,26 +15,16 @@ struct ProcessResult {
     bool started = false;  // false when the program could not be started
 };
 
-// Runs argv[0] (looked up on PATH when it has no slash) with `argv`, feeding
-// `input` to its standard input and then closing it. Waits for it to end.
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = {});
-
-// Runs "/bin/sh -c command" likewise: for pipelines between programs.
-ProcessResult RunShell(const std::string& command, const std::string& input = {});
-
-// True when `name` is an executable file in one of the PATH folders.
-bool ProgramOnPath(const std::string& name);
-
 // A fresh empty folder under the system's temporary folder, removed with
-// everything in it when the object goes.
+// everything in it when the object goes. Path() is empty when none could be made.
 class TempDir {
 public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
+
     const std::string& Path() const { return m_path; }
-    // Path() + "/" + name.
     std::string File(const std::string& name) const { return m_path + "/" + name; }
     // Names of the entries in the folder, sorted.
     std::vector<std::string> Entries() const;
@@ -43,9 +33,18 @@ private:
     std::string m_path;
 };
 
+// Runs argv[0] (looked up on PATH when it has no slash) with `argv`, with
+// `input` on its standard input. Waits for it to end.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = {});
+// Runs "/bin/sh -c command" likewise: for pipelines between programs.
+ProcessResult RunShell(const std::string& command, const std::string& input = {});
+// True when `name` runs from the PATH.
+bool ProgramOnPath(const std::string& name);
+// The folder that holds the running test program.
+std::filesystem::path ExecutableFolder();
+
 // Whole-file helpers; ReadFile gives an empty string for a missing file.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
 
 } // namespace colorcorrect::test
