@@ -1,5 +1,5 @@
-// The 3D colour cube: rotation matrix, trackball and spin turns with their
-// angle extraction, the frame, the match vector's solid and label placement.
+// The 3D colour cube: the rotation of three angles, the drag and spin turns,
+// the frame with its labels, and the match vector's solid.
 
 #include <colorcorrect/colorcorrect.h>
 
@@ -7,444 +7,127 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
-#include "display/scope_access.h"
+#include "support/display_access.h"
 #include "support/picture_compare.h"
 
 namespace colorcorrect::test {
 namespace {
 
-constexpr float kTolerance = 1e-6f;
+constexpr double kPi = 3.14159265358979323846;
 
-void ExpectMatrix(const ScopeFilter& f, std::initializer_list<float> expected)
+TEST(CubeRotation, MatrixOfKnownAngles)
 {
-    int i = 0;
-    for (float e : expected) {
-        EXPECT_NEAR(f.m_afRot[i], e, kTolerance) << "entry m" << i / 3 << i % 3;
-        ++i;
+    // Rz(gamma) * Rx(beta) * Rz(alpha), scaled by 0.7; row 1 is screen x,
+    // row 2 screen y of a colour vector (V, U, Y - 128).
+    const struct { int alpha, beta, gamma; float m[9]; } cases[] = {
+        {0, 0, 0, {1, 0, 0, 0, 1, 0, 0, 0, 1}}, {90, 0, 0, {0, -1, 0, 1, 0, 0, 0, 0, 1}},
+        {0, 60, 0, {1, 0, 0, 0, 0.5f, -0.8660254f, 0, 0.8660254f, 0.5f}}, {90, 90, -90, {0, 0, -1, 0, 1, 0, 1, 0, 0}}};
+    auto f = std::make_unique<DisplayAccess>();
+    for (const auto& c : cases) {
+        f->BuildRot(c.alpha, c.beta, c.gamma);
+        for (int i = 0; i < 9; ++i)
+            EXPECT_NEAR(f->m_afRot[i], 0.7f * c.m[i], 1e-6f) << c.alpha << " " << c.beta << " " << c.gamma << " m" << i;
     }
 }
 
-struct Angles {
-    int alpha, beta, gamma;
-};
-
-Angles Drag(ScopeFilter& f, Angles a, int dx, int dy)
+TEST(CubeRotation, DragsAndSpinsGiveWholeDegrees)
 {
-    f.SetNewAngles(a.alpha, a.beta, a.gamma, dx, dy);
-    return a;
+    // Drags: (0, 90) shows the chroma plane from below, a sideways drag turns
+    // gamma, a zero drag shrinks by cos(1 degree), with the luma axis along
+    // the depth all goes to alpha. Spins add to alpha, which wraps.
+    const struct { int alpha, beta, gamma; bool spin; int dx, dy, ea, eb, eg; } cases[] = {
+        {0, 0, 0, false, 0, 90, 90, 90, -90},   {0, 90, 0, false, 10, 0, 0, 90, 10},   {30, 60, 20, false, 0, 0, 30, 60, 20},
+        {0, 0, 0, false, 0, 0, 90, 1, 90},      {0, 30, 90, false, 0, 30, 90, 0, 0},   {30, 60, 20, true, 10, 0, 40, 60, 20},
+        {30, 60, 20, true, 370, 0, 40, 60, 20}, {30, 60, 20, true, -10, 0, 20, 60, 20}, {30, 60, 20, true, -370, 0, 20, 60, 20},
+        {170, 60, 20, true, 30, 0, -160, 60, 20}};
+    auto f = std::make_unique<DisplayAccess>();
+    for (const auto& c : cases) {
+        int a = c.alpha, b = c.beta, g = c.gamma;
+        c.spin ? f->SetNewAngles(a, b, g, c.dx) : f->SetNewAngles(a, b, g, c.dx, c.dy);
+        EXPECT_EQ(std::vector<int>({a, b, g}), std::vector<int>({c.ea, c.eb, c.eg}))
+            << c.alpha << " " << c.beta << " " << c.gamma << " by " << c.dx << ", " << c.dy;
+    }
 }
-
-Angles Spin(ScopeFilter& f, Angles a, int d)
-{
-    f.SetNewAngles(a.alpha, a.beta, a.gamma, d);
-    return a;
-}
-
-#define EXPECT_ANGLES(actual, a, b, g)                                                          \
-    do {                                                                                        \
-        const Angles got_ = (actual);                                                           \
-        EXPECT_EQ(got_.alpha, a);                                                               \
-        EXPECT_EQ(got_.beta, b);                                                                \
-        EXPECT_EQ(got_.gamma, g);                                                               \
-    } while (0)
-
-// ---- matrix and angles -----------------------------------------------------------
-
-TEST(CubeRotation, ZeroAnglesShowCbAcrossAndLumaUp)
-{
-    ScopeFilter f;
-    f.BuildRot(0, 0, 0);
-    ExpectMatrix(f, {0.7f, 0, 0, 0, 0.7f, 0, 0, 0, 0.7f});
-}
-
-TEST(CubeRotation, MatrixFollowsTheTable)
-{
-    ScopeFilter f;
-    f.BuildRot(30, 60, 20);
-    const double d = 3.14159265358979323846 / 180.0;
-    const double ca = std::cos(30 * d), sa = std::sin(30 * d), cb = std::cos(60 * d),
-                 sb = std::sin(60 * d), cg = std::cos(20 * d), sg = std::sin(20 * d);
-    ExpectMatrix(f, {static_cast<float>(0.7 * (cg * ca - sg * cb * sa)),
-                     static_cast<float>(0.7 * (-cg * sa - sg * cb * ca)),
-                     static_cast<float>(0.7 * sg * sb),
-                     static_cast<float>(0.7 * (sg * ca + cg * cb * sa)),
-                     static_cast<float>(0.7 * (cg * cb * ca - sg * sa)),
-                     static_cast<float>(0.7 * -cg * sb), static_cast<float>(0.7 * sb * sa),
-                     static_cast<float>(0.7 * sb * ca), static_cast<float>(0.7 * cb)});
-}
-
-TEST(CubeRotation, QuarterDragShowsTheChromaPlane)
-{
-    ScopeFilter f;
-    EXPECT_ANGLES(Drag(f, {0, 0, 0}, 0, 90), 90, 90, -90);
-    EXPECT_EQ(f.m_aAngles[0], 90);
-    EXPECT_EQ(f.m_aAngles[1], 90);
-    EXPECT_EQ(f.m_aAngles[2], -90);
-    // The matrix follows at the next BuildRot only.
-    ExpectMatrix(f, {0, 0, 0, 0, 0, 0, 0, 0, 0});
-    f.BuildRot(90, 90, -90);
-    ExpectMatrix(f, {0, 0, -0.7f, 0, 0.7f, 0, 0.7f, 0, 0});
-}
-
-TEST(CubeRotation, SpinAddsToAlpha)
-{
-    ScopeFilter f;
-    EXPECT_ANGLES(Spin(f, {30, 60, 20}, 10), 40, 60, 20);
-    EXPECT_ANGLES(Spin(f, {30, 60, 20}, 370), 40, 60, 20);
-    EXPECT_ANGLES(Spin(f, {30, 60, 20}, -10), 20, 60, 20);
-    EXPECT_ANGLES(Spin(f, {30, 60, 20}, -370), 20, 60, 20);
-    EXPECT_EQ(f.m_aAngles[0], 20);
-}
-
-TEST(CubeRotation, SpinWrapsAlphaIntoItsRange)
-{
-    ScopeFilter f;
-    EXPECT_ANGLES(Spin(f, {170, 60, 20}, 30), -160, 60, 20);
-}
-
-TEST(CubeRotation, ZeroDragShrinksByCosOneDegree)
-{
-    ScopeFilter f;
-    EXPECT_ANGLES(Drag(f, {30, 60, 20}, 0, 0), 30, 60, 20);
-    EXPECT_ANGLES(Drag(f, {0, 0, 0}, 0, 0), 90, 1, 90);
-}
-
-TEST(CubeRotation, SidewaysDragTurnsGamma)
-{
-    ScopeFilter f;
-    EXPECT_ANGLES(Drag(f, {0, 90, 0}, 10, 0), 0, 90, 10);
-}
-
-TEST(CubeRotation, DragsAndBackAgain)
-{
-    // The angles are whole degrees between the two drags, so the way back
-    // may end a degree off.
-    ScopeFilter f;
-    const Angles there = Drag(f, {20, 50, -30}, 0, 25);
-    EXPECT_NE(there.beta, 50);
-    const Angles back = Drag(f, there, 0, -25);
-    EXPECT_NEAR(back.alpha, 20, 1);
-    EXPECT_NEAR(back.beta, 50, 1);
-    EXPECT_NEAR(back.gamma, -30, 1);
-}
-
-TEST(CubeRotation, LumaAlongDepthGivesAllToAlpha)
-{
-    // (0, 30, 90) tips the luma axis 30 degrees sideways; dragging it back
-    // lines it up with the depth direction (beta 0), where only the sum of
-    // alpha and gamma is defined.
-    ScopeFilter f;
-    EXPECT_ANGLES(Drag(f, {0, 30, 90}, 0, 30), 90, 0, 0);
-}
-
-// ---- frame --------------------------------------------------------------------------
 
 class CubeDrawing : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(picture.Alloc(kScopeWidth, kScopeHeight, 24, 0));
-        ASSERT_TRUE(f.m_Draw.Select(picture, 0));
+        ASSERT_TRUE(f->m_Draw.Select(picture, 0));
     }
-
-    void Build(int alpha, int beta, int gamma)
+    // Box (left, right, lowest, highest line) of the pixels with red `red`
+    // (or any non-black pixel for -1) within the given area.
+    std::vector<int> Box(int red, int left = 0, int low = 0, int right = kScopeWidth - 1, int high = kScopeHeight - 1)
     {
-        f.BuildRot(alpha, beta, gamma);
-        f.BuildCube(picture);
-    }
-
-    CVoraDib picture;
-    ScopeFilter f;
-};
-
-TEST_F(CubeDrawing, SideViewDrawsTheAxes)
-{
-    // (0, 0, 0): the luma axis at x 192 from line 55 to 233 (0.7f * 128 is
-    // just below 89.6), the Cb axis on line 55 from x 104 to 280, Cr along
-    // the depth only.
-    Build(0, 0, 0);
-    EXPECT_TRUE(PixelIs(picture, 192, 55, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 192, 144, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 192, 233, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 192, 234, {0, 0, 0}));
-    EXPECT_TRUE(PixelIs(picture, 104, 55, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 280, 55, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 281, 55, {0, 0, 0}));
-    // Luma arrow head: U +-10 at Y 110 lands on x 198 and 186, line 220.
-    EXPECT_TRUE(PixelIs(picture, 198, 220, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 186, 220, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 10, 10, {0, 0, 0}));
-}
-
-TEST_F(CubeDrawing, TopViewTakesTheBackOrder)
-{
-    // (90, 90, -90): screen x follows Cb, screen y follows Cr, m02 < 0.
-    Build(90, 90, -90);
-    ASSERT_LT(f.m_afRot[2], 0.0f);
-    // Diamond corners at (192, 131), (179, 144), (192, 157), (205, 144);
-    // these edge pixels lie away from every axis.
-    EXPECT_TRUE(PixelIs(picture, 186, 137, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 198, 151, {0, 0, 180}));
-    // The Cr axis runs along x 192 from line 56 to 232.
-    EXPECT_TRUE(PixelIs(picture, 192, 60, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 192, 232, {0, 0, 180}));
-}
-
-TEST_F(CubeDrawing, DiamondOnlyInTheBackOrder)
-{
-    f.BuildRot(90, 90, -90);
-    f.DrawCube(0, 192, 144);
-    EXPECT_TRUE(PixelIs(picture, 186, 137, {0, 0, 0}));
-    EXPECT_TRUE(PixelIs(picture, 198, 151, {0, 0, 0}));
-    f.DrawCube(1, 192, 144);
-    EXPECT_TRUE(PixelIs(picture, 186, 137, {0, 0, 180}));
-    EXPECT_TRUE(PixelIs(picture, 198, 151, {0, 0, 180}));
-}
-
-TEST_F(CubeDrawing, BackOrderDrawsLumaInDarkerRed)
-{
-    // Seen from below and a little aside, (90, 100, -80): the luma axis
-    // runs diagonally from the black point near (207, 159) to the white end
-    // near (177, 129), clear of the other axes.
-    f.BuildRot(90, 100, -80);
-    ASSERT_LT(f.m_afRot[2], 0.0f);
-    f.DrawCube(1, 192, 144);
-    int dark = 0;
-    for (int line = 120; line < 166; ++line)
-        for (int x = 170; x < 216; ++x)
-            dark += PixelAt(picture, x, line)[2] == 120;
-    EXPECT_GT(dark, 10);
-}
-
-TEST_F(CubeDrawing, LabelsSitBesideTheAxisEnds)
-{
-    Build(0, 0, 0);
-    // Collect the red label pixels off the axes near the luma end (192, 233):
-    // "Y" is 6 wide and 8 high, centred on x 192, above the axis end.
-    int above = 0;
-    for (int line = 200; line < 288; ++line)
-        for (int x = 180; x < 205; ++x) {
-            if (x == 192 && line <= 233)
-                continue; // the axis itself
-            const std::vector<int> p = PixelAt(picture, x, line);
-            if (p[2] != 180)
-                continue;
-            if (line > 233) {
-                ++above;
-                EXPECT_GE(x, 189);
-                EXPECT_LE(x, 194);
-                EXPECT_LE(line, 241);
+        std::vector<int> box = {kScopeWidth, -1, kScopeHeight, -1};
+        for (int line = low; line <= high; ++line)
+            for (int x = left; x <= right; ++x) {
+                const std::vector<int> p = PixelAt(picture, x, line);
+                if (red >= 0 ? p[2] != red : p == std::vector<int>{0, 0, 0})
+                    continue;
+                box = {std::min(box[0], x), std::max(box[1], x), std::min(box[2], line), std::max(box[3], line)};
             }
-        }
-    EXPECT_GT(above, 0);
-}
-
-// ---- match vector solid --------------------------------------------------------------
-
-TEST(CubeArcs, StepsOfFiveDegrees)
-{
-    EXPECT_EQ(CubeArcSteps(4), 1);
-    EXPECT_EQ(CubeArcSteps(255), 72);
-    EXPECT_EQ(CubeArcSteps(14), 3);
-    EXPECT_EQ(CubeArcSteps(128), 36);
-    // Narrower than one step: a single chord.
-    EXPECT_EQ(CubeArcSteps(3), 1);
-    EXPECT_EQ(CubeArcSteps(0), 1);
-}
-
-class VectorDrawing : public CubeDrawing {
-protected:
-    // Screen point of the solid point (r, a, z), as the cube projects it.
+        return box;
+    }
+    // Screen point of the solid's point (r, a, z) as the cube projects it.
     std::vector<int> At(double r, double a, double z)
     {
         const double v = std::trunc(std::cos(a) * r), u = std::trunc(std::sin(a) * r);
-        const int x = static_cast<int>(f.m_afRot[3] * v + f.m_afRot[4] * u + f.m_afRot[5] * z) +
-                      192;
-        const int y = static_cast<int>(f.m_afRot[6] * v + f.m_afRot[7] * u + f.m_afRot[8] * z) +
-                      144;
-        return {x, y};
+        const float* m = f->m_afRot;
+        return {static_cast<int>(m[3] * v + m[4] * u + m[5] * z) + 192,
+                static_cast<int>(m[6] * v + m[7] * u + m[8] * z) + 144};
     }
-    std::vector<int> Pixel(const std::vector<int>& point)
-    {
-        return PixelAt(picture, point[0], point[1]);
-    }
-    void SetVector(int u, int v, int hueWidth, int satWidth, int y, int yRange)
-    {
-        f.m_IsolateParam.Init();
-        f.m_IsolateParam.cU = static_cast<int8_t>(u);
-        f.m_IsolateParam.cV = static_cast<int8_t>(v);
-        f.m_IsolateParam.byHueWidth = static_cast<uint8_t>(hueWidth);
-        f.m_IsolateParam.bySatWidth = static_cast<uint8_t>(satWidth);
-        f.m_IsolateParam.byY = static_cast<uint8_t>(y);
-        f.m_IsolateParam.byYRange = static_cast<uint8_t>(yRange);
-        f.m_bMatchVector = 1;
-    }
+
+    CVoraDib picture;
+    std::unique_ptr<DisplayAccess> f = std::make_unique<DisplayAccess>();
 };
 
-TEST_F(VectorDrawing, NothingWithoutTheMatchStage)
+TEST_F(CubeDrawing, FrameLabelsSitBesideTheAxisEndsInFrameRed)
 {
-    SetVector(0, 60, 20, 20, 128, 40);
-    f.m_bMatchVector = 0;
-    f.BuildRot(0, 0, 0);
-    f.DrawVector(0, 192, 144);
-    for (int line = 0; line < kScopeHeight; ++line)
-        for (int x = 0; x < kScopeWidth; ++x)
-            ASSERT_TRUE(PixelIs(picture, x, line, {0, 0, 0}));
-}
-
-TEST_F(VectorDrawing, FacesAndSidesInTheirBlues)
-{
-    // Side view (0, 0, 0): each face is a horizontal line (upper at
-    // Y - 128 = 40, lower at -40) and the side edges are vertical. The
-    // vector points along Cr, so the faces are centred on x 192.
-    SetVector(0, 60, 20, 20, 128, 40);
-    f.BuildRot(0, 0, 0);
-    const double hw = 20 * 3.14159265358979323846 / 255;
-    const int upper = At(80, 0, 40)[1];
-    const int lower = At(80, 0, -40)[1];
-    const int side = At(80, -hw, -40)[0]; // the edge Q1-Q2
-    ASSERT_GT(upper, lower + 40);
-    f.DrawVector(0, 192, 144);
-    EXPECT_EQ(PixelAt(picture, 192, upper), (std::vector<int>{160, 0, 0}));
-    EXPECT_EQ(PixelAt(picture, 192, lower), (std::vector<int>{240, 0, 0}));
-    EXPECT_EQ(PixelAt(picture, side, 144), (std::vector<int>{240, 0, 0}));
-
+    // The frame's labels: "Y" above the luma axis end (192, 233), all in frame red.
+    f->BuildRot(0, 0, 0);
     ASSERT_TRUE(picture.Alloc(kScopeWidth, kScopeHeight, 24, 0));
-    f.DrawVector(1, 192, 144);
-    EXPECT_EQ(PixelAt(picture, 192, upper), (std::vector<int>{160, 0, 0}));
-    EXPECT_EQ(PixelAt(picture, 192, lower), (std::vector<int>{240, 0, 0}));
-    EXPECT_EQ(PixelAt(picture, side, 144), (std::vector<int>{160, 0, 0}));
-}
-
-TEST_F(VectorDrawing, FullCircleVerticesLieOnTheArc)
-{
-    // Top view (90, 90, -90): x follows Cb, y follows Cr.
-    SetVector(0, 60, 255, 20, 128, 40);
-    f.BuildRot(90, 90, -90);
-    f.DrawVector(0, 192, 144);
-    const double pi = 3.14159265358979323846;
-    const double step = 2 * pi / 72;
-    for (int j : {5, 7, 40, 61}) {
-        EXPECT_EQ(Pixel(At(80, -pi + j * step, 40))[0], 240) << "outer vertex " << j;
-        EXPECT_EQ(Pixel(At(40, pi - j * step, 40))[0], 240) << "inner vertex " << j;
-    }
-}
-
-TEST_F(VectorDrawing, NarrowHueDrawsChords)
-{
-    // Hue width 3: less than one 5-degree step, drawn as chords between the
-    // corners; the corners themselves are well defined.
-    SetVector(0, 90, 3, 20, 128, 40);
-    f.BuildRot(90, 90, -90);
-    f.DrawVector(0, 192, 144);
-    const double hw = 3 * 3.14159265358979323846 / 255;
-    for (const auto& corner : {At(110, -hw, 40), At(110, hw, 40), At(70, -hw, 40),
-                               At(70, hw, 40)})
-        EXPECT_EQ(Pixel(corner)[0], 240) << corner[0] << ", " << corner[1];
-    int drawn = 0;
-    for (int line = 0; line < kScopeHeight; ++line)
-        for (int x = 0; x < kScopeWidth; ++x)
-            drawn += PixelAt(picture, x, line)[0] != 0;
-    EXPECT_GT(drawn, 0);
-    EXPECT_LT(drawn, 200);
-}
-
-// ---- labels ---------------------------------------------------------------------------
-
-class LabelPlacement : public CubeDrawing {
-protected:
-    // Bounding box of the drawn (non-black) pixels: left, right, lowest and
-    // highest line; left > right when nothing is drawn.
-    std::vector<int> Box()
-    {
-        int left = kScopeWidth, right = -1, low = kScopeHeight, high = -1;
-        for (int line = 0; line < kScopeHeight; ++line)
-            for (int x = 0; x < kScopeWidth; ++x) {
-                const std::vector<int> p = PixelAt(picture, x, line);
-                if (p[0] == 0 && p[1] == 0 && p[2] == 0)
-                    continue;
-                left = std::min(left, x);
-                right = std::max(right, x);
-                low = std::min(low, line);
-                high = std::max(high, line);
-            }
-        return {left, right, low, high};
-    }
-    void Label(int x, int y, int cx, int cy)
-    {
-        static const unsigned short text[] = {'C', 'r', 0};
-        f.m_Draw.SetColor(0xFFFFFF, 1);
-        f.SetText(x, y, cx, cy, text);
-    }
-};
-
-TEST_F(LabelPlacement, RightOfTheReferenceStartsThreeToTheRight)
-{
-    Label(100, 50, 50, 50);
-    const std::vector<int> box = Box();
-    EXPECT_GE(box[0], 103);
-    EXPECT_LE(box[1], 114); // 12 wide
-    EXPECT_GE(box[2], 46);  // 8 high, centred on line 50
-    EXPECT_LE(box[3], 53);
-    EXPECT_LE(box[0], 104);
-}
-
-TEST_F(LabelPlacement, LeftOfTheReferenceEndsThreeToTheLeft)
-{
-    Label(100, 50, 150, 52);
-    const std::vector<int> box = Box();
-    EXPECT_GE(box[0], 85);
-    EXPECT_LE(box[1], 96);
-    EXPECT_GE(box[1], 93);
-    EXPECT_GE(box[2], 46);
-    EXPECT_LE(box[3], 53);
-}
-
-TEST_F(LabelPlacement, AboveTheReferenceGoesAbove)
-{
-    // Lines grow upward on screen: the point is above its reference.
-    Label(100, 100, 100, 50);
-    const std::vector<int> box = Box();
-    EXPECT_GE(box[0], 94);
-    EXPECT_LE(box[1], 105);
-    EXPECT_GE(box[2], 101);
-    EXPECT_LE(box[3], 108);
-}
-
-TEST_F(LabelPlacement, BelowTheReferenceGoesBelow)
-{
-    Label(100, 50, 101, 100);
-    const std::vector<int> box = Box();
-    EXPECT_GE(box[0], 94);
-    EXPECT_LE(box[1], 105);
-    EXPECT_GE(box[2], 42);
-    EXPECT_LE(box[3], 49);
-}
-
-TEST_F(LabelPlacement, OnItsReferenceGoesBelow)
-{
-    Label(100, 50, 100, 50);
-    const std::vector<int> box = Box();
-    EXPECT_GE(box[0], 94);
-    EXPECT_LE(box[1], 105);
-    EXPECT_GE(box[2], 42);
-    EXPECT_LE(box[3], 49);
-}
-
-TEST_F(LabelPlacement, FrameLabelsInFrameRed)
-{
-    f.BuildRot(30, 60, 20);
-    f.DrawCube(0, 192, 144);
-    int labelled = 0;
+    f->BuildCube(picture);
+    EXPECT_EQ(Box(180, 180, 234, 205, kScopeHeight - 1), (std::vector<int>{189, 193, 235, 241}));
+    f->BuildRot(30, 60, 20);
+    ASSERT_TRUE(picture.Alloc(kScopeWidth, kScopeHeight, 24, 0));
+    f->DrawCube(0, 192, 144);
     for (int line = 0; line < kScopeHeight; ++line)
         for (int x = 0; x < kScopeWidth; ++x) {
             const std::vector<int> p = PixelAt(picture, x, line);
-            EXPECT_TRUE(p[0] == 0 && p[1] == 0 && (p[2] == 0 || p[2] == 180));
-            labelled += p[2] == 180;
+            ASSERT_TRUE(p == std::vector<int>({0, 0, 0}) || p == std::vector<int>({0, 0, 180})) << x << ", " << line;
         }
-    EXPECT_GT(labelled, 100);
+}
+
+TEST_F(CubeDrawing, MatchVectorSolid)
+{
+    // Side view: the faces are lines at Y - 128 = +-40, the side edges
+    // vertical; the front face and the sides facing the viewer in the
+    // brighter blue.
+    tagMATCHVECTOR mv; // (128, 0, 60), luma range 40, hue and saturation widths 20
+    mv.Init();
+    mv.cU = 0, mv.cV = 60, mv.byHueWidth = mv.bySatWidth = 20, mv.byY = 128, mv.byYRange = 40;
+    ASSERT_EQ(f->SetIsolateParam(nullptr) * 10 + f->SetIsolateParam(&mv), 1);
+    f->m_bMatchVector = 1;
+    f->BuildRot(0, 0, 0);
+    const double hw = 20 * kPi / 255;
+    const int upper = At(80, 0, 40)[1], lower = At(80, 0, -40)[1], side = At(80, -hw, -40)[0];
+    for (int back : {0, 1}) {
+        ASSERT_TRUE(picture.Alloc(kScopeWidth, kScopeHeight, 24, 0));
+        f->DrawVector(back, 192, 144);
+        EXPECT_TRUE(PixelIs(picture, 192, upper, {160, 0, 0}));
+        EXPECT_TRUE(PixelIs(picture, 192, lower, {240, 0, 0}));
+        EXPECT_TRUE(PixelIs(picture, side, 144, {back ? 160 : 240, 0, 0}));
+    }
+    // Nothing without the match stage.
+    f->m_bMatchVector = 0;
+    ASSERT_TRUE(picture.Alloc(kScopeWidth, kScopeHeight, 24, 0));
+    f->DrawVector(0, 192, 144);
+    EXPECT_EQ(Box(-1)[1], -1);
 }
 
 } // namespace

@@ -1,23 +1,19 @@
+// The filter's contract apart from pixel values: record checks, what a set-up
+// rebuilds, refused allocations, copies, picture headers and row ranges.
+
 #include <colorcorrect/colorcorrect.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
+#include <random>
 #include <vector>
 
 #include "filter_access.h"
-#include "support/timing_line.h"
-#include "support/yuv_picture.h"
 
-using colorcorrect::test::DefaultRecord;
-using colorcorrect::test::FilterAccess;
-using colorcorrect::test::MakeYuvPicture;
-using colorcorrect::test::MatchVector;
-using colorcorrect::test::SameBytes;
-using colorcorrect::test::YuvPicture;
+using namespace colorcorrect::test;
+using Rec = tagCOLORCORRINFO&;
 
 namespace {
 
@@ -29,542 +25,210 @@ std::vector<unsigned char> Snapshot(const FilterAccess& f)
     return bytes;
 }
 
-// A record with every stage and a few vectors, for copying tests.
-tagCOLORCORRINFO FullRecord()
-{
-    tagCOLORCORRINFO cc = DefaultRecord(CC_PRIMARY | CC_SIX_VECTOR | CC_MATCH_VECTOR | CC_CLIPPING);
-    cc.Base.sYGamma = 40;
-    cc.Base.sSat = 30;
-    cc.Base.sRBlack = -12;
-    cc.Base.wRangeFlags = RANGE_LEGAL;
-    cc.Base.bySoftY = 90;
-    cc.Vector6.sHue[1] = 40;
-    cc.Vector6.sSat[4] = -100;
-    cc.Match.dwCount = 3;
-    cc.Match.Vector[0].sSat = -40;
-    cc.Match.Vector[1] = MatchVector(-40, 60, 30, 30, 80, 80);
-    cc.Match.Vector[1].sHue = 60;
-    cc.Match.Vector[1].sUOffset = 20;
-    cc.Match.Vector[2] = MatchVector(50, -50, 25, 35, 40, 90);
-    cc.Match.Vector[2].sGamma = -70;
-    return cc;
-}
-
-// A picture holding every (U, V) pair at a few lumas.
-YuvPicture ChromaSweep(int bits)
-{
-    YuvPicture p = MakeYuvPicture(256, 192, bits);
-    for (int row = 0; row < p.Rows(); ++row)
-        for (int x = 0; x < 256; ++x) {
-            BYTE* px = p.Pixel(x, row);
-            px[0] = static_cast<BYTE>(16 + (row % 3) * 90);
-            px[1] = static_cast<BYTE>(x);
-            px[2] = static_cast<BYTE>((row * 256 / 192 + x * 7) & 0xFF);
-            if (bits == 32)
-                px[3] = 255;
-        }
-    return p;
-}
-
 YuvPicture Corrected(CBaseColorCorrectionFilter& f, const YuvPicture& in)
 {
-    YuvPicture out = in;
-    std::fill(out.pixels.begin(), out.pixels.end(), BYTE{0});
-    EXPECT_TRUE(f.Process(const_cast<tagYUVBMINFOHEADER*>(&in.header),
-                          const_cast<BYTE*>(in.pixels.data()), out.pixels.data()));
+    YuvPicture source = in, out = in;
+    EXPECT_TRUE(f.Process(&source.header, source.pixels.data(), out.pixels.data()));
     return out;
 }
 
-class DebugLines : public ::testing::Test {
-protected:
-    void SetUp() override { setenv("COLORCORRECT_DEBUG", "1", 1); }
-    void TearDown() override { unsetenv("COLORCORRECT_DEBUG"); }
-};
+YuvPicture RandomPicture(int width, int height, int bits, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    YuvPicture p = MakeYuvPicture(width, height, bits);
+    FillRandom(p, rng);
+    return p;
+}
 
 } // namespace
 
-// ---- construction ------------------------------------------------------------
-
-TEST(FilterConstruction, StartsWithPrimaryOnAndEverythingElseClear)
+TEST(SetupFilter, MalformedRecordsAreRefusedWithNothingChanged)
 {
     FilterAccess f;
-    EXPECT_EQ(f.m_bPrimary, 1);
-    EXPECT_EQ(f.m_bVector, 0);
-    EXPECT_EQ(f.m_bSixVector, 0);
-    EXPECT_EQ(f.m_bMatchVector, 0);
-    EXPECT_EQ(f.m_bLegalY, 0);
-    EXPECT_EQ(f.m_bChromaReduced, 0);
-    EXPECT_EQ(f.m_pSixIndex, nullptr);
-    EXPECT_EQ(f.m_pMatchIndex, nullptr);
-    EXPECT_EQ(f.m_dwMatchCRC, 0xFFFFFFFFu);
-    EXPECT_EQ(f.m_uIsolateVector, 0u);
-    EXPECT_EQ(f.m_uIsolateType, 0u);
-    EXPECT_EQ(f.m_bIsolate, 0);
-    for (int i = 0; i < 256; ++i) {
-        ASSERT_EQ(f.m_YLUT[i], 0);
-        ASSERT_EQ(f.m_SatLUT[i], 0);
-        ASSERT_EQ(f.m_MatchYLUT[15][i], 0);
-        ASSERT_EQ(f.m_SixSatLUT[5][i], 0);
-    }
-    for (int i = 0; i < 1024; ++i) {
-        ASSERT_EQ(f.m_RLUT[i], 0);
-        ASSERT_EQ(f.m_LumaClip[i], 0);
-        ASSERT_EQ(f.m_ChromaClip[i], 0);
-    }
-}
-
-TEST(FilterConstruction, ProcessBeforeSetupGivesDefinedOutput)
-{
-    // All tables zero: every pixel becomes black without colour.
-    CBaseColorCorrectionFilter f;
-    YuvPicture in = MakeYuvPicture(5, 3, 32, 0, 200);
-    const YuvPicture out = Corrected(f, in);
-    for (int row = 0; row < 3; ++row)
-        for (int x = 0; x < 5; ++x) {
-            const BYTE* p = out.Pixel(x, row);
-            EXPECT_EQ(p[0], 0);
-            EXPECT_EQ(p[1], 128);
-            EXPECT_EQ(p[2], 128);
-            EXPECT_EQ(p[3], 200);
-        }
-}
-
-// ---- SetupFilter: record checks ------------------------------------------------
-
-TEST(SetupFilter, WrongSizesAreRefusedWithNothingChanged)
-{
-    FilterAccess f;
-    ASSERT_TRUE(f.SetupFilter(FullRecord()));
+    ASSERT_TRUE(f.SetupFilter(EveryStage(0xF)));
     const std::vector<unsigned char> before = Snapshot(f);
-
-    tagCOLORCORRINFO cc = DefaultRecord(CC_PRIMARY);
-    cc.Base.sYGamma = 100;
-    cc.Vector6.dwSize = 60;
-    EXPECT_FALSE(f.SetupFilter(cc));
-    EXPECT_EQ(Snapshot(f), before);
-
-    cc.Vector6.dwSize = 64;
-    cc.dwSize = 563;
-    EXPECT_FALSE(f.SetupFilter(cc));
-    cc.dwSize = 564;
-    cc.Base.dwSize = 35;
-    EXPECT_FALSE(f.SetupFilter(cc));
-    cc.Base.dwSize = 36;
-    cc.Match.dwCount = 17;
-    EXPECT_FALSE(f.SetupFilter(cc));
-    EXPECT_EQ(Snapshot(f), before);
-
-    tagBASECOLORCORRINFO b = cc.Base;
+    for (auto edit : {+[](Rec c) { c.dwSize = 563; }, +[](Rec c) { c.Base.dwSize = 35; },
+                      +[](Rec c) { c.Vector6.dwSize = 60; }, +[](Rec c) { c.Match.dwCount = 17; }}) {
+        tagCOLORCORRINFO cc = PrimaryWithCurves();
+        edit(cc);
+        EXPECT_FALSE(f.SetupFilter(cc));
+        EXPECT_EQ(Snapshot(f), before);
+    }
+    tagBASECOLORCORRINFO b = PrimaryWithCurves().Base;
     b.dwSize = 564;
     EXPECT_FALSE(f.SetupFilter(b));
     EXPECT_EQ(Snapshot(f), before);
-}
-
-TEST(SetupFilter, MatchRecordSizeIsNotChecked)
-{
-    FilterAccess f;
     tagCOLORCORRINFO cc = DefaultRecord(CC_PRIMARY);
-    cc.Match.dwSize = 1;
+    cc.Match.dwSize = 1; // not checked
     EXPECT_TRUE(f.SetupFilter(cc));
+
+    // The base record alone: always its clipping, never a vector stage.
+    cc.Base.wRangeFlags = RANGE_LEGAL | RANGE_CHROMA_REDUCED;
+    ASSERT_TRUE(f.SetupFilter(cc.Base));
+    EXPECT_EQ(OnePixel(f, {0, 1, 128}), (std::array<int, 3>{16, 44, 128}));
+    EXPECT_STREQ(f.ProcessPathName(), "primary-plain");
 }
 
-TEST(SetupFilter, RangeFlagsFromTheLowByte)
+TEST(SetupFilter, MatchIndexIsRebuiltOnlyWhenItsInputsChange)
 {
-    FilterAccess f;
-    tagCOLORCORRINFO cc = DefaultRecord(0);
     const struct {
-        WORD flags;
-        BOOL legal, reduced;
-    } cases[] = {{0, 0, 0},     {RANGE_VIDEO_LUMA, 1, 0}, {RANGE_LEGAL, 1, 0},
-                 {RANGE_CHROMA_REDUCED, 0, 1}, {7, 1, 1},  {0x0100, 0, 0}, {0xFF00, 0, 0}};
-    for (const auto& c : cases) {
-        cc.Base.wRangeFlags = c.flags;
+        const char* what;
+        void (*change)(FilterAccess&, Rec);
+        bool rebuilt;
+    } rows[] = {
+        {"other controls", [](FilterAccess&, Rec c) { c.Base.sHue = 30, c.Vector6.sSat[2] = 77; }, false},
+        {"the same isolate setting", [](FilterAccess& f, Rec) { f.SetIsolate(0, 0); }, false},
+        {"an unused vector slot", [](FilterAccess&, Rec c) { c.Match.Vector[9].byFlags = 1; }, true},
+        {"the isolate setting", [](FilterAccess& f, Rec) { f.SetIsolate(1, 4); }, true},
+        {"video range", [](FilterAccess&, Rec c) { c.Base.wRangeFlags = RANGE_VIDEO_LUMA; }, true},
+    };
+    for (const auto& r : rows) {
+        FilterAccess f;
+        tagCOLORCORRINFO cc = EveryStage(0xF);
         ASSERT_TRUE(f.SetupFilter(cc));
-        EXPECT_EQ(f.m_bLegalY, c.legal) << std::hex << c.flags;
-        EXPECT_EQ(f.m_bChromaReduced, c.reduced) << std::hex << c.flags;
+        f.m_pMatchIndex[0] = 0x1234; // a rebuild overwrites it
+        r.change(f, cc);
+        ASSERT_TRUE(f.SetupFilter(cc));
+        EXPECT_EQ(f.m_pMatchIndex[0] != 0x1234, r.rebuilt) << r.what;
     }
 }
 
-TEST(SetupFilter, VideoRangeLumaCurve)
+TEST(FilterCopy, CopiesOwnTheirBuffersAndOutliveTheOriginal)
 {
-    FilterAccess f;
-    tagCOLORCORRINFO cc = DefaultRecord(CC_PRIMARY);
-    cc.Base.wRangeFlags = RANGE_VIDEO_LUMA;
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_YLUT[0], 16);
-    EXPECT_EQ(f.m_YLUT[16], 16);
-    EXPECT_EQ(f.m_YLUT[100], 100);
-    EXPECT_EQ(f.m_YLUT[255], 235);
-    cc.Base.wRangeFlags = RANGE_LEGAL; // legal output, full-range curves
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_YLUT[0], 0);
-    EXPECT_EQ(f.m_YLUT[255], 255);
-}
-
-TEST(SetupFilter, StageFlagsFollowTheRecord)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = DefaultRecord(0);
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_bPrimary, 0);
-    EXPECT_EQ(f.m_bVector, 0);
-    EXPECT_EQ(f.m_bSixVector, 0);
-    EXPECT_EQ(f.m_bMatchVector, 0);
-
-    cc.dwFlags = CC_MATCH_VECTOR; // requested, but no vector in use
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_bVector, 1);
-    EXPECT_EQ(f.m_bMatchVector, 0);
-    EXPECT_EQ(f.m_pMatchIndex, nullptr);
-
-    cc.Match.dwCount = 1;
-    cc.dwFlags = CC_PRIMARY | CC_SIX_VECTOR | CC_MATCH_VECTOR;
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_bPrimary, 1);
-    EXPECT_EQ(f.m_bVector, 1);
-    EXPECT_EQ(f.m_bSixVector, 1);
-    EXPECT_EQ(f.m_bMatchVector, 1);
-    EXPECT_NE(f.m_pSixIndex, nullptr);
-    EXPECT_NE(f.m_pMatchIndex, nullptr);
-}
-
-TEST(SetupFilter, BaseRecordTurnsTheVectorStagesOff)
-{
-    FilterAccess f;
-    ASSERT_TRUE(f.SetupFilter(FullRecord()));
-    ASSERT_TRUE(f.m_bSixVector && f.m_bMatchVector && f.m_bVector);
-    tagBASECOLORCORRINFO b = FullRecord().Base;
-    ASSERT_TRUE(f.SetupFilter(b));
-    EXPECT_EQ(f.m_bPrimary, 1);
-    EXPECT_EQ(f.m_bVector, 0);
-    EXPECT_EQ(f.m_bSixVector, 0);
-    EXPECT_EQ(f.m_bMatchVector, 0);
-}
-
-TEST(SetupFilter, BaseRecordAlwaysAppliesItsClipping)
-{
-    FilterAccess f;
-    tagBASECOLORCORRINFO b = DefaultRecord().Base;
-    b.wRangeFlags = RANGE_LEGAL | RANGE_CHROMA_REDUCED;
-    ASSERT_TRUE(f.SetupFilter(b));
-    EXPECT_EQ(f.m_LumaClip[512], 16);
-    EXPECT_EQ(f.m_LumaClip[255 + 512], 235);
-    EXPECT_EQ(f.m_ChromaClip[127 + 512], 84);
-    for (int i = 0; i < 256; ++i)
-        ASSERT_EQ(f.m_YLUT[i], i); // curves stay full range with RANGE_LEGAL
-}
-
-TEST(SetupFilter, NeutralTablesAreIdentities)
-{
-    FilterAccess f;
-    ASSERT_TRUE(f.SetupFilter(DefaultRecord(CC_PRIMARY)));
-    for (int i = 0; i < 256; ++i)
-        ASSERT_EQ(f.m_YLUT[i], i);
-    for (int x = -510; x <= 510; ++x) {
-        ASSERT_EQ(f.m_RLUT[x + 512], x);
-        ASSERT_EQ(f.m_GLUT[x + 512], x);
-        ASSERT_EQ(f.m_BLUT[x + 512], x);
-    }
-    for (int x = -512; x <= 511; ++x)
-        ASSERT_EQ(f.m_LumaClip[x + 512], x < 0 ? 0 : (x > 255 ? 255 : x));
-}
-
-TEST(SetupFilter, EachCurveUsesItsOwnControls)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = DefaultRecord(CC_PRIMARY);
-    cc.Base.sRBlack = 20;
-    cc.Base.sGWhite = -100;
-    cc.Base.sBGamma = 60;
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_RLUT[512], 20);
-    EXPECT_EQ(f.m_RLUT[512 + 1], 21);
-    EXPECT_EQ(f.m_RLUT[512 - 2], -22);
-    EXPECT_EQ(f.m_GLUT[512], 0);
-    EXPECT_LT(f.m_GLUT[512 + 254], 254);
-    EXPECT_GT(f.m_BLUT[512 + 64], 64);
-    EXPECT_EQ(f.m_BLUT[512], 0);
-}
-
-TEST(SetupFilter, MatchTablesPerVector)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = DefaultRecord(CC_MATCH_VECTOR);
-    cc.Match.dwCount = 2;
-    cc.Match.Vector[0].byYRange = 3; // unused for the background
-    cc.Match.Vector[0].sUOffset = -400;
-    cc.Match.Vector[0].sVOffset = 17;
-    cc.Match.Vector[1] = MatchVector(30, 30, 20, 20, 0, 0);
-    cc.Match.Vector[1].byY = 60;
-    cc.Match.Vector[1].byYRange = 10;
-    cc.Match.Vector[1].byYSoft = 0;
-    cc.Match.Vector[1].sUOffset = 300;
-    cc.Match.Vector[1].sSat = -255;
-    ASSERT_TRUE(f.SetupFilter(cc));
-    for (int y = 1; y < 256; ++y)
-        ASSERT_EQ(f.m_MatchYLUT[0][y], y);
-    EXPECT_EQ(f.m_MatchUOffset[0], -255);
-    EXPECT_EQ(f.m_MatchVOffset[0], 17);
-    EXPECT_EQ(f.m_MatchUOffset[1], 255);
-    EXPECT_EQ(f.m_MatchYLUT[1][49], 0);
-    EXPECT_EQ(f.m_MatchYLUT[1][50], 50);
-    EXPECT_EQ(f.m_MatchYLUT[1][70], 70);
-    EXPECT_EQ(f.m_MatchYLUT[1][71], 0);
-    for (int n = 0; n < 256; ++n)
-        ASSERT_EQ(f.m_MatchSatLUT[1][n], 0);
-    EXPECT_EQ(f.m_MatchSatLUT[0][100], 100); // unclamped form
-}
-
-// ---- SetupFilter: when the match index is rebuilt ----------------------------
-
-TEST(MatchRebuild, NotRebuiltWhenOnlyBaseOrVector6Change)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = FullRecord();
-    ASSERT_TRUE(f.SetupFilter(cc));
-    uint16_t* index = f.m_pMatchIndex;
-    const DWORD crc = f.m_dwMatchCRC;
-    index[0] = 0x1234; // a rebuild would overwrite this
-    f.m_MatchYLUT[2][0] = 0x4321;
-
-    cc.Base.sYGamma = -90;
-    cc.Base.sHue = 30;
-    cc.Vector6.sSat[2] = 77;
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_pMatchIndex, index);
-    EXPECT_EQ(index[0], 0x1234);
-    EXPECT_EQ(f.m_MatchYLUT[2][0], 0x4321);
-    EXPECT_EQ(f.m_dwMatchCRC, crc);
-    EXPECT_EQ(crc, GetCRC1615(&cc.Match, sizeof cc.Match));
-}
-
-TEST(MatchRebuild, RebuiltWhenTheMatchRecordChanges)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = FullRecord();
-    ASSERT_TRUE(f.SetupFilter(cc));
-    f.m_pMatchIndex[0] = 0x1234;
-    cc.Match.Vector[9].byFlags = 1; // an unused slot still counts
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_pMatchIndex[0], 0);
-}
-
-TEST(MatchRebuild, RebuiltAfterAnIsolateChange)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = FullRecord();
-    ASSERT_TRUE(f.SetupFilter(cc));
-    f.m_pMatchIndex[0] = 0x1234;
-    f.SetIsolate(0, 0); // same values: no change
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_pMatchIndex[0], 0x1234);
-
-    EXPECT_EQ(f.MatchEntry(-40, 60), 1 | 0xD0); // vector 1's centre
-
-    f.SetIsolate(1, 4); // ring of vector 1
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_TRUE(f.m_bIsolate);
-    EXPECT_EQ(f.m_pMatchIndex[0], 0);
-    EXPECT_EQ(f.MatchEntry(-40, 60), 1 | 0x80);
-}
-
-TEST(MatchRebuild, RebuiltAfterAVideoRangeChange)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = FullRecord();
-    cc.Base.wRangeFlags = 0;
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_MatchYLUT[0][0] & 0xFF, 1);
-    f.m_pMatchIndex[0] = 0x1234;
-    cc.Base.wRangeFlags = RANGE_VIDEO_LUMA;
-    ASSERT_TRUE(f.SetupFilter(cc));
-    EXPECT_EQ(f.m_pMatchIndex[0], 0);
-    EXPECT_EQ(f.m_MatchYLUT[0][0] & 0xFF, 16);
-    EXPECT_EQ(f.m_MatchYLUT[0][255] & 0xFF, 235);
-}
-
-// ---- SetupFilter: refused page allocations -----------------------------------
-
-TEST(SetupFailure, RefusedSixIndexFailsAndProcessStaysSafe)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = FullRecord();
-    colorcorrect::SetPageAllocationBudget(0);
-    EXPECT_FALSE(f.SetupFilter(cc));
-    colorcorrect::SetPageAllocationBudget(-1);
-    EXPECT_EQ(f.m_pSixIndex, nullptr);
-    EXPECT_EQ(f.m_bSixVector, 1); // the stage is named, its index is missing
-    YuvPicture in = ChromaSweep(24);
-    Corrected(f, in); // must not touch the missing index
-
-    ASSERT_TRUE(f.SetupFilter(cc));
-    FilterAccess fresh;
-    ASSERT_TRUE(fresh.SetupFilter(cc));
-    EXPECT_TRUE(SameBytes(Corrected(fresh, in), Corrected(f, in)));
-}
-
-TEST(SetupFailure, RefusedMatchIndexFailsAndProcessStaysSafe)
-{
-    FilterAccess f;
-    tagCOLORCORRINFO cc = FullRecord();
-    colorcorrect::SetPageAllocationBudget(1); // the six index only
-    EXPECT_FALSE(f.SetupFilter(cc));
-    colorcorrect::SetPageAllocationBudget(-1);
-    EXPECT_NE(f.m_pSixIndex, nullptr);
-    EXPECT_EQ(f.m_pMatchIndex, nullptr);
-    EXPECT_EQ(f.m_bMatchVector, 1);
-    YuvPicture in = ChromaSweep(32);
-    Corrected(f, in);
-
-    ASSERT_TRUE(f.SetupFilter(cc));
-    FilterAccess fresh;
-    ASSERT_TRUE(fresh.SetupFilter(cc));
-    EXPECT_TRUE(SameBytes(Corrected(fresh, in), Corrected(f, in)));
-}
-
-// ---- copying -----------------------------------------------------------------
-
-TEST(FilterCopy, CopyOwnsItsBuffersAndOutlivesTheOriginal)
-{
-    const YuvPicture in = ChromaSweep(24);
+    const YuvPicture in = ChromaPlane(24, 120);
     auto original = std::make_unique<FilterAccess>();
-    ASSERT_TRUE(original->SetupFilter(FullRecord()));
+    original->SetIsolate(1, 4);
+    ASSERT_TRUE(original->SetupFilter(EveryStage(0xF)));
     const YuvPicture expected = Corrected(*original, in);
-
-    FilterAccess copy(*original);
-    EXPECT_NE(copy.m_pSixIndex, original->m_pSixIndex);
-    EXPECT_NE(copy.m_pMatchIndex, original->m_pMatchIndex);
-    EXPECT_EQ(0, std::memcmp(copy.m_pMatchIndex, original->m_pMatchIndex,
-                             colorcorrect::kSegmentIndexBytes));
-    FilterAccess assigned;
+    FilterAccess copy(*original), assigned, reused;
+    ASSERT_TRUE(reused.SetupFilter(EveryStage(0xF)));
+    uint16_t* own = reused.m_pMatchIndex;
     assigned = *original;
-    EXPECT_NE(assigned.m_pMatchIndex, original->m_pMatchIndex);
+    reused = *original;
+    EXPECT_EQ(reused.m_pMatchIndex, own); // assigning onto a buffer reuses it
     original.reset();
+    for (FilterAccess* f : {&copy, &assigned, &reused}) {
+        EXPECT_STREQ(f->ProcessPathName(), "primary-curves+six-blend+match");
+        EXPECT_TRUE(SameBytes(expected, Corrected(*f, in)));
+        EXPECT_EQ(f->m_bIsolate, 1); // what a derived class's isolate display reads
+    }
+    // A copy that cannot get buffers goes without, then builds them again
+    // with the isolate setting it copied.
+    colorcorrect::SetPageAllocationBudget(0);
+    FilterAccess poor(assigned);
+    colorcorrect::SetPageAllocationBudget(-1);
+    EXPECT_TRUE(poor.m_pSixIndex == nullptr && poor.m_pMatchIndex == nullptr);
+    Corrected(poor, in);
+    ASSERT_TRUE(poor.SetupFilter(EveryStage(0xF)));
+    EXPECT_TRUE(SameBytes(expected, Corrected(poor, in)));
 
-    EXPECT_TRUE(SameBytes(expected, Corrected(copy, in)));
-    EXPECT_TRUE(SameBytes(expected, Corrected(assigned, in)));
-}
-
-TEST(FilterCopy, AssignmentMirrorsMissingBuffers)
-{
-    FilterAccess withIndexes;
-    ASSERT_TRUE(withIndexes.SetupFilter(FullRecord()));
+    // Assigning a plainer filter drops the buffers and the loop.
     FilterAccess plain;
     ASSERT_TRUE(plain.SetupFilter(DefaultRecord(CC_PRIMARY)));
-    withIndexes = plain;
-    EXPECT_EQ(withIndexes.m_pSixIndex, nullptr);
-    EXPECT_EQ(withIndexes.m_pMatchIndex, nullptr);
-    EXPECT_EQ(withIndexes.m_bSixVector, 0);
-
-    // Assigning onto existing buffers reuses them.
-    FilterAccess a, b;
-    ASSERT_TRUE(a.SetupFilter(FullRecord()));
-    ASSERT_TRUE(b.SetupFilter(FullRecord()));
-    uint16_t* own = b.m_pMatchIndex;
-    b = a;
-    EXPECT_EQ(b.m_pMatchIndex, own);
-
-    a = a; // self-assignment keeps everything
-    EXPECT_NE(a.m_pMatchIndex, nullptr);
+    copy = plain;
+    copy = copy;
+    EXPECT_TRUE(copy.m_pSixIndex == nullptr && copy.m_pMatchIndex == nullptr);
+    EXPECT_STREQ(copy.ProcessPathName(), "primary-plain");
 }
 
-TEST(FilterCopy, CopyWithoutBuffersRebuildsAtTheNextSetup)
+TEST(IsDefault, BaseRecordBytesUpToItsSizeAndTheFlagsOfTheFullOne)
 {
-    const YuvPicture in = ChromaSweep(32);
-    FilterAccess original;
-    const tagCOLORCORRINFO cc = FullRecord();
-    ASSERT_TRUE(original.SetupFilter(cc));
-    const YuvPicture expected = Corrected(original, in);
-
-    colorcorrect::SetPageAllocationBudget(0);
-    FilterAccess copy(original);
-    colorcorrect::SetPageAllocationBudget(-1);
-    EXPECT_EQ(copy.m_pSixIndex, nullptr);
-    EXPECT_EQ(copy.m_pMatchIndex, nullptr);
-    EXPECT_EQ(copy.m_dwMatchCRC, 0xFFFFFFFFu);
-    Corrected(copy, in); // stages without an index are skipped
-
-    ASSERT_TRUE(copy.SetupFilter(cc));
-    EXPECT_TRUE(SameBytes(expected, Corrected(copy, in)));
-}
-
-// ---- IsDefault ---------------------------------------------------------------
-
-TEST(IsDefaultBase, ZeroControlsAreDefault)
-{
-    tagBASECOLORCORRINFO b = DefaultRecord().Base;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(b), 1);
-    b.bySoftC = 1;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(b), 0);
-    b.bySoftC = 0;
-    b.sBBlack = -1;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(b), 0);
-}
-
-TEST(IsDefaultBase, ComparesOnlyUpToTheSizeField)
-{
-    tagBASECOLORCORRINFO b = DefaultRecord().Base;
-    b.sYWhite = 9; // offset 8
-    b.dwSize = 8;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(b), 1);
-    b.dwSize = 9;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(b), 0);
-    b.dwSize = 4;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(b), 1);
-}
-
-TEST(IsDefaultBase, MalformedSizesNeverReadOutsideTheRecord)
-{
-    // An exact-size heap copy: the address sanitizer reports any read past it.
-    auto b = std::make_unique<tagBASECOLORCORRINFO>(DefaultRecord().Base);
-    b->dwSize = 0xFFFFFFFFu;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(*b), 1);
-    b->sBBlack = 1; // the last field
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(*b), 0);
-    b->dwSize = 3;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(*b), 0);
-    b->dwSize = 0;
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(*b), 0);
-}
-
-TEST(IsDefaultFull, OnlyTheFlagsCount)
-{
-    tagCOLORCORRINFO cc = DefaultRecord(0);
-    cc.Base.sSat = 100;
-    cc.Match.dwCount = 5;
+    const struct {
+        uint32_t size;
+        size_t changed; // offset of a byte set to 1, 0 for none
+        BOOL isDefault;
+    } rows[] = {{36, 0, 1}, {36, 7, 0}, {8, 8, 1}, {9, 8, 0}, {4, 4, 1}, {3, 0, 0}, {0, 0, 0},
+                {0xFFFFFFFFu, 0, 1}, {0xFFFFFFFFu, 35, 0}};
+    for (const auto& r : rows) {
+        // An exact-size heap copy: the address sanitizer reports any read past it.
+        auto b = std::make_unique<tagBASECOLORCORRINFO>(DefaultRecord().Base);
+        b->dwSize = r.size;
+        if (r.changed != 0)
+            reinterpret_cast<BYTE*>(b.get())[r.changed] = 1;
+        EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(*b), r.isDefault)
+            << "size " << r.size << ", byte " << r.changed;
+    }
+    tagCOLORCORRINFO cc = PrimaryWithCurves(0);
+    cc.dwFlags = 0;
     EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(cc), 1);
-    cc = DefaultRecord(CC_CLIPPING);
-    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(cc), 0);
+    EXPECT_EQ(CBaseColorCorrectionFilter::IsDefault(DefaultRecord(CC_CLIPPING)), 0);
 }
 
-// ---- debug line --------------------------------------------------------------
+// ---- pictures ----------------------------------------------------------------------
 
-TEST_F(DebugLines, SetupFilterReportsItsTime)
+TEST(ProcessHeader, RefusedHeadersAndBuffersWriteNothing)
 {
-    CBaseColorCorrectionFilter f;
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(f.SetupFilter(FullRecord()));
-    const std::string text = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(colorcorrect::test::IsTimingLine(
-        text, "\rCBaseColorCorrectionFilter::SetupFilter: ", "ms\r\n"));
+    FilterAccess f;
+    ASSERT_TRUE(f.SetupFilter(EveryStage(0xF)));
+    YuvPicture in = MakeYuvPicture(4, 2, 32, 0, 90);
+    const std::vector<BYTE> untouched(in.pixels.size(), 7);
+    std::vector<BYTE> out = untouched;
+    EXPECT_FALSE(f.Process(nullptr, in.pixels.data(), out.data()));
+    EXPECT_FALSE(f.Process(&in.header, nullptr, out.data()));
+    EXPECT_FALSE(f.Process(&in.header, in.pixels.data(), nullptr));
+    in.header.biWidth = -4;
+    EXPECT_FALSE(f.Process(&in.header, in.pixels.data(), out.data()));
+    in.header.biWidth = 4;
+    in.header.biCompression = 0;
+    EXPECT_FALSE(f.Process(&in.header, in.pixels.data(), out.data()));
+    EXPECT_FALSE(f.ProcessRows(&in.header, in.pixels.data(), out.data(), 0, 2));
+    EXPECT_EQ(out, untouched);
 }
 
-TEST_F(DebugLines, NoLineForRefusedRecordsOrTheBaseForm)
+TEST(ProcessHeader, PicturesWithoutPixelsSucceedAtOnce)
 {
-    CBaseColorCorrectionFilter f;
-    tagCOLORCORRINFO bad = FullRecord();
-    bad.dwSize = 0;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(f.SetupFilter(bad));
-    EXPECT_TRUE(f.SetupFilter(FullRecord().Base));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    // No row of a zero-width picture has a pixel: a height at the int limits
+    // must not be walked row by row (that took 11 s for INT_MAX rows).
+    FilterAccess f;
+    ASSERT_TRUE(f.SetupFilter(EveryStage(0xF)));
+    BYTE dummy[4] = {1, 2, 3, 4};
+    tagYUVBMINFOHEADER h{};
+    h.biCompression = colorcorrect::YUV_COMPRESSION;
+    for (const int bits : {24, 32})
+        for (const auto& [width, height] : {std::pair{0, INT32_MAX}, std::pair{0, INT32_MIN},
+                                            std::pair{0, -1}, std::pair{5, 0}}) {
+            h.biBitCount = static_cast<uint16_t>(bits);
+            h.biWidth = width, h.biHeight = height;
+            EXPECT_TRUE(f.Process(&h, dummy, dummy)) << bits << " bits, " << width << " x " << height;
+        }
+    EXPECT_EQ(std::vector<BYTE>(dummy, dummy + 4), (std::vector<BYTE>{1, 2, 3, 4}));
 }
 
-TEST(DebugLinesOff, SilentWithoutTheVariable)
+TEST(ProcessHeader, PaddingAndPremultipliedPixels)
 {
-    unsetenv("COLORCORRECT_DEBUG");
-    CBaseColorCorrectionFilter f;
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(f.SetupFilter(FullRecord()));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    FilterAccess f;
+    ASSERT_TRUE(f.SetupFilter(EveryStage(0xF)));
+    // The padding of 24-bit rows is never written; they have no alpha to
+    // divide by even with the premultiplied flag.
+    YuvPicture in = RandomPicture(3, 4, 24, 9), padded = MakeYuvPicture(3, 4, 24, 0, 0xA5);
+    ASSERT_TRUE(f.Process(&in.header, in.pixels.data(), padded.pixels.data()));
+    for (int row = 0; row < 4; ++row)
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(padded.Pixel(3, row)[i], 0xA5) << "row " << row;
+    YuvPicture flagged = in;
+    flagged.header.dwFlags = colorcorrect::YUVBM_PREMULTIPLIED;
+    EXPECT_TRUE(SameBytes(Corrected(f, in), Corrected(f, flagged)));
+
+    // Premultiplied through the identity: alpha 128 comes back as it was,
+    // alpha 0 black without colour; out-of-range colour is clamped first.
+    ASSERT_TRUE(f.SetupFilter(DefaultRecord(CC_PRIMARY)));
+    YuvPicture p = MakeYuvPicture(3, 1, 32, colorcorrect::YUVBM_PREMULTIPLIED);
+    p.pixels = {64, 160, 128, 128, 90, 17, 240, 0, 200, 0, 255, 100};
+    EXPECT_EQ(Corrected(f, p).pixels,
+              (std::vector<BYTE>{64, 160, 128, 128, 0, 128, 128, 0, 99, 78, 177, 100}));
+}
+
+TEST(ProcessRows, RowRangesMakeUpTheWholePicture)
+{
+    FilterAccess f;
+    ASSERT_TRUE(f.SetupFilter(EveryStage(0xF)));
+    for (int bits : {24, 32}) {
+        YuvPicture in = RandomPicture(27, 19, bits, 44), pieces = in, beyond = in;
+        for (const auto& [first, count] : {std::pair<size_t, size_t>{0, 5}, {5, 1}, {6, 0},
+                                           {6, 10}, {16, 100}})
+            ASSERT_TRUE(f.ProcessRows(&in.header, in.pixels.data(), pieces.pixels.data(), first, count));
+        EXPECT_TRUE(SameBytes(Corrected(f, in), pieces));
+        EXPECT_TRUE(f.ProcessRows(&in.header, in.pixels.data(), beyond.pixels.data(), 19, 4));
+        EXPECT_TRUE(SameBytes(in, beyond)); // rows beyond the picture: nothing written
+    }
 }

@@ -1,76 +1,65 @@
 #pragma once
-// Opens the viewer's protected operations and state to the tests.
+// Opens the viewer's protected helpers and state to the tests; builds and compares pictures.
 
 #include <colorcorrect/colorcorrect.h>
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "support/picture_compare.h"
+#include "support/picture_pattern.h"
 
 namespace colorcorrect::test {
 
 class ViewerAccess : public CColorCorrectionViewer {
 public:
-    using CColorCorrectionViewer::AddBorder;
-    using CColorCorrectionViewer::AddSplit;
-    using CColorCorrectionViewer::GetDefaultBMP;
-    using CColorCorrectionViewer::GetQuartRGB;
-    using CColorCorrectionViewer::GetQuartYUV;
-    using CColorCorrectionViewer::PreparePicture;
-    using CColorCorrectionViewer::UnPremultiply;
-
-    using CColorCorrectionViewer::m_ccCurrent;
-    using CColorCorrectionViewer::m_ccSets;
-    using CColorCorrectionViewer::m_ccStart;
-    using CColorCorrectionViewer::m_csLock;
-    using CColorCorrectionViewer::m_dibReference;
-    using CColorCorrectionViewer::m_dibReferenceInlay;
-    using CColorCorrectionViewer::m_dibReferenceQuart;
-    using CColorCorrectionViewer::m_dibSource;
-    using CColorCorrectionViewer::m_dibSourceQuart;
-    using CColorCorrectionViewer::m_dwAdjustFlags;
-    using CColorCorrectionViewer::m_dwMatchMode;
-    using CColorCorrectionViewer::m_dwPreviewData;
-    using CColorCorrectionViewer::m_evPreview;
-    using CColorCorrectionViewer::m_filter;
-    using CColorCorrectionViewer::m_n6Vector;
-    using CColorCorrectionViewer::m_nAngles;
-    using CColorCorrectionViewer::m_nAnglesStart;
-    using CColorCorrectionViewer::m_nChannel;
-    using CColorCorrectionViewer::m_nField;
-    using CColorCorrectionViewer::m_nInlayHeight;
-    using CColorCorrectionViewer::m_nInlayWidth;
-    using CColorCorrectionViewer::m_nIsolateType;
-    using CColorCorrectionViewer::m_nIsolateVector;
-    using CColorCorrectionViewer::m_nSets;
-    using CColorCorrectionViewer::m_nSplitX;
-    using CColorCorrectionViewer::m_nSplitY;
-    using CColorCorrectionViewer::m_nStartX;
-    using CColorCorrectionViewer::m_nStartY;
-    using CColorCorrectionViewer::m_pfnPreview;
-    using CColorCorrectionViewer::m_pThread;
+    using CColorCorrectionViewer::AddSplit, CColorCorrectionViewer::GetSatAdjust;
+    using CColorCorrectionViewer::m_dibSource, CColorCorrectionViewer::m_dibSourceQuart;
+    using CColorCorrectionViewer::m_dibReference, CColorCorrectionViewer::m_dibReferenceQuart;
+    using CColorCorrectionViewer::m_dibReferenceInlay, CColorCorrectionViewer::m_evPreview;
+    using CColorCorrectionViewer::m_nStartX, CColorCorrectionViewer::m_nStartY, CColorCorrectionViewer::m_pThread;
 };
 
-// A filter with its protected state open.
-class ViewerFilterAccess : public CColorCorrectionFilter {
-public:
-    ViewerFilterAccess() = default;
-    // A copy of `filter` (the filter's own deep copy).
-    explicit ViewerFilterAccess(const CColorCorrectionFilter& filter)
-        : CColorCorrectionFilter(filter)
-    {
-    }
+// The header of a picture that has one; its fields are packed: compare them by value (unary +).
+inline const tagYUVBMINFOHEADER& Info(const CVoraDib& d) { return static_cast<const tagDIBINFO*>(d)->bmiHeader; }
+inline tagYUVBMINFOHEADER& Info(CVoraDib& d) { return static_cast<tagDIBINFO*>(d)->bmiHeader; }
 
-    using CColorCorrectionFilter::m_aAngles;
-    using CColorCorrectionFilter::m_IsolateParam;
-    using CColorCorrectionFilter::m_LumaClip;
-    using CColorCorrectionFilter::m_uChannel;
-    using CColorCorrectionFilter::m_uDisplayField;
-    using CColorCorrectionFilter::m_uIsolateType;
-    using CColorCorrectionFilter::m_uIsolateVector;
-    using CColorCorrectionFilter::m_YLUT;
-};
-
-// A copy of the viewer's own filter, its state open for reading.
-inline ViewerFilterAccess FilterOf(const ViewerAccess& viewer)
+// A packed YUV picture (RGB with `rgb`) with every pixel `bytes`.
+inline CVoraDib Uniform(int width, int height, int bits, std::initializer_list<int> bytes,
+                        unsigned long flags = 0, bool rgb = false)
 {
-    return ViewerFilterAccess(viewer.m_filter);
+    CVoraDib dib;
+    EXPECT_EQ(rgb ? dib.Alloc(width, height, bits, flags) : dib.AllocYUV(width, height, bits, flags), 1);
+    FillUniform(dib, bytes);
+    return dib;
+}
+
+// A packed YUV picture with a pseudo-random pattern.
+inline CVoraDib Pattern(int width, int height, unsigned seed)
+{
+    CVoraDib dib;
+    EXPECT_EQ(dib.AllocYUV(width, height, 24, 0), 1);
+    FillPattern(dib, seed);
+    return dib;
+}
+
+// `actual` holds, in bytes 0..2, the w x h area of `ref` at (refX, refRow) in
+// its own area at (x0, row0), and `before` everywhere else.
+inline ::testing::AssertionResult SplitInto(const CVoraDib& before, const CVoraDib& ref, int refX, int refRow,
+                                            const CVoraDib& actual, int x0, int row0, int w, int h)
+{
+    for (int row = 0; row < actual.GetHeight(); ++row)
+        for (int x = 0; x < actual.GetWidth(); ++x) {
+            const bool inside = x >= x0 && x < x0 + w && row >= row0 && row < row0 + h;
+            const auto e = inside ? PixelAt(ref, refX + x - x0, refRow + row - row0) : PixelAt(before, x, row);
+            const auto a = PixelAt(actual, x, row);
+            if (e.size() < 3 || a.size() < 3 || e[0] != a[0] || e[1] != a[1] || e[2] != a[2])
+                return ::testing::AssertionFailure() << "pixel at x " << x << ", memory row " << row
+                                                     << (inside ? " (split)" : "") << " is " << BytesText(a)
+                                                     << ", expected " << BytesText(e);
+        }
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace colorcorrect::test

@@ -1,0 +1,257 @@
+// The file formats the tool reads and writes, at their edges: pictures
+// (PNG, BMP, JPEG), YUV4MPEG2 headers and frames, .cube tables, and output
+// files that appear only when complete. Whole files the tool writes are
+// checked by tests/golden.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "byte_stream.h"
+#include "cube_lut.h"
+#include "file_io.h"
+#include "image_io.h"
+#include "support/run_process.h"
+#include "y4m.h"
+
+using namespace colorcorrect::cli;
+using colorcorrect::test::ReadFile;
+using colorcorrect::test::TempDir;
+using colorcorrect::test::WriteFile;
+
+namespace {
+
+RgbImage Pattern(int w, int h, int channels, unsigned seed)
+{
+    RgbImage image{w, h, channels, std::vector<uint8_t>(size_t(w) * h * channels)};
+    std::mt19937 rng(seed);
+    for (uint8_t& b : image.pixels)
+        b = static_cast<uint8_t>(rng());
+    return image;
+}
+
+std::vector<uint8_t> Encode(const RgbImage& image, ImageFormat format, int quality = 95)
+{
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(EncodeImage(image, format, EncodeOptions{quality}, bytes, error)) << error;
+    return bytes;
+}
+
+std::string DecodeError(const std::vector<uint8_t>& bytes, RgbImage* out = nullptr)
+{
+    RgbImage image;
+    std::string error;
+    const bool ok = DecodeImage(bytes.data(), bytes.size(), image, error);
+    if (out)
+        *out = image;
+    return ok ? "" : error;
+}
+
+// Reads a whole stream; the frames read and the error that ended it.
+std::string ReadStream(const std::string& bytes, std::vector<Y4mFrame>* frames = nullptr)
+{
+    MemorySource source(bytes.data(), bytes.size());
+    Y4mReader reader(source);
+    std::string error;
+    if (!reader.ReadHeader(error))
+        return error;
+    for (Y4mFrame frame; reader.ReadFrame(frame, error) == Y4mReader::Result::Frame;)
+        if (frames)
+            frames->push_back(frame);
+    return error;
+}
+
+} // namespace
+
+TEST(Pictures, LosslessFormatsKeepEveryByteAndFormatsAreRecognised)
+{
+    for (ImageFormat f : {ImageFormat::Png, ImageFormat::Bmp})
+        for (int channels : {3, 4}) {
+            RgbImage image = Pattern(17, 9, channels, 2);
+            RgbImage back;
+            const std::vector<uint8_t> bytes = Encode(image, f);
+            ASSERT_EQ(DecodeError(bytes, &back), "");
+            EXPECT_EQ(SniffImageFormat(bytes.data(), bytes.size()), f);
+            EXPECT_EQ(back.width, 17);
+            EXPECT_EQ(back.channels, channels);
+            EXPECT_TRUE(back.pixels == image.pixels) << ImageFormatName(f) << " " << channels;
+        }
+    RgbImage opaque = Pattern(4, 4, 4, 4);
+    for (size_t i = 3; i < opaque.pixels.size(); i += 4)
+        opaque.pixels[i] = 255;
+    RgbImage back;
+    ASSERT_EQ(DecodeError(Encode(opaque, ImageFormat::Bmp), &back), "");
+    EXPECT_EQ(back.channels, 3);
+    EXPECT_FALSE(SniffImageFormat(nullptr, 0).has_value());
+}
+
+TEST(Pictures, JpegAtFullQualityIsCloseAndLeavesAlphaOut)
+{
+    RgbImage image{16, 16, 4, {}};
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) // smooth: JPEG keeps it within 3 steps
+            for (int c = 0; c < 4; ++c)
+                image.pixels.push_back(static_cast<uint8_t>(40 + 8 * x + 4 * y + 20 * c));
+    const std::vector<uint8_t> bytes = Encode(image, ImageFormat::Jpeg, 100);
+    EXPECT_EQ(SniffImageFormat(bytes.data(), bytes.size()), ImageFormat::Jpeg);
+    RgbImage back;
+    ASSERT_EQ(DecodeError(bytes, &back), "");
+    ASSERT_EQ(back.channels, 3);
+    for (size_t i = 0; i < 256; ++i)
+        for (int c = 0; c < 3; ++c)
+            ASSERT_NEAR(image.pixels[4 * i + c], back.pixels[3 * i + c], 3) << "pixel " << i;
+    std::vector<uint8_t> out;
+    std::string error;
+    EXPECT_FALSE(EncodeImage(image, ImageFormat::Jpeg, EncodeOptions{101}, out, error));
+    EXPECT_EQ(error, "JPEG quality must be 1..100");
+}
+
+TEST(Pictures, DamagedAndEmptyPicturesAreRefused)
+{
+    std::vector<uint8_t> png = Encode(Pattern(40, 40, 3, 6), ImageFormat::Png);
+    png.resize(png.size() / 2);
+    EXPECT_EQ(DecodeError(png).rfind("damaged PNG: ", 0), 0u);
+    std::vector<uint8_t> jpeg = Encode(Pattern(64, 64, 3, 9), ImageFormat::Jpeg);
+    jpeg.resize(jpeg.size() * 2 / 3);
+    EXPECT_EQ(DecodeError(jpeg).rfind("damaged JPEG: ", 0), 0u) << DecodeError(jpeg);
+    EXPECT_EQ(DecodeError({0xFF, 0xD8, 0xFF, 0xE0, 1, 2}).rfind("damaged JPEG: ", 0), 0u);
+    std::vector<uint8_t> bmp = Encode(Pattern(9, 9, 3, 10), ImageFormat::Bmp);
+    bmp.resize(bmp.size() - 5);
+    EXPECT_EQ(DecodeError(bmp), "damaged, truncated, too large or unsupported BMP file");
+    EXPECT_EQ(DecodeError({'G', 'I', 'F', '8', '9', 'a'}), "not a PNG, JPEG or BMP picture");
+    for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {0, 0}})
+        EXPECT_STREQ(ImageSizeProblem(w, h), "the picture has no pixels") << w << " x " << h;
+    EXPECT_STREQ(ImageSizeProblem(1u << 20, 1u << 20), "the picture is too large (at most 1 GiB at 4 bytes a pixel)");
+    EXPECT_EQ(ImageSizeProblem(1, 1), nullptr);
+}
+
+TEST(Y4m, HeadersAreReadToTheByteOrRefusedWithTheReason)
+{
+    const std::string line = "YUV4MPEG2 W33 H17 F30000:1001 It A128:117 C420paldv XYSCSS=420PALDV XA=1 XA=2";
+    Y4mHeader h;
+    std::string error;
+    ASSERT_TRUE(ParseY4mHeader(line, h, error)) << error;
+    EXPECT_EQ(FormatY4mHeader(h), line + "\n");
+    EXPECT_EQ(h.FrameBytes(), 33u * 17 + 2 * 17u * 9);
+    const std::pair<std::string, std::string> refused[] = {
+        {"YUV4MPEG W4 H4", "not a YUV4MPEG2 stream (it must start with \"YUV4MPEG2 \")"},
+        {"YUV4MPEG2", "stream header: \"YUV4MPEG2\" must be followed by a space and the fields"},
+        {"YUV4MPEG2 W320", "stream header: no height (H)"},
+        {"YUV4MPEG2 H2", "stream header: no width (W)"},
+        {"YUV4MPEG2 W0 H2", "stream header: width \"0\" is not a number in 1..65536"},
+        {"YUV4MPEG2 W4x H2", "stream header: width \"4x\" is not a number in 1..65536"},
+        {"YUV4MPEG2 W4 H99999999999", "stream header: height \"99999999999\" is not a number in 1..65536"},
+        {"YUV4MPEG2 W4 H2 ", "stream header: empty field (two spaces in a row or a space at the end)"},
+        {"YUV4MPEG2 W4 H2 W4", "stream header: field W appears twice"},
+        {"YUV4MPEG2 W4 H2 F25", "stream header: frame rate \"25\" is not of the form N:D"},
+        {"YUV4MPEG2 W4 H2 A1:x", "stream header: pixel aspect \"1:x\" is not of the form N:D"},
+        {"YUV4MPEG2 W4 H2 Iz", "stream header: interlacing \"z\" is not one of p, t, b, m, ?"},
+        {"YUV4MPEG2 W4 H2 Q1", "stream header: unknown field \"Q1\""},
+        {std::string("YUV4MPEG2 W4 H2 X\x01", 18), "stream header: field \"X?\" has a byte that is not printable ASCII"},
+    };
+    for (const auto& [text, message] : refused) {
+        EXPECT_FALSE(ParseY4mHeader(text, h, error));
+        EXPECT_EQ(error, message);
+    }
+}
+
+TEST(Y4m, DamagedStreamsSayWhere)
+{
+    const std::string head = "YUV4MPEG2 W2 H2\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "empty input: no YUV4MPEG2 header"},
+        {"YUV4MPEG2 W2 H2", "stream header: the stream ends inside the line \"YUV4MPEG2 W2 H2\""},
+        {head + "FRAME\nabcdefFRAME\nghij", "frame 2 is truncated: 4 of 6 bytes"},
+        {head + "FRAMES\nabcdef", "frame 1: expected a FRAME line, found \"FRAMES\""},
+        {head + "FRAME\nabcdefFRA", "frame 2: the stream ends inside the line \"FRA\""},
+        {head + "FRAME  \nabcdef", "frame 1: malformed FRAME parameters \"  \""},
+        {"YUV4MPEG2 W8192 H8192 C420jpeg\nFRAME\n0123456789", "frame 1 is truncated: 10 of 100663296 bytes"},
+    };
+    for (const auto& [bytes, message] : cases)
+        EXPECT_EQ(ReadStream(bytes), message);
+    EXPECT_EQ(ReadStream(head + "FRAME " + std::string(2000, 'X') + "\n").rfind(
+                  "frame 1: line longer than 1024 bytes: \"FRAME XXX", 0), 0u);
+}
+
+TEST(Y4m, FramesLargerThanTheReadBufferArriveWhole)
+{
+    const Y4mHeader h = MakeY4mHeader(640, 480, Y4mChroma::C444Alpha);
+    std::string bytes = FormatY4mHeader(h);
+    std::vector<std::string> sent;
+    std::mt19937 rng(3);
+    for (int f = 0; f < 3; ++f) {
+        sent.emplace_back(h.FrameBytes(), '\0');
+        for (char& c : sent.back())
+            c = static_cast<char>(rng());
+        bytes += "FRAME\n" + sent.back();
+    }
+    std::vector<Y4mFrame> frames;
+    EXPECT_EQ(ReadStream(bytes, &frames), "");
+    ASSERT_EQ(frames.size(), 3u);
+    for (int f = 0; f < 3; ++f)
+        EXPECT_TRUE(std::string(frames[f].data.begin(), frames[f].data.end()) == sent[f]) << f;
+}
+
+TEST(Cube, WrittenTablesParseBackAndMalformedOnesAreRefused)
+{
+    CubeLut lut;
+    lut.size = 2;
+    lut.title = "a \"quoted\"\ntitle";
+    for (int i = 0; i < 24; ++i)
+        lut.rgb.push_back(static_cast<uint8_t>(i * 11));
+    CubeLut back;
+    std::string error;
+    ASSERT_TRUE(ParseCube(FormatCube(lut), back, error)) << error;
+    EXPECT_EQ(back.title, "a quotedtitle");
+    EXPECT_EQ(back.rgb, lut.rgb);
+    std::string nine = "LUT_3D_SIZE 2\n";
+    for (int i = 0; i < 9; ++i)
+        nine += "0 0 0\n";
+    const std::pair<std::string, std::string> refused[] = {
+        {"", "no LUT_3D_SIZE"},
+        {"LUT_3D_SIZE 1\n", "line 1: LUT_3D_SIZE must be given once, as a number in 2..256"},
+        {"LUT_3D_SIZE 257\n", "line 1: LUT_3D_SIZE must be given once, as a number in 2..256"},
+        {"LUT_3D_SIZE 2\nLUT_3D_SIZE 2\n", "line 2: LUT_3D_SIZE must be given once, as a number in 2..256"},
+        {"LUT_1D_SIZE 2\n", "line 1: 1D tables are not read"},
+        {"0 0 0\n", "line 1: values before LUT_3D_SIZE"},
+        {"LUT_3D_SIZE 2\nDOMAIN_MAX 2 2 2\n", "line 2: only the domain 0..1 is read"},
+        {"LUT_3D_SIZE 2\n0 0\n", "line 2: expected three numbers"},
+        {"LUT_3D_SIZE 2\n0 0 1.5\n", "line 2: value outside 0..1"},
+        {"LUT_3D_SIZE 2\n0 0 0\n", "1 entries where LUT_3D_SIZE 2 needs 8"},
+        {nine, "line 10: more than 8 entries"},
+    };
+    for (const auto& [text, message] : refused) {
+        EXPECT_FALSE(ParseCube(text, back, error)) << text;
+        EXPECT_EQ(error, message);
+    }
+}
+
+TEST(OutputFiles, AppearOnlyWhenCommittedAndAbandonedOnesLeaveNothing)
+{
+    TempDir dir;
+    WriteFile(dir.File("keep.txt"), "old");
+    {
+        OutputFile out;
+        std::string error;
+        ASSERT_TRUE(out.Open(dir.File("keep.txt"), error));
+        ASSERT_TRUE(out.Sink().Write("new but unfinished", 18));
+    }
+    EXPECT_EQ(ReadFile(dir.File("keep.txt")), "old");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.txt"});
+    OutputFile out;
+    std::string error;
+    ASSERT_TRUE(out.Open(dir.File("out.bin"), error)) << error;
+    ASSERT_TRUE(out.Sink().Write("hello", 5));
+    EXPECT_EQ(dir.Entries().size(), 2u);
+    EXPECT_EQ(ReadFile(dir.File("out.bin")), "");
+    ASSERT_TRUE(out.Commit(error)) << error;
+    out.Discard();
+    EXPECT_EQ(ReadFile(dir.File("out.bin")), "hello");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"keep.txt", "out.bin"}));
+    EXPECT_FALSE(WriteWholeFile(dir.File("no/such/folder"), "x", 1, error));
+    EXPECT_TRUE(WriteWholeFile(dir.File("whole"), "x", 1, error)) << error;
+    EXPECT_EQ(ReadFile(dir.File("whole")), "x");
+}
