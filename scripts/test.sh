@@ -3,6 +3,9 @@
 #   scripts/test.sh                 the plain build in build/
 #   scripts/test.sh address         again under AddressSanitizer + UBSan (build-asan/)
 #   scripts/test.sh thread          the threaded tests under ThreadSanitizer (build-tsan/)
+# The golden outputs of the tool run a second time with
+# COLORCORRECT_REFERENCE_LOOP=1 (every correction on the reference loop), and
+# the fuzz corpora are replayed (labels golden, reference, fuzz-replay).
 # Fails when any test fails or a sanitizer reports anything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
