@@ -8,7 +8,7 @@
 #   scripts/fuzz.sh SECONDS    SECONDS per target
 # FUZZ_TARGETS="bmp_load picture_ops" limits a run to those targets.
 #
-# The committed seeds (fuzz/corpus/<target>/, made by fuzz/make_corpus.py) are
+# The committed seeds (fuzz/corpus/<target>/, committed seeds and regression inputs; replayed in every build as the fuzz-replay tests) are
 # only read. New inputs go to fuzz/corpus-work/<target>/ (git-ignored, kept
 # between runs), failing inputs to fuzz/corpus-work/artifacts/<target>/ and
 # each target's log to fuzz/corpus-work/logs/<target>.log. Replay a failing
