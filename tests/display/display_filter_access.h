@@ -2,6 +2,7 @@
 // Opens the display filter's protected builders and members to the tests.
 
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/display/isolation_stage.h"
 
 #include <cstdint>
 

@@ -3,6 +3,7 @@
 // and swaps the library's scope backgrounds for test pictures.
 
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/engine/pixel_stages.h"
 
 #include "colorcorrect/display/color_cube.h"
 #include "colorcorrect/display/scope_drawing.h"

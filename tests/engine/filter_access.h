@@ -2,6 +2,7 @@
 // Opens the engine's protected builders, stages and members to the tests.
 
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/engine/pixel_stages.h"
 
 #include <cstdint>
 
