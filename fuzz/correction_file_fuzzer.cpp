@@ -18,10 +18,11 @@
 #include <cstring>
 #include <string>
 
-#include "correction_file.h"
+#include <colorcorrect/formats/correction_file.h>
+
 #include "support/fuzz_check.h"
 
-using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 
 namespace {
 

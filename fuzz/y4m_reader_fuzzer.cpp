@@ -17,11 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "byte_stream.h"
-#include "support/fuzz_check.h"
-#include "y4m.h"
+#include <colorcorrect/formats/byte_stream.h>
+#include <colorcorrect/formats/y4m.h>
 
-using namespace colorcorrect::cli;
+#include "support/fuzz_check.h"
+
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -7,11 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "auto_correction.h"
-#include "correction_file.h"
+#include <colorcorrect/formats/auto_correction.h>
+#include <colorcorrect/formats/correction_file.h>
 #include "support/color_bars.h"
 
 using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 using colorcorrect::test::MakeColorBars;
 
 namespace {

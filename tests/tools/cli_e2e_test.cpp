@@ -11,16 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "byte_stream.h"
-#include "correction_file.h"
-#include "correction_processor.h"
-#include "cube_lut.h"
-#include "image_io.h"
-#include "stream_pipeline.h"
+#include <colorcorrect/formats/byte_stream.h>
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/correction_processor.h>
+#include <colorcorrect/formats/cube_lut.h>
+#include <colorcorrect/formats/image_io.h>
+#include <colorcorrect/formats/stream_pipeline.h>
 #include "support/run_process.h"
-#include "y4m.h"
+#include <colorcorrect/formats/y4m.h>
 
 using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 using colorcorrect::test::FileExists;
 using colorcorrect::test::ProcessResult;
 using colorcorrect::test::ReadFile;

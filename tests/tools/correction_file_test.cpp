@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "correction_file.h"
+#include <colorcorrect/formats/correction_file.h>
 #include "support/record_bytes.h"
 
-using colorcorrect::cli::CheckCorrection;
-using colorcorrect::cli::CorrectionFormat;
-using colorcorrect::cli::CorrectionToBinary;
-using colorcorrect::cli::CorrectionToJson;
-using colorcorrect::cli::DefaultCorrection;
-using colorcorrect::cli::ParseCorrection;
-using colorcorrect::cli::ParseCorrectionBinary;
-using colorcorrect::cli::ParseCorrectionJson;
+using colorcorrect::formats::CheckCorrection;
+using colorcorrect::formats::CorrectionFormat;
+using colorcorrect::formats::CorrectionToBinary;
+using colorcorrect::formats::CorrectionToJson;
+using colorcorrect::formats::DefaultCorrection;
+using colorcorrect::formats::ParseCorrection;
+using colorcorrect::formats::ParseCorrectionBinary;
+using colorcorrect::formats::ParseCorrectionJson;
 using colorcorrect::test::SameBytes;
 
 namespace {

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "correction_file.h"
-#include "correction_processor.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/correction_processor.h>
 
-using colorcorrect::cli::CorrectionProcessor;
-using colorcorrect::cli::DefaultCorrection;
-using colorcorrect::cli::OutputChromaRange;
+using colorcorrect::formats::CorrectionProcessor;
+using colorcorrect::formats::DefaultCorrection;
+using colorcorrect::formats::OutputChromaRange;
 
 namespace {
 

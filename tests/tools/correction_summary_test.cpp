@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "correction_file.h"
-#include "correction_summary.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/correction_summary.h>
 
-using colorcorrect::cli::DefaultCorrection;
-using colorcorrect::cli::DescribeCorrection;
-using colorcorrect::cli::HueDegrees;
+using colorcorrect::formats::DefaultCorrection;
+using colorcorrect::formats::DescribeCorrection;
+using colorcorrect::formats::HueDegrees;
 
 namespace {
 

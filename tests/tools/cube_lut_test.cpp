@@ -6,18 +6,18 @@
 #include <cstring>
 #include <string>
 
-#include "correction_file.h"
-#include "correction_processor.h"
-#include "cube_lut.h"
-#include "image_io.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/correction_processor.h>
+#include <colorcorrect/formats/cube_lut.h>
+#include <colorcorrect/formats/image_io.h>
 
-using colorcorrect::cli::CorrectionProcessor;
-using colorcorrect::cli::CubeGridValue;
-using colorcorrect::cli::CubeLut;
-using colorcorrect::cli::DefaultCorrection;
-using colorcorrect::cli::FormatCube;
-using colorcorrect::cli::ParseCube;
-using colorcorrect::cli::SampleCube;
+using colorcorrect::formats::CorrectionProcessor;
+using colorcorrect::formats::CubeGridValue;
+using colorcorrect::formats::CubeLut;
+using colorcorrect::formats::DefaultCorrection;
+using colorcorrect::formats::FormatCube;
+using colorcorrect::formats::ParseCube;
+using colorcorrect::formats::SampleCube;
 
 namespace {
 
@@ -90,7 +90,7 @@ TEST(CubeLutSample, EntriesEqualWhatApplyDoesToThatColour)
     CubeLut lut;
     ASSERT_TRUE(SampleCube(n, processor.Processor(), lut, error)) << error;
     // The same colours as a picture, through the still-picture path.
-    colorcorrect::cli::RgbImage image;
+    colorcorrect::formats::RgbImage image;
     image.width = n * n * n;
     image.height = 1;
     image.channels = 3;
@@ -100,12 +100,12 @@ TEST(CubeLutSample, EntriesEqualWhatApplyDoesToThatColour)
                 for (int v : {r, g, b})
                     image.pixels.push_back(static_cast<uint8_t>(CubeGridValue(v, n)));
     CVoraDib picture;
-    ASSERT_TRUE(colorcorrect::cli::RgbImageToYuvPicture(image, picture, error));
+    ASSERT_TRUE(colorcorrect::formats::RgbImageToYuvPicture(image, picture, error));
     tagDIBINFO* info = picture;
     BYTE* pixels = picture;
     ASSERT_TRUE(processor.Process(info->bmiHeader, pixels, pixels));
-    colorcorrect::cli::RgbImage out;
-    ASSERT_TRUE(colorcorrect::cli::YuvPictureToRgbImage(picture, 3, out, error));
+    colorcorrect::formats::RgbImage out;
+    ASSERT_TRUE(colorcorrect::formats::YuvPictureToRgbImage(picture, 3, out, error));
     EXPECT_EQ(out.pixels, lut.rgb);
     // And the look does change colours.
     EXPECT_NE(out.pixels, image.pixels);

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "file_io.h"
+#include <colorcorrect/formats/file_io.h>
 #include "support/run_process.h"
 
-using colorcorrect::cli::OutputFile;
-using colorcorrect::cli::ReadWholeFile;
-using colorcorrect::cli::WriteWholeFile;
+using colorcorrect::formats::OutputFile;
+using colorcorrect::formats::ReadWholeFile;
+using colorcorrect::formats::WriteWholeFile;
 using colorcorrect::test::FileExists;
 using colorcorrect::test::ReadFile;
 using colorcorrect::test::TempDir;

@@ -7,13 +7,13 @@
 #include <random>
 #include <vector>
 
-#include "frame_convert.h"
-#include "y4m.h"
+#include <colorcorrect/formats/frame_convert.h>
+#include <colorcorrect/formats/y4m.h>
 
-using colorcorrect::cli::FrameConverter;
-using colorcorrect::cli::MakeY4mHeader;
-using colorcorrect::cli::Y4mChroma;
-using colorcorrect::cli::Y4mHeader;
+using colorcorrect::formats::FrameConverter;
+using colorcorrect::formats::MakeY4mHeader;
+using colorcorrect::formats::Y4mChroma;
+using colorcorrect::formats::Y4mHeader;
 
 namespace {
 
@@ -127,7 +127,7 @@ TEST(FrameConvert420, UpsamplingMatchesInterpolationAtTheSamplePositions)
                     const uint8_t* p = picture.data() + conv.Stride() * size_t(y) + 3 * size_t(x);
                     ASSERT_EQ(p[0], frame[size_t(y * w + x)]);
                     ASSERT_EQ(p[1], ReferenceUp(u, cw, ch, x, y, CentredX(c), CentredY(c)))
-                        << colorcorrect::cli::Y4mChromaTag(c) << " " << w << "x" << hgt << " at " << x << "," << y;
+                        << colorcorrect::formats::Y4mChromaTag(c) << " " << w << "x" << hgt << " at " << x << "," << y;
                     ASSERT_EQ(p[2], ReferenceUp(v, cw, ch, x, y, CentredX(c), CentredY(c)));
                 }
         }
@@ -164,7 +164,7 @@ TEST(FrameConvert420, UnchangedPicturesLeaveChromaExactlyAsItWas)
         after = before;
         std::vector<uint8_t> back = frame;
         conv.FromPicture(before.data(), after.data(), back.data(), 0, 255);
-        EXPECT_EQ(back, frame) << colorcorrect::cli::Y4mChromaTag(c);
+        EXPECT_EQ(back, frame) << colorcorrect::formats::Y4mChromaTag(c);
     }
 }
 
@@ -222,7 +222,7 @@ TEST(FrameConvert420, ChangeOfOnePixelSpreadsWithTheSitingWeights)
                 // Rounded half up.
                 const int share = (64 * k.weights[j][i] + k.total / 2) / k.total;
                 EXPECT_EQ(frame[h.LumaBytes() + size_t(j * 3 + i)], 128 + share)
-                    << colorcorrect::cli::Y4mChromaTag(k.chroma) << " sample " << i << "," << j;
+                    << colorcorrect::formats::Y4mChromaTag(k.chroma) << " sample " << i << "," << j;
             }
     }
 }

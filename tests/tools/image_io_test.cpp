@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "image_io.h"
+#include <colorcorrect/formats/image_io.h>
 #include "support/picture_compare.h"
 
-using colorcorrect::cli::DecodeImage;
-using colorcorrect::cli::EncodeImage;
-using colorcorrect::cli::EncodeOptions;
-using colorcorrect::cli::ImageFormat;
-using colorcorrect::cli::ImageFormatFromPath;
-using colorcorrect::cli::RgbImage;
-using colorcorrect::cli::RgbImageToYuvPicture;
-using colorcorrect::cli::SniffImageFormat;
-using colorcorrect::cli::YuvPictureToRgbImage;
+using colorcorrect::formats::DecodeImage;
+using colorcorrect::formats::EncodeImage;
+using colorcorrect::formats::EncodeOptions;
+using colorcorrect::formats::ImageFormat;
+using colorcorrect::formats::ImageFormatFromPath;
+using colorcorrect::formats::RgbImage;
+using colorcorrect::formats::RgbImageToYuvPicture;
+using colorcorrect::formats::SniffImageFormat;
+using colorcorrect::formats::YuvPictureToRgbImage;
 using colorcorrect::test::PixelIs;
 
 namespace {

@@ -7,10 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "correction_file.h"
-#include "rt_package.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/rt_package.h>
 
 using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -6,11 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "correction_file.h"
-#include "scope_render.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/scope_render.h>
 #include "support/color_bars.h"
 
 using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 using colorcorrect::test::MakeColorBars;
 
 namespace {

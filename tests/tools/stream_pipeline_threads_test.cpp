@@ -14,24 +14,24 @@
 #include <thread>
 #include <vector>
 
-#include "byte_stream.h"
-#include "stream_pipeline.h"
-#include "y4m.h"
+#include <colorcorrect/formats/byte_stream.h>
+#include <colorcorrect/formats/stream_pipeline.h>
+#include <colorcorrect/formats/y4m.h>
 
-using colorcorrect::cli::ByteSink;
-using colorcorrect::cli::FdSource;
-using colorcorrect::cli::FormatY4mHeader;
-using colorcorrect::cli::MakeY4mHeader;
-using colorcorrect::cli::MemorySink;
-using colorcorrect::cli::MemorySource;
-using colorcorrect::cli::PictureProcessor;
-using colorcorrect::cli::PipelineOptions;
-using colorcorrect::cli::PipelineResult;
-using colorcorrect::cli::RunStreamPipeline;
-using colorcorrect::cli::Y4mChroma;
-using colorcorrect::cli::Y4mHeader;
-using colorcorrect::cli::Y4mReader;
-using colorcorrect::cli::Y4mWriter;
+using colorcorrect::formats::ByteSink;
+using colorcorrect::formats::FdSource;
+using colorcorrect::formats::FormatY4mHeader;
+using colorcorrect::formats::MakeY4mHeader;
+using colorcorrect::formats::MemorySink;
+using colorcorrect::formats::MemorySource;
+using colorcorrect::formats::PictureProcessor;
+using colorcorrect::formats::PipelineOptions;
+using colorcorrect::formats::PipelineResult;
+using colorcorrect::formats::RunStreamPipeline;
+using colorcorrect::formats::Y4mChroma;
+using colorcorrect::formats::Y4mHeader;
+using colorcorrect::formats::Y4mReader;
+using colorcorrect::formats::Y4mWriter;
 
 namespace {
 
@@ -109,7 +109,7 @@ TEST(StreamPipelineThreads, EveryFormatPassesUnchangedThroughACopy)
         ASSERT_TRUE(r.Ok()) << r.error;
         EXPECT_EQ(r.frames, 9u);
         EXPECT_EQ(r.threads, 3u);
-        EXPECT_TRUE(std::string(sink.bytes.begin(), sink.bytes.end()) == input) << colorcorrect::cli::Y4mChromaTag(c);
+        EXPECT_TRUE(std::string(sink.bytes.begin(), sink.bytes.end()) == input) << colorcorrect::formats::Y4mChromaTag(c);
     }
 }
 

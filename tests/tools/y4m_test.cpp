@@ -4,20 +4,20 @@
 #include <string>
 #include <vector>
 
-#include "byte_stream.h"
-#include "y4m.h"
+#include <colorcorrect/formats/byte_stream.h>
+#include <colorcorrect/formats/y4m.h>
 
-using colorcorrect::cli::FormatY4mHeader;
-using colorcorrect::cli::MakeY4mHeader;
-using colorcorrect::cli::MemorySink;
-using colorcorrect::cli::MemorySource;
-using colorcorrect::cli::ParseY4mHeader;
-using colorcorrect::cli::ScanY4mStream;
-using colorcorrect::cli::Y4mChroma;
-using colorcorrect::cli::Y4mFrame;
-using colorcorrect::cli::Y4mHeader;
-using colorcorrect::cli::Y4mReader;
-using colorcorrect::cli::Y4mWriter;
+using colorcorrect::formats::FormatY4mHeader;
+using colorcorrect::formats::MakeY4mHeader;
+using colorcorrect::formats::MemorySink;
+using colorcorrect::formats::MemorySource;
+using colorcorrect::formats::ParseY4mHeader;
+using colorcorrect::formats::ScanY4mStream;
+using colorcorrect::formats::Y4mChroma;
+using colorcorrect::formats::Y4mFrame;
+using colorcorrect::formats::Y4mHeader;
+using colorcorrect::formats::Y4mReader;
+using colorcorrect::formats::Y4mWriter;
 
 namespace {
 
