@@ -12,7 +12,6 @@
 #include <colorcorrect/formats/image_io.h>
 #include "support/run_process.h"
 
-using namespace colorcorrect::cli;
 using namespace colorcorrect::formats;
 using colorcorrect::test::FileExists;
 using colorcorrect::test::ProcessResult;

@@ -11,7 +11,6 @@
 #include <colorcorrect/formats/correction_file.h>
 #include "support/color_bars.h"
 
-using namespace colorcorrect::cli;
 using namespace colorcorrect::formats;
 using colorcorrect::test::MakeColorBars;
 

@@ -20,7 +20,6 @@
 #include "support/run_process.h"
 #include <colorcorrect/formats/y4m.h>
 
-using namespace colorcorrect::cli;
 using namespace colorcorrect::formats;
 using colorcorrect::test::FileExists;
 using colorcorrect::test::ProcessResult;

@@ -13,7 +13,6 @@
 #include <colorcorrect/formats/scope_render.h>
 #include "support/run_process.h"
 
-using namespace colorcorrect::cli;
 using namespace colorcorrect::formats;
 using colorcorrect::test::ProcessResult;
 using colorcorrect::test::ReadFile;

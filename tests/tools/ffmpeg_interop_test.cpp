@@ -18,7 +18,7 @@
 #include "support/run_process.h"
 #include <colorcorrect/formats/y4m.h>
 
-using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 using colorcorrect::test::ProcessResult;
 using colorcorrect::test::ReadFile;
 using colorcorrect::test::RunShell;

@@ -10,7 +10,6 @@
 #include <colorcorrect/formats/correction_file.h>
 #include <colorcorrect/formats/rt_package.h>
 
-using namespace colorcorrect::cli;
 using namespace colorcorrect::formats;
 
 namespace {

@@ -15,7 +15,6 @@
 #include <colorcorrect/formats/scope_render.h>
 #include "support/run_process.h"
 
-using namespace colorcorrect::cli;
 using namespace colorcorrect::formats;
 using colorcorrect::test::FileExists;
 using colorcorrect::test::ProcessResult;

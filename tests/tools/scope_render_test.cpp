@@ -10,7 +10,6 @@
 #include <colorcorrect/formats/scope_render.h>
 #include "support/color_bars.h"
 
-using namespace colorcorrect::cli;
 using namespace colorcorrect::formats;
 using colorcorrect::test::MakeColorBars;
 
