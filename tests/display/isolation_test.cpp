@@ -1,4 +1,5 @@
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/display/isolation_stage.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // choice, the overlay mix and the refusals.
 
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/engine/pixel_stages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/engine/pixel_stages.h"
 
 #include <gtest/gtest.h>
 
