@@ -9,6 +9,7 @@
 #include <limits>
 #include <new>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -23,125 +24,13 @@ namespace {
 using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
 
-// ---- the fields of the record, by their JSON names --------------------------
+// The fields, their keys and their limits come from the catalogue.
+using colorcorrect::CorrectionField;
+using colorcorrect::FieldGroup;
+using colorcorrect::FlagBit;
+using Bits = std::span<const FlagBit>;
 
-enum class FieldType { U8, I8, I16 };
-
-struct Field {
-    const char* name;
-    size_t offset; // from the start of the group (Base, one Vector6 array, one match vector)
-    FieldType type;
-    int min;
-    int max;
-};
-
-struct Bit {
-    const char* name;
-    uint32_t value;
-};
-
-// Curve and saturation controls: the range the table builders clamp to.
-constexpr int kControl = 255;
-// Hue: 256 units are 180 degrees, the most the builders turn.
-constexpr int kHue = 256;
-
-constexpr Field kBaseFields[] = {
-    {"soft_y", 6, FieldType::U8, 0, 255},
-    {"soft_c", 7, FieldType::U8, 0, 255},
-    {"y_white", 8, FieldType::I16, -kControl, kControl},
-    {"y_gamma", 10, FieldType::I16, -kControl, kControl},
-    {"y_black", 12, FieldType::I16, -kControl, kControl},
-    {"hue", 14, FieldType::I16, -kHue, kHue},
-    {"sat", 16, FieldType::I16, -kControl, kControl},
-    {"r_white", 18, FieldType::I16, -kControl, kControl},
-    {"r_gamma", 20, FieldType::I16, -kControl, kControl},
-    {"r_black", 22, FieldType::I16, -kControl, kControl},
-    {"g_white", 24, FieldType::I16, -kControl, kControl},
-    {"g_gamma", 26, FieldType::I16, -kControl, kControl},
-    {"g_black", 28, FieldType::I16, -kControl, kControl},
-    {"b_white", 30, FieldType::I16, -kControl, kControl},
-    {"b_gamma", 32, FieldType::I16, -kControl, kControl},
-    {"b_black", 34, FieldType::I16, -kControl, kControl},
-};
-
-// Offsets of the first entry of each Vector6 array; segment i is 2 * i further.
-constexpr Field kSegmentFields[] = {
-    {"white", 4, FieldType::I16, -kControl, kControl},
-    {"gamma", 16, FieldType::I16, -kControl, kControl},
-    {"black", 28, FieldType::I16, -kControl, kControl},
-    {"hue", 40, FieldType::I16, -kHue, kHue},
-    {"sat", 52, FieldType::I16, -kControl, kControl},
-};
-
-constexpr const char* kSegmentNames[6] = {"magenta", "red", "yellow", "green", "cyan", "blue"};
-
-constexpr Field kVectorFields[] = {
-    {"flags", 4, FieldType::U8, 0, 255},
-    {"y", 5, FieldType::U8, 0, 255},
-    {"u", 6, FieldType::I8, -128, 127},
-    {"v", 7, FieldType::I8, -128, 127},
-    {"y_range", 8, FieldType::U8, 0, 255},
-    {"hue_width", 9, FieldType::U8, 0, 255},
-    {"sat_width", 10, FieldType::U8, 0, 255},
-    {"y_soft", 11, FieldType::U8, 0, 255},
-    {"hue_soft", 12, FieldType::U8, 0, 255},
-    {"sat_soft", 13, FieldType::U8, 0, 255},
-    {"white", 14, FieldType::I16, -kControl, kControl},
-    {"gamma", 16, FieldType::I16, -kControl, kControl},
-    {"black", 18, FieldType::I16, -kControl, kControl},
-    {"hue", 20, FieldType::I16, -kHue, kHue},
-    {"sat", 22, FieldType::I16, -kControl, kControl},
-    {"u_offset", 24, FieldType::I16, -kControl, kControl},
-    {"v_offset", 26, FieldType::I16, -kControl, kControl},
-};
-
-constexpr Bit kFlagBits[] = {
-    {"primary", CC_PRIMARY},
-    {"six_vector", CC_SIX_VECTOR},
-    {"match_vector", CC_MATCH_VECTOR},
-    {"clipping", CC_CLIPPING},
-};
-
-constexpr Bit kRangeBits[] = {
-    {"video_luma", RANGE_VIDEO_LUMA},
-    {"legal", RANGE_LEGAL},
-    {"chroma_reduced", RANGE_CHROMA_REDUCED},
-};
-
-constexpr uint32_t kMaxVectors = 16;
-
-int GetField(const void* group, const Field& f, size_t extra = 0)
-{
-    const auto* p = static_cast<const uint8_t*>(group) + f.offset + extra;
-    switch (f.type) {
-    case FieldType::U8:
-        return *p;
-    case FieldType::I8:
-        return static_cast<int8_t>(*p);
-    case FieldType::I16: {
-        int16_t v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    }
-    return 0;
-}
-
-void SetField(void* group, const Field& f, int value, size_t extra = 0)
-{
-    auto* p = static_cast<uint8_t*>(group) + f.offset + extra;
-    switch (f.type) {
-    case FieldType::U8:
-    case FieldType::I8:
-        *p = static_cast<uint8_t>(value);
-        break;
-    case FieldType::I16: {
-        const auto v = static_cast<int16_t>(value);
-        std::memcpy(p, &v, sizeof v);
-        break;
-    }
-    }
-}
+constexpr uint32_t kMaxVectors = colorcorrect::kMatchVectorSlots;
 
 std::string RangeText(int min, int max)
 {
@@ -160,10 +49,10 @@ std::string Hex(uint32_t v)
     return text;
 }
 
-std::string BitsText(const Bit* bits, size_t count)
+std::string BitsText(Bits bits)
 {
     std::string text;
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < bits.size(); ++i) {
         if (i != 0)
             text += ", ";
         text += std::string(bits[i].name) + " " + Hex(bits[i].value);
@@ -171,11 +60,10 @@ std::string BitsText(const Bit* bits, size_t count)
     return text;
 }
 
-template <size_t N>
-uint32_t AllBits(const Bit (&bits)[N])
+uint32_t AllBits(Bits bits)
 {
     uint32_t all = 0;
-    for (const Bit& b : bits)
+    for (const FlagBit& b : bits)
         all |= b.value;
     return all;
 }
@@ -207,35 +95,45 @@ std::string CheckSizes(const tagCOLORCORRINFO& r)
     return {};
 }
 
-std::string CheckValues(const tagCOLORCORRINFO& r)
+// The first field of `group` outside its limits, or "".
+std::string CheckGroup(const tagCOLORCORRINFO& r, const FieldGroup& group,
+                       std::string (*elementPath)(size_t))
 {
-    if ((r.dwFlags & ~AllBits(kFlagBits)) != 0)
-        return "flags " + Hex(r.dwFlags) + " has undefined bits (defined: " +
-               BitsText(kFlagBits, std::size(kFlagBits)) + ")";
-    if ((r.Base.wRangeFlags & ~AllBits(kRangeBits)) != 0)
-        return "base.range_flags " + Hex(r.Base.wRangeFlags) + " has undefined bits (defined: " +
-               BitsText(kRangeBits, std::size(kRangeBits)) + ")";
-    for (const Field& f : kBaseFields) {
-        const int v = GetField(&r.Base, f);
-        if (v < f.min || v > f.max)
-            return OutsideText(std::string("base.") + f.name, v, f.min, f.max);
-    }
-    for (size_t s = 0; s < 6; ++s)
-        for (const Field& f : kSegmentFields) {
-            const int v = GetField(&r.Vector6, f, 2 * s);
+    for (size_t i = 0; i < group.count; ++i)
+        for (const CorrectionField& f : group.fields) {
+            const int v = colorcorrect::GetFieldValue(colorcorrect::GroupElement(r, group, i), f);
             if (v < f.min || v > f.max)
-                return OutsideText(std::string("vector6.") + kSegmentNames[s] + "." + f.name, v,
-                                   f.min, f.max);
-        }
-    if (r.Match.dwCount > kMaxVectors)
-        return OutsideText("match.count", r.Match.dwCount, 0, kMaxVectors);
-    for (size_t i = 0; i < kMaxVectors; ++i)
-        for (const Field& f : kVectorFields) {
-            const int v = GetField(&r.Match.Vector[i], f);
-            if (v < f.min || v > f.max)
-                return OutsideText(VectorPath(i) + "." + f.name, v, f.min, f.max);
+                return OutsideText(elementPath(i) + "." + f.name, v, f.min, f.max);
         }
     return {};
+}
+
+std::string BasePath(size_t)
+{
+    return "base";
+}
+
+std::string SegmentPath(size_t s)
+{
+    return std::string("vector6.") + colorcorrect::SegmentNames()[s];
+}
+
+std::string CheckValues(const tagCOLORCORRINFO& r)
+{
+    if ((r.dwFlags & ~AllBits(colorcorrect::CorrectionFlagBits())) != 0)
+        return "flags " + Hex(r.dwFlags) + " has undefined bits (defined: " +
+               BitsText(colorcorrect::CorrectionFlagBits()) + ")";
+    if ((r.Base.wRangeFlags & ~AllBits(colorcorrect::RangeFlagBits())) != 0)
+        return "base.range_flags " + Hex(r.Base.wRangeFlags) + " has undefined bits (defined: " +
+               BitsText(colorcorrect::RangeFlagBits()) + ")";
+    std::string problem = CheckGroup(r, colorcorrect::kBaseGroup, BasePath);
+    if (problem.empty())
+        problem = CheckGroup(r, colorcorrect::kSegmentGroup, SegmentPath);
+    if (!problem.empty())
+        return problem;
+    if (r.Match.dwCount > kMaxVectors)
+        return OutsideText("match.count", r.Match.dwCount, 0, kMaxVectors);
+    return CheckGroup(r, colorcorrect::kMatchVectorGroup, VectorPath);
 }
 
 // ---- JSON reading -----------------------------------------------------------
@@ -394,14 +292,13 @@ bool ReadBool(const Json& j, const std::string& path)
     return j.get<bool>();
 }
 
-template <size_t N>
-uint32_t ReadBits(const Json& j, const std::string& path, const Bit (&bits)[N], uint32_t value)
+uint32_t ReadBits(const Json& j, const std::string& path, Bits bits, uint32_t value)
 {
     std::vector<std::string> known;
-    for (const Bit& b : bits)
+    for (const FlagBit& b : bits)
         known.emplace_back(b.name);
     ExpectObject(j, path, known);
-    for (const Bit& b : bits) {
+    for (const FlagBit& b : bits) {
         const auto it = j.find(b.name);
         if (it == j.end())
             continue;
@@ -413,18 +310,20 @@ uint32_t ReadBits(const Json& j, const std::string& path, const Bit (&bits)[N], 
     return value;
 }
 
-template <size_t N>
-void ReadFields(const Json& j, const std::string& path, const Field (&fields)[N], void* group,
-                size_t extra, std::vector<std::string> known)
+// Reads the fields of element `index` of `group`; `known` are the other keys
+// the object may hold.
+void ReadFields(const Json& j, const std::string& path, const FieldGroup& group, size_t index,
+                tagCOLORCORRINFO& r, std::vector<std::string> known)
 {
-    for (const Field& f : fields)
+    for (const CorrectionField& f : group.fields)
         known.emplace_back(f.name);
     ExpectObject(j, path, known);
-    for (const Field& f : fields) {
+    void* element = colorcorrect::GroupElement(r, group, index);
+    for (const CorrectionField& f : group.fields) {
         const auto it = j.find(f.name);
         if (it != j.end())
-            SetField(group, f, static_cast<int>(ReadInteger(*it, Join(path, f.name), f.min, f.max)),
-                     extra);
+            colorcorrect::SetFieldValue(
+                element, f, static_cast<int>(ReadInteger(*it, Join(path, f.name), f.min, f.max)));
     }
 }
 
@@ -447,22 +346,22 @@ void ReadDocument(const Json& doc, tagCOLORCORRINFO& r)
     }
 
     if (const auto it = doc.find("flags"); it != doc.end())
-        r.dwFlags = ReadBits(*it, "flags", kFlagBits, r.dwFlags);
+        r.dwFlags = ReadBits(*it, "flags", colorcorrect::CorrectionFlagBits(), r.dwFlags);
 
     if (const auto base = doc.find("base"); base != doc.end()) {
-        ReadFields(*base, "base", kBaseFields, &r.Base, 0, {"range_flags"});
+        ReadFields(*base, "base", colorcorrect::kBaseGroup, 0, r, {"range_flags"});
         if (const auto it = base->find("range_flags"); it != base->end())
-            r.Base.wRangeFlags =
-                static_cast<uint16_t>(ReadBits(*it, "base.range_flags", kRangeBits, r.Base.wRangeFlags));
+            r.Base.wRangeFlags = static_cast<uint16_t>(ReadBits(
+                *it, "base.range_flags", colorcorrect::RangeFlagBits(), r.Base.wRangeFlags));
     }
 
     if (const auto v6 = doc.find("vector6"); v6 != doc.end()) {
-        ExpectObject(*v6, "vector6", std::vector<std::string>(std::begin(kSegmentNames), std::end(kSegmentNames)));
-        for (size_t s = 0; s < 6; ++s) {
-            const auto seg = v6->find(kSegmentNames[s]);
+        const auto names = colorcorrect::SegmentNames();
+        ExpectObject(*v6, "vector6", std::vector<std::string>(names.begin(), names.end()));
+        for (size_t s = 0; s < names.size(); ++s) {
+            const auto seg = v6->find(names[s]);
             if (seg != v6->end())
-                ReadFields(*seg, std::string("vector6.") + kSegmentNames[s], kSegmentFields, &r.Vector6,
-                           2 * s, {});
+                ReadFields(*seg, SegmentPath(s), colorcorrect::kSegmentGroup, s, r, {});
         }
     }
 
@@ -477,7 +376,7 @@ void ReadDocument(const Json& doc, tagCOLORCORRINFO& r)
                                 " entries, at most " + std::to_string(kMaxVectors));
             listed = vectors->size();
             for (size_t i = 0; i < listed; ++i)
-                ReadFields((*vectors)[i], VectorPath(i), kVectorFields, &r.Match.Vector[i], 0, {});
+                ReadFields((*vectors)[i], VectorPath(i), colorcorrect::kMatchVectorGroup, i, r, {});
         }
         if (const auto count = match->find("count"); count != match->end())
             r.Match.dwCount = static_cast<uint32_t>(ReadInteger(*count, "match.count", 0, kMaxVectors));
@@ -535,20 +434,19 @@ void Emit(const OrderedJson& j, int indent, std::string& out)
     out += "\n" + std::string(static_cast<size_t>(indent), ' ') + (object ? "}" : "]");
 }
 
-template <size_t N>
-OrderedJson WriteBits(uint32_t value, const Bit (&bits)[N])
+OrderedJson WriteBits(uint32_t value, Bits bits)
 {
     OrderedJson j = OrderedJson::object();
-    for (const Bit& b : bits)
+    for (const FlagBit& b : bits)
         j[b.name] = (value & b.value) != 0;
     return j;
 }
 
-template <size_t N>
-void WriteFields(OrderedJson& j, const Field (&fields)[N], const void* group, size_t extra)
+void WriteFields(OrderedJson& j, const FieldGroup& group, size_t index, const tagCOLORCORRINFO& r)
 {
-    for (const Field& f : fields)
-        j[f.name] = GetField(group, f, extra);
+    const void* element = colorcorrect::GroupElement(r, group, index);
+    for (const CorrectionField& f : group.fields)
+        j[f.name] = colorcorrect::GetFieldValue(element, f);
 }
 
 bool SameBytes(const tagMATCHVECTOR& a, const tagMATCHVECTOR& b)
@@ -702,18 +600,18 @@ std::string CorrectionToJson(const tagCOLORCORRINFO& r)
     OrderedJson doc = OrderedJson::object();
     doc["format"] = kCorrectionFormatName;
     doc["version"] = kCorrectionFormatVersion;
-    doc["flags"] = WriteBits(r.dwFlags, kFlagBits);
+    doc["flags"] = WriteBits(r.dwFlags, colorcorrect::CorrectionFlagBits());
 
     OrderedJson base = OrderedJson::object();
-    base["range_flags"] = WriteBits(r.Base.wRangeFlags, kRangeBits);
-    WriteFields(base, kBaseFields, &r.Base, 0);
+    base["range_flags"] = WriteBits(r.Base.wRangeFlags, colorcorrect::RangeFlagBits());
+    WriteFields(base, colorcorrect::kBaseGroup, 0, r);
     doc["base"] = std::move(base);
 
     OrderedJson v6 = OrderedJson::object();
-    for (size_t s = 0; s < 6; ++s) {
+    for (size_t s = 0; s < colorcorrect::kHueSegments; ++s) {
         OrderedJson seg = OrderedJson::object();
-        WriteFields(seg, kSegmentFields, &r.Vector6, 2 * s);
-        v6[kSegmentNames[s]] = std::move(seg);
+        WriteFields(seg, colorcorrect::kSegmentGroup, s, r);
+        v6[colorcorrect::SegmentNames()[s]] = std::move(seg);
     }
     doc["vector6"] = std::move(v6);
 
@@ -730,7 +628,7 @@ std::string CorrectionToJson(const tagCOLORCORRINFO& r)
     OrderedJson vectors = OrderedJson::array();
     for (size_t i = 0; i < written; ++i) {
         OrderedJson v = OrderedJson::object();
-        WriteFields(v, kVectorFields, &r.Match.Vector[i], 0);
+        WriteFields(v, colorcorrect::kMatchVectorGroup, i, r);
         vectors.push_back(std::move(v));
     }
     match["vectors"] = std::move(vectors);
