@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "correction_file.h"
+#include <colorcorrect/formats/correction_file.h>
 #include "support/fuzz_support.h"
 
-using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 using namespace colorcorrect::fuzz;
 
 namespace {

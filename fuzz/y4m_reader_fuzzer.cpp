@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <string>
 
-#include "byte_stream.h"
+#include <colorcorrect/formats/byte_stream.h>
 #include "support/fuzz_support.h"
-#include "y4m.h"
+#include <colorcorrect/formats/y4m.h>
 
-using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 
 namespace {
 

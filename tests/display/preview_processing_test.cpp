@@ -3,6 +3,7 @@
 // the isolated vector's colours, the settings and the scope intensity curves.
 
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/display/isolation_stage.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // mix, and the refusal of headers the library cannot trust.
 
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/engine/pixel_stages.h"
 
 #include <gtest/gtest.h>
 

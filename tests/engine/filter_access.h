@@ -3,6 +3,7 @@
 // the engine tests share.
 
 #include <colorcorrect/colorcorrect.h>
+#include "colorcorrect/engine/pixel_stages.h"
 
 #include <gtest/gtest.h>
 

@@ -24,6 +24,23 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
 
+# The formats library, where it was built: the same package, its own target.
+if(FORMATS_CONSUMER_DIR)
+  run(${CMAKE_COMMAND} -S ${FORMATS_CONSUMER_DIR} -B ${WORK_DIR}/build-formats -G ${GENERATOR}
+      -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_CXX_FLAGS=${flags}"
+      "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
+  run(${CMAKE_COMMAND} --build ${WORK_DIR}/build-formats)
+  run(${WORK_DIR}/build-formats/formats_consumer)
+endif()
+
+# Only the public headers are installed: the umbrella headers and what they
+# include. A stage header the umbrella does not reach must not be there.
+foreach(internal engine/pixel_stages.h engine/fast_process.h display/isolation_stage.h)
+  if(EXISTS ${prefix}/include/colorcorrect/${internal})
+    message(FATAL_ERROR "internal header installed: colorcorrect/${internal}")
+  endif()
+endforeach()
+
 # pkg-config, where the machine has it.
 find_program(PKG_CONFIG pkg-config)
 if(PKG_CONFIG)
@@ -41,4 +58,16 @@ if(PKG_CONFIG)
   get_filename_component(libdir "${pcdir}" DIRECTORY)
   set(ENV{LD_LIBRARY_PATH} ${libdir})
   run(${WORK_DIR}/consumer_pc)
+
+  if(FORMATS_CONSUMER_DIR)
+    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs colorcorrect-formats
+      OUTPUT_VARIABLE pcflags RESULT_VARIABLE rc OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "pkg-config does not know colorcorrect-formats")
+    endif()
+    separate_arguments(pcflags UNIX_COMMAND "${pcflags}")
+    run(c++ ${sflags} ${FORMATS_CONSUMER_DIR}/formats_consumer.cpp ${pcflags}
+        -o ${WORK_DIR}/formats_consumer_pc)
+    run(${WORK_DIR}/formats_consumer_pc)
+  endif()
 endif()

@@ -10,11 +10,13 @@
 #include <memory>
 #include <thread>
 
-#include "correction_file.h"
-#include "image_io.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/image_io.h>
 #include "serve_server.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 namespace {
 
 using nlohmann::json;

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "correction_file.h"
-#include "image_io.h"
-#include "scope_render.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/image_io.h>
+#include <colorcorrect/formats/scope_render.h>
 #include "support/run_process.h"
-#include "y4m.h"
+#include <colorcorrect/formats/y4m.h>
 
-using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 using colorcorrect::test::ProcessResult;
 using colorcorrect::test::ReadFile;
 using colorcorrect::test::RunProcess;

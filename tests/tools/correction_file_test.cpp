@@ -8,10 +8,10 @@
 #include <random>
 #include <string>
 
-#include "correction_file.h"
+#include <colorcorrect/formats/correction_file.h>
 #include "support/record_bytes.h"
 
-using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 using colorcorrect::test::SameBytes;
 
 namespace {

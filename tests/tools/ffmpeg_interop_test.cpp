@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "image_io.h"
+#include <colorcorrect/formats/image_io.h>
 #include "support/run_process.h"
 
 using colorcorrect::test::ProcessResult;
@@ -74,7 +74,7 @@ TEST_F(Ffmpeg, Lut3dWithOurCubeGivesNearlyWhatApplyGives)
     Sh(kCli + " lut -c " + F("look.json") + " --cube 33 " + F("look.cube"));
     Sh("ffmpeg -v error -i " + F("in.png") + " -vf \"lut3d=file=" + F("look.cube") +
        ":interp=tetrahedral\" -pix_fmt rgb24 " + F("lut.png"));
-    colorcorrect::cli::RgbImage a, b;
+    colorcorrect::formats::RgbImage a, b;
     std::string error;
     const std::string applyBytes = ReadFile(dir.File("apply.png")), lutBytes = ReadFile(dir.File("lut.png"));
     ASSERT_TRUE(DecodeImage(reinterpret_cast<const uint8_t*>(applyBytes.data()), applyBytes.size(), a, error)) << error;

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "byte_stream.h"
-#include "cube_lut.h"
-#include "file_io.h"
-#include "image_io.h"
+#include <colorcorrect/formats/byte_stream.h>
+#include <colorcorrect/formats/cube_lut.h>
+#include <colorcorrect/formats/file_io.h>
+#include <colorcorrect/formats/image_io.h>
 #include "support/run_process.h"
-#include "y4m.h"
+#include <colorcorrect/formats/y4m.h>
 
-using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 using colorcorrect::test::ReadFile;
 using colorcorrect::test::TempDir;
 using colorcorrect::test::WriteFile;

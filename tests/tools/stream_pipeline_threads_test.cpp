@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "byte_stream.h"
-#include "stream_pipeline.h"
-#include "y4m.h"
+#include <colorcorrect/formats/byte_stream.h>
+#include <colorcorrect/formats/stream_pipeline.h>
+#include <colorcorrect/formats/y4m.h>
 
-using namespace colorcorrect::cli;
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -193,7 +193,7 @@ protected:
     void SetText(int x, int y, int cx, int cy, const unsigned short* text);
 
     // Isolation variant of the match-vector step, used while m_bIsolate is
-    // set (inline, in isolation_stage.h). Expects clamped values (Y 0..255,
+    // set (inline, in the internal isolation_stage.h). Expects clamped values (Y 0..255,
     // U, V -127..127) and a present match index; leaves them in range.
     // Returns whether the pixel counts as the isolated vector's (the
     // selected-vector flag of the scope displays).
@@ -217,4 +217,3 @@ private:
     void ReleaseDisplayBuffer();
 };
 
-#include "isolation_stage.h"

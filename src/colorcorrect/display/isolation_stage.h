@@ -1,7 +1,8 @@
 #pragma once
 // The isolation variant of the match-vector step, shared by the preview and
-// the scope displays. Included at the end of color_correction_filter.h.
+// the scope displays. Internal like the other stages (engine/pixel_stages.h).
 
+#include "../engine/pixel_stages.h"
 #include "color_correction_filter.h"
 
 inline bool CColorCorrectionFilter::IsolationStage(int& y, int& u, int& v) const

@@ -7,6 +7,7 @@
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "color_correction_filter.h"
+#include "isolation_stage.h"
 
 using colorcorrect::YUV_COMPRESSION;
 

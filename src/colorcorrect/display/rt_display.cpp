@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "../engine/pixel_stages.h"
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "color_correction_filter.h"

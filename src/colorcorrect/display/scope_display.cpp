@@ -13,6 +13,7 @@
 #include "../host/virtual_memory.h"
 #include "../library/library_globals.h"
 #include "color_correction_filter.h"
+#include "isolation_stage.h"
 #include "scope_drawing.h"
 
 namespace {

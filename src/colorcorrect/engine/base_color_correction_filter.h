@@ -143,7 +143,9 @@ protected:
     // cannot be obtained.
     BOOL BuildSegmentIndex_match(const tagMATCHVECTORINFO& info);
 
-    // ---- per-pixel stages (inline, in pixel_stages.h) --------------------
+    // ---- per-pixel stages ---------------------------------------------------
+    // Defined inline in engine/pixel_stages.h, which only the processing
+    // sources include: the stages are internal and not installed.
     // Working values: Y an integer luma, U and V signed chroma. Each stage
     // states the range it expects and the range it leaves.
 
@@ -270,4 +272,3 @@ private:
     void BuildOutputTables(bool clipping, BYTE softY, BYTE softC);
 };
 
-#include "pixel_stages.h"

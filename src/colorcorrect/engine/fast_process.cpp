@@ -12,6 +12,7 @@
 #endif
 
 #include "base_color_correction_filter.h"
+#include "pixel_stages.h"
 
 namespace colorcorrect {
 

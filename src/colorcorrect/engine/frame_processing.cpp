@@ -10,6 +10,7 @@
 #include "../host/tick_count.h"
 #include "base_color_correction_filter.h"
 #include "fast_process.h"
+#include "pixel_stages.h"
 
 namespace {
 

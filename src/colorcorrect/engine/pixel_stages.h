@@ -1,8 +1,9 @@
 #pragma once
 // The per-pixel stages of the correction, written once and shared by every
 // processing path (frames, previews, scopes, real-time display). Integer
-// arithmetic and table look-ups only. Included at the end of
-// base_color_correction_filter.h; not meant to be included alone.
+// arithmetic and table look-ups only. Internal: included by the sources that
+// process pixels (and by tests), never by a public header, so it is not
+// installed.
 //
 // Right shifts of negative values are arithmetic (floor division by a power
 // of two), which the fixed-point formulas rely on.

@@ -8,16 +8,19 @@
 #include <string_view>
 #include <vector>
 
+#include <colorcorrect/formats/correction_processor.h>
+#include <colorcorrect/formats/file_io.h>
+#include <colorcorrect/formats/image_io.h>
+#include <colorcorrect/formats/stream_pipeline.h>
+#include <colorcorrect/formats/y4m.h>
+
 #include "command_support.h"
 #include "commands.h"
-#include "correction_processor.h"
-#include "file_io.h"
-#include "image_io.h"
 #include "progress.h"
-#include "stream_pipeline.h"
-#include "y4m.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

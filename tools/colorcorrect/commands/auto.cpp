@@ -5,12 +5,15 @@
 #include <new>
 #include <string_view>
 
-#include "auto_correction.h"
+#include <colorcorrect/formats/auto_correction.h>
+#include <colorcorrect/formats/file_io.h>
+
 #include "command_support.h"
 #include "commands.h"
-#include "file_io.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -7,15 +7,18 @@
 #include <map>
 #include <string>
 
+#include <colorcorrect/formats/cube_lut.h>
+#include <colorcorrect/formats/file_io.h>
+
 #include "commands.h"
-#include "cube_lut.h"
-#include "file_io.h"
 
 #ifndef COLORCORRECT_CLI_VERSION
 #define COLORCORRECT_CLI_VERSION "unknown"
 #endif
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

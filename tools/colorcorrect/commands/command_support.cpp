@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "file_io.h"
+#include <colorcorrect/formats/file_io.h>
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 std::string Shown(const std::string& path, const char* stdioName)
 {

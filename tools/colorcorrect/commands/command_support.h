@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "correction_file.h"
-#include "image_io.h"
-#include "rgb_image.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/image_io.h>
+#include <colorcorrect/formats/rgb_image.h>
 
 namespace colorcorrect::cli {
 
@@ -27,31 +27,31 @@ std::string Shown(const std::string& path, const char* stdioName);
 // Reads and checks a correction file ("-": standard input). On failure the
 // message has been written (with the command's name) and false returned.
 bool LoadCorrection(const char* command, const std::string& path, tagCOLORCORRINFO& record,
-                    CorrectionFormat* format = nullptr);
+                    formats::CorrectionFormat* format = nullptr);
 
 // Compressed or not, a picture file larger than the largest picture plus
 // room for headers is refused before it is read.
-inline constexpr size_t kMaxImageFileBytes = size_t(kMaxImageBytes) + (size_t{1} << 20);
+inline constexpr size_t kMaxImageFileBytes = size_t(formats::kMaxImageBytes) + (size_t{1} << 20);
 
 // Reads and decodes a PNG, JPEG or BMP picture ("-": standard input). On
 // failure the message has been written and false returned.
-bool LoadPicture(const char* command, const std::string& path, RgbImage& image);
+bool LoadPicture(const char* command, const std::string& path, formats::RgbImage& image);
 
 // The same, brought to the library's packed YUV (24 bits, or 32 with alpha).
 bool LoadYuvPicture(const char* command, const std::string& path, CVoraDib& picture);
 
 // The picture format an output name asks for by its extension, PNG when it
 // names none (or for "-").
-ImageFormat OutputFormatFor(const std::string& path);
+formats::ImageFormat OutputFormatFor(const std::string& path);
 
 // Encodes an image in the format its name asks for (OutputFormatFor). On
 // failure the message has been written and false returned.
-bool EncodeForOutput(const char* command, const std::string& path, const RgbImage& image,
+bool EncodeForOutput(const char* command, const std::string& path, const formats::RgbImage& image,
                      std::vector<uint8_t>& bytes);
 
 // Encodes and writes an image (see EncodeForOutput); the file appears only
 // when complete. On failure the message has been written and false returned.
-bool WritePicture(const char* command, const std::string& path, const RgbImage& image);
+bool WritePicture(const char* command, const std::string& path, const formats::RgbImage& image);
 
 // Writes a correction file: the binary record when the name ends in .ccr or
 // .bin (any case), JSON otherwise (also for "-"). On failure the message has

@@ -3,11 +3,14 @@
 #include <new>
 #include <string_view>
 
+#include <colorcorrect/formats/file_io.h>
+
 #include "command_support.h"
 #include "commands.h"
-#include "file_io.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

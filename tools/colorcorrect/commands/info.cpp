@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <new>
 
+#include <colorcorrect/formats/correction_summary.h>
+
 #include "command_support.h"
 #include "commands.h"
-#include "correction_summary.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 int RunInfo(const InfoOptions& o)
 {

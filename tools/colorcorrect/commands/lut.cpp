@@ -4,14 +4,17 @@
 #include <cstdio>
 #include <new>
 
+#include <colorcorrect/formats/correction_processor.h>
+#include <colorcorrect/formats/cube_lut.h>
+#include <colorcorrect/formats/file_io.h>
+#include <colorcorrect/formats/rt_package.h>
+
 #include "command_support.h"
 #include "commands.h"
-#include "correction_processor.h"
-#include "cube_lut.h"
-#include "file_io.h"
-#include "rt_package.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -5,13 +5,16 @@
 #include <string_view>
 #include <vector>
 
+#include <colorcorrect/formats/file_io.h>
+#include <colorcorrect/formats/image_io.h>
+#include <colorcorrect/formats/scope_render.h>
+
 #include "command_support.h"
 #include "commands.h"
-#include "file_io.h"
-#include "image_io.h"
-#include "scope_render.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

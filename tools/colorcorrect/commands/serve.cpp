@@ -7,13 +7,16 @@
 #include <new>
 #include <thread>
 
+#include <colorcorrect/formats/file_io.h>
+#include <colorcorrect/formats/image_io.h>
+
 #include "command_support.h"
 #include "commands.h"
-#include "file_io.h"
-#include "image_io.h"
 #include "serve_server.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

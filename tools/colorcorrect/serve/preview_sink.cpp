@@ -3,10 +3,12 @@
 #include <map>
 #include <string>
 
-#include "image_io.h"
-#include "jpeg_codec.h"
+#include <colorcorrect/formats/image_io.h>
+#include <colorcorrect/formats/jpeg_codec.h>
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "correction_file.h"
+#include <colorcorrect/formats/correction_file.h>
+
 #include "serve_session.h"
 #include "serve_state.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -37,16 +37,19 @@
 #include <new>
 #include <optional>
 
-#include "correction_file.h"
-#include "correction_processor.h"
-#include "correction_summary.h"
-#include "cube_lut.h"
-#include "image_io.h"
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/correction_processor.h>
+#include <colorcorrect/formats/correction_summary.h>
+#include <colorcorrect/formats/cube_lut.h>
+#include <colorcorrect/formats/image_io.h>
+
 #include "serve_actions.h"
 #include "serve_state.h"
 #include "web_assets.h"
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -11,8 +11,9 @@
 #include <memory>
 #include <string>
 
+#include <colorcorrect/formats/rgb_image.h>
+
 #include "commands/commands.h"
-#include "rgb_image.h"
 #include "session_registry.h"
 
 namespace colorcorrect::cli {
@@ -30,7 +31,7 @@ public:
 
     // Pictures every new session starts with instead of the default picture
     // (empty images: the default).
-    void SetStartPictures(RgbImage source, std::string sourceName, RgbImage reference,
+    void SetStartPictures(formats::RgbImage source, std::string sourceName, formats::RgbImage reference,
                           std::string referenceName);
 
     // Binds to the options' host and port (port 0: a free one). False with a

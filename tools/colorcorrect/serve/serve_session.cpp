@@ -3,10 +3,12 @@
 #include <cstring>
 #include <new>
 
-#include "correction_processor.h"
-#include "image_io.h"
+#include <colorcorrect/formats/correction_processor.h>
+#include <colorcorrect/formats/image_io.h>
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 namespace {
 

@@ -18,8 +18,9 @@
 #include <mutex>
 #include <string>
 
+#include <colorcorrect/formats/rgb_image.h>
+
 #include "preview_sink.h"
-#include "rgb_image.h"
 #include "serve_viewer.h"
 
 namespace colorcorrect::cli {
@@ -90,8 +91,8 @@ public:
 
     // New source or reference pictures. False with a message when the
     // viewer cannot take them.
-    bool SetSource(const RgbImage& image, const std::string& name, std::string& error);
-    bool SetReference(const RgbImage& image, const std::string& name, std::string& error);
+    bool SetSource(const formats::RgbImage& image, const std::string& name, std::string& error);
+    bool SetReference(const formats::RgbImage& image, const std::string& name, std::string& error);
 
     void SetSplit(int x, int y);
     // Options already checked by the caller (ranges of ViewOptions).
@@ -99,12 +100,12 @@ public:
 
     // The scope display of `type` (1, 2, 4, 5, 6, 7) as a 384 x 288 picture,
     // top row first. False when the viewer refuses.
-    bool Scope(unsigned type, RgbImage& scope);
+    bool Scope(unsigned type, formats::RgbImage& scope);
     // The full-size source (uncorrected) or reference. False when there is none.
-    bool SourceImage(RgbImage& image);
-    bool ReferenceImage(RgbImage& image);
+    bool SourceImage(formats::RgbImage& image);
+    bool ReferenceImage(formats::RgbImage& image);
     // The full-size source with the current correction.
-    bool CorrectedImage(RgbImage& image, std::string& error);
+    bool CorrectedImage(formats::RgbImage& image, std::string& error);
 
     // Runs `step` with the session's lock held, handing it the viewer and the
     // current correction (a copy; SetCorrectionLocked makes a change current).
@@ -115,7 +116,7 @@ public:
 
 private:
     bool Commit();
-    static bool DibToImage(const CVoraDib& dib, RgbImage& image);
+    static bool DibToImage(const CVoraDib& dib, formats::RgbImage& image);
 
     const std::string m_id;
     std::shared_ptr<PreviewSink> m_sink;

@@ -1,8 +1,10 @@
 #include "serve_state.h"
 
-#include "correction_file.h"
+#include <colorcorrect/formats/correction_file.h>
 
 namespace colorcorrect::cli {
+
+using namespace colorcorrect::formats;
 
 nlohmann::json StateToJson(const SessionState& s)
 {

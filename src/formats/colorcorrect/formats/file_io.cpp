@@ -1,0 +1,258 @@
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+namespace colorcorrect::formats {
+
+namespace {
+
+std::string ErrnoText(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Temporary files the signal handlers remove: a fixed table, because a handler
+// may only touch memory that is always valid.
+constexpr size_t kSlots = 8;
+constexpr size_t kSlotPath = 4096;
+struct TempSlot {
+    std::atomic<bool> used{false};
+    std::atomic<bool> armed{false};
+    char path[kSlotPath];
+};
+std::array<TempSlot, kSlots> g_tempSlots;
+
+int ClaimSlot(const std::string& path)
+{
+    if (path.size() >= kSlotPath)
+        return -1;
+    for (size_t i = 0; i < kSlots; ++i) {
+        bool expected = false;
+        if (g_tempSlots[i].used.compare_exchange_strong(expected, true)) {
+            std::memcpy(g_tempSlots[i].path, path.c_str(), path.size() + 1);
+            g_tempSlots[i].armed.store(true);
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void ReleaseSlot(int slot)
+{
+    if (slot < 0)
+        return;
+    g_tempSlots[slot].armed.store(false);
+    g_tempSlots[slot].used.store(false);
+}
+
+extern "C" void RemoveTempFilesAndDie(int sig)
+{
+    for (TempSlot& slot : g_tempSlots)
+        if (slot.armed.load())
+            ::unlink(slot.path);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+mode_t CurrentUmask()
+{
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(022);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
+} // namespace
+
+bool IsStdio(const std::string& path)
+{
+    return path == "-";
+}
+
+bool ReadAll(ByteSource& source, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& error)
+{
+    constexpr size_t kChunk = size_t{1} << 16;
+    for (;;) {
+        const size_t old = bytes.size();
+        if (old > maxBytes) {
+            error = "larger than " + std::to_string(maxBytes) + " bytes";
+            return false;
+        }
+        const size_t want = std::min(kChunk, maxBytes + 1 - old);
+        bytes.resize(old + want);
+        size_t got = 0;
+        if (!ReadFully(source, bytes.data() + old, want, got)) {
+            bytes.resize(old);
+            error = source.Error();
+            return false;
+        }
+        bytes.resize(old + got);
+        if (bytes.size() > maxBytes) {
+            error = "larger than " + std::to_string(maxBytes) + " bytes";
+            return false;
+        }
+        if (got < want)
+            return true;
+    }
+}
+
+bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
+                   std::string& error)
+{
+    InputFile in;
+    if (!in.Open(path, error))
+        return false;
+    bytes.clear();
+    FdSource source(in.Fd());
+    return ReadAll(source, maxBytes, bytes, error);
+}
+
+InputFile::~InputFile()
+{
+    if (m_owned && m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool InputFile::Open(const std::string& path, std::string& error)
+{
+    if (IsStdio(path)) {
+        m_fd = STDIN_FILENO;
+        m_owned = false;
+        return true;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = ErrnoText("cannot open");
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        error = "is a directory";
+        return false;
+    }
+    m_fd = fd;
+    m_owned = true;
+    return true;
+}
+
+OutputFile::~OutputFile()
+{
+    Discard();
+}
+
+bool OutputFile::Open(const std::string& path, std::string& error)
+{
+    Discard();
+    m_path = path;
+    if (IsStdio(path)) {
+        m_sink = std::make_unique<FdSink>(STDOUT_FILENO);
+        return true;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        error = "is a directory";
+        return false;
+    }
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temp = dir + "." + name + ".tmp-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = ErrnoText("cannot create");
+        return false;
+    }
+    m_slot = ClaimSlot(temp);
+    ::fchmod(fd, 0666 & ~CurrentUmask());
+    m_fd = fd;
+    m_temp = temp;
+    m_sink = std::make_unique<FdSink>(fd);
+    return true;
+}
+
+bool OutputFile::Commit(std::string& error)
+{
+    if (IsStdio(m_path)) {
+        m_sink.reset();
+        return true;
+    }
+    if (m_fd < 0) {
+        error = "no output open";
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        error = ErrnoText("cannot write");
+        ::unlink(m_temp.c_str());
+        ReleaseSlot(m_slot);
+        m_slot = -1;
+        m_temp.clear();
+        return false;
+    }
+    if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
+        error = ErrnoText("cannot rename the finished file into place");
+        ::unlink(m_temp.c_str());
+        ReleaseSlot(m_slot);
+        m_slot = -1;
+        m_temp.clear();
+        return false;
+    }
+    ReleaseSlot(m_slot);
+    m_slot = -1;
+    m_temp.clear();
+    m_sink.reset();
+    return true;
+}
+
+void OutputFile::Discard()
+{
+    m_sink.reset();
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+    ReleaseSlot(m_slot);
+    m_slot = -1;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& error)
+{
+    OutputFile out;
+    if (!out.Open(path, error))
+        return false;
+    if (!out.Sink().Write(data, size)) {
+        error = out.Sink().Error();
+        return false;
+    }
+    return out.Commit(error);
+}
+
+void InstallOutputCleanupHandlers()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        action.sa_handler = RemoveTempFilesAndDie;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(sig, &action, nullptr);
+    }
+}
+
+} // namespace colorcorrect::formats

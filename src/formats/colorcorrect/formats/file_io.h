@@ -1,0 +1,81 @@
+#pragma once
+// Opening a program's inputs and outputs. "-" names standard input or standard
+// output. Outputs are written under a temporary name beside the target and
+// renamed over it only when complete, so a failure (or an interrupt) leaves
+// no partial file behind and an older file of the same name intact.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "byte_stream.h"
+
+namespace colorcorrect::formats {
+
+// True for the name "-".
+bool IsStdio(const std::string& path);
+
+// Reads all of `path` ("-": standard input) into `bytes`. Fails with a short
+// message (the caller adds the file name) for a missing or unreadable file, a
+// directory, or more than `maxBytes` bytes.
+bool ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
+                   std::string& error);
+
+// Reads what is left of `source` into `bytes` (appending), failing when that
+// would make more than `maxBytes` bytes.
+bool ReadAll(ByteSource& source, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& error);
+
+// An input opened for streaming: a descriptor, owned unless it is standard
+// input.
+class InputFile {
+public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    // Refuses directories; "-" is standard input.
+    bool Open(const std::string& path, std::string& error);
+    int Fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+    bool m_owned = false;
+};
+
+// An output that appears under its name only when Commit succeeds.
+class OutputFile {
+public:
+    OutputFile() = default;
+    // Removes the temporary file unless Commit succeeded.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the temporary file beside `path` ("-": standard output, written
+    // directly). The final file gets the usual permissions (0666 less umask).
+    bool Open(const std::string& path, std::string& error);
+    ByteSink& Sink() { return *m_sink; }
+    // Flushes, closes and renames the temporary file to the target name.
+    bool Commit(std::string& error);
+    // Removes the temporary file now (nothing happens for standard output).
+    void Discard();
+
+private:
+    std::string m_path;
+    std::string m_temp;
+    int m_fd = -1;
+    std::unique_ptr<ByteSink> m_sink;
+    int m_slot = -1;
+};
+
+// Writes `bytes` to `path` through an OutputFile.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& error);
+
+// Installs handlers for SIGINT, SIGTERM and SIGHUP that remove the temporary
+// files of open OutputFiles before the process ends by that signal, and
+// ignores SIGPIPE so that a closed pipe is reported as a write failure.
+void InstallOutputCleanupHandlers();
+
+} // namespace colorcorrect::formats

@@ -1,0 +1,347 @@
+#include "image_io.h"
+
+#include <cstring>
+#include <new>
+
+#include "jpeg_codec.h"
+#include "png_codec.h"
+
+namespace colorcorrect::formats {
+
+const char* ImageSizeProblem(uint64_t width, uint64_t height)
+{
+    if (width == 0 || height == 0)
+        return "the picture has no pixels";
+    if (width > kMaxImageBytes / 4 || height > kMaxImageBytes / 4 / width)
+        return "the picture is too large (at most 1 GiB at 4 bytes a pixel)";
+    return nullptr;
+}
+
+namespace {
+
+bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& error)
+{
+    CVoraDib dib;
+    if (!LoadBmpFromMemory(dib, data, size, 32)) {
+        error = "damaged, truncated, too large or unsupported BMP file";
+        return false;
+    }
+    const int w = dib.GetWidth(), h = dib.GetHeight();
+    unsigned step = 0, stride = 0;
+    dib.GetIncrements(step, stride);
+    const BYTE* base = dib;
+    bool opaque = true;
+    for (int row = 0; row < h && opaque; ++row) {
+        const BYTE* p = base + static_cast<size_t>(row) * stride;
+        for (int x = 0; x < w; ++x)
+            opaque = opaque && p[4 * x + 3] == 255;
+    }
+    RgbImage result;
+    result.width = w;
+    result.height = h;
+    result.channels = opaque ? 3 : 4;
+    result.pixels.resize(result.RowBytes() * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y) {
+        const BYTE* p = base + static_cast<size_t>(h - 1 - y) * stride; // bottom row first in memory
+        uint8_t* q = result.pixels.data() + result.RowBytes() * static_cast<size_t>(y);
+        for (int x = 0; x < w; ++x, p += 4, q += result.channels) {
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+            if (result.channels == 4)
+                q[3] = p[3];
+        }
+    }
+    image = std::move(result);
+    return true;
+}
+
+void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// 32-bit BMP with a version 4 header whose masks name the alpha byte, so
+// that readers keep the alpha channel.
+std::vector<uint8_t> EncodeBmpWithAlpha(const RgbImage& image)
+{
+    const uint32_t headerBytes = 14 + 108;
+    const uint64_t pixelBytes = uint64_t(image.width) * uint64_t(image.height) * 4;
+    std::vector<uint8_t> out;
+    out.reserve(headerBytes + pixelBytes);
+    out.push_back('B');
+    out.push_back('M');
+    PutLe(out, static_cast<uint32_t>(headerBytes + pixelBytes), 4);
+    PutLe(out, 0, 4);
+    PutLe(out, headerBytes, 4);
+    PutLe(out, 108, 4);
+    PutLe(out, static_cast<uint32_t>(image.width), 4);
+    PutLe(out, static_cast<uint32_t>(image.height), 4); // bottom-up
+    PutLe(out, 1, 2);
+    PutLe(out, 32, 2);
+    PutLe(out, 3, 4); // bit fields
+    PutLe(out, static_cast<uint32_t>(pixelBytes), 4);
+    PutLe(out, 2835, 4); // 72 dpi
+    PutLe(out, 2835, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 0x00FF0000, 4); // red
+    PutLe(out, 0x0000FF00, 4); // green
+    PutLe(out, 0x000000FF, 4); // blue
+    PutLe(out, 0xFF000000, 4); // alpha
+    PutLe(out, 0x73524742, 4); // colour space "sRGB"
+    for (int i = 0; i < 12; ++i)
+        PutLe(out, 0, 4); // end points and gamma, unused with sRGB
+    for (int y = image.height - 1; y >= 0; --y) {
+        const uint8_t* p = image.pixels.data() + image.RowBytes() * static_cast<size_t>(y);
+        for (int x = 0; x < image.width; ++x, p += 4) {
+            out.push_back(p[2]);
+            out.push_back(p[1]);
+            out.push_back(p[0]);
+            out.push_back(p[3]);
+        }
+    }
+    return out;
+}
+
+bool EncodeBmpImage(const RgbImage& image, std::vector<uint8_t>& out, std::string& error)
+{
+    if (image.channels == 4) {
+        out = EncodeBmpWithAlpha(image);
+        return true;
+    }
+    CVoraDib dib;
+    if (!dib.Alloc(image.width, image.height, 24, 0)) {
+        error = "not enough memory to encode the picture";
+        return false;
+    }
+    unsigned step = 0, stride = 0;
+    dib.GetIncrements(step, stride);
+    BYTE* base = dib;
+    for (int y = 0; y < image.height; ++y) {
+        BYTE* q = base + static_cast<size_t>(image.height - 1 - y) * stride;
+        const uint8_t* p = image.pixels.data() + image.RowBytes() * static_cast<size_t>(y);
+        for (int x = 0; x < image.width; ++x, p += 3, q += 3) {
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+        }
+    }
+    out = EncodeBmp(dib);
+    if (out.empty()) {
+        error = "cannot encode BMP";
+        return false;
+    }
+    return true;
+}
+
+bool HasExtension(std::string_view path, std::string_view ext)
+{
+    if (path.size() < ext.size())
+        return false;
+    const std::string_view tail = path.substr(path.size() - ext.size());
+    for (size_t i = 0; i < ext.size(); ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != ext[i])
+            return false;
+    }
+    return true;
+}
+
+bool ValidImage(const RgbImage& image)
+{
+    return (image.channels == 3 || image.channels == 4) && image.width > 0 && image.height > 0 &&
+           image.pixels.size() == image.RowBytes() * static_cast<size_t>(image.height);
+}
+
+} // namespace
+
+const char* ImageFormatName(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::Png:
+        return "PNG";
+    case ImageFormat::Jpeg:
+        return "JPEG";
+    case ImageFormat::Bmp:
+        return "BMP";
+    }
+    return "?";
+}
+
+std::optional<ImageFormat> SniffImageFormat(const uint8_t* data, size_t size)
+{
+    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (data == nullptr)
+        return std::nullopt;
+    if (size >= 8 && std::memcmp(data, kPng, 8) == 0)
+        return ImageFormat::Png;
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+        return ImageFormat::Jpeg;
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
+        return ImageFormat::Bmp;
+    return std::nullopt;
+}
+
+std::optional<ImageFormat> ImageFormatFromPath(std::string_view path)
+{
+    if (HasExtension(path, ".png"))
+        return ImageFormat::Png;
+    if (HasExtension(path, ".jpg") || HasExtension(path, ".jpeg"))
+        return ImageFormat::Jpeg;
+    if (HasExtension(path, ".bmp"))
+        return ImageFormat::Bmp;
+    return std::nullopt;
+}
+
+bool DecodeImage(const uint8_t* data, size_t size, RgbImage& image, std::string& error) noexcept
+{
+    const std::optional<ImageFormat> format = SniffImageFormat(data, size);
+    if (!format) {
+        error = "not a PNG, JPEG or BMP picture";
+        return false;
+    }
+    try {
+        switch (*format) {
+        case ImageFormat::Png:
+            return DecodePng(data, size, image, error);
+        case ImageFormat::Jpeg:
+            return DecodeJpeg(data, size, image, error);
+        case ImageFormat::Bmp:
+            return DecodeBmp(data, size, image, error);
+        }
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory for the picture";
+    } catch (...) {
+        error = "unexpected failure while reading the picture";
+    }
+    return false;
+}
+
+bool EncodeImage(const RgbImage& image, ImageFormat format, const EncodeOptions& options,
+                 std::vector<uint8_t>& out, std::string& error) noexcept
+{
+    if (!ValidImage(image)) {
+        error = "no picture to write";
+        return false;
+    }
+    try {
+        switch (format) {
+        case ImageFormat::Png:
+            return EncodePng(image, out, error);
+        case ImageFormat::Jpeg:
+            return EncodeJpeg(image, options.jpegQuality, out, error);
+        case ImageFormat::Bmp:
+            return EncodeBmpImage(image, out, error);
+        }
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to encode the picture";
+    } catch (...) {
+        error = "unexpected failure while writing the picture";
+    }
+    return false;
+}
+
+bool RgbImageToYuvPicture(const RgbImage& image, CVoraDib& picture, std::string& error)
+{
+    if (!ValidImage(image)) {
+        error = "no picture";
+        return false;
+    }
+    const int bits = image.channels == 4 ? 32 : 24;
+    CVoraDib dib;
+    if (!dib.Alloc(image.width, image.height, bits, 0)) {
+        error = "not enough memory for the picture";
+        return false;
+    }
+    unsigned step = 0, stride = 0;
+    dib.GetIncrements(step, stride);
+    BYTE* base = dib;
+    for (int y = 0; y < image.height; ++y) {
+        BYTE* q = base + static_cast<size_t>(image.height - 1 - y) * stride;
+        const uint8_t* p = image.pixels.data() + image.RowBytes() * static_cast<size_t>(y);
+        for (int x = 0; x < image.width; ++x, p += image.channels, q += step) {
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+            if (bits == 32)
+                q[3] = p[3];
+        }
+    }
+    // The library's own conversion: B, G, R bytes become Y, U+128, V+128.
+    if (!dib.ToYUV()) {
+        error = "cannot convert the picture to YUV";
+        return false;
+    }
+    picture = std::move(dib);
+    return true;
+}
+
+bool YuvPictureToRgbImage(const CVoraDib& picture, int channels, RgbImage& image, std::string& error)
+{
+    const tagDIBINFO* info = picture;
+    if (info == nullptr || info->bmiHeader.biCompression != YUV_COMPRESSION ||
+        (channels != 3 && channels != 4)) {
+        error = "no YUV picture";
+        return false;
+    }
+    const int w = picture.GetWidth(), h = picture.GetHeight();
+    unsigned step = 0, stride = 0;
+    picture.GetIncrements(step, stride);
+    if (channels == 4 && step != 4) {
+        error = "the picture has no alpha";
+        return false;
+    }
+    RgbImage result;
+    result.width = w;
+    result.height = h;
+    result.channels = channels;
+    result.pixels.resize(result.RowBytes() * static_cast<size_t>(h));
+    const BYTE* base = picture;
+    for (int y = 0; y < h; ++y) {
+        const BYTE* p = base + static_cast<size_t>(h - 1 - y) * stride;
+        uint8_t* q = result.pixels.data() + result.RowBytes() * static_cast<size_t>(y);
+        for (int x = 0; x < w; ++x, p += step, q += channels) {
+            YuvBytesToRgbBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
+            if (channels == 4)
+                q[3] = p[3];
+        }
+    }
+    image = std::move(result);
+    return true;
+}
+
+bool RgbPictureToRgbImage(const CVoraDib& picture, RgbImage& image, std::string& error)
+{
+    const tagDIBINFO* info = picture;
+    if (info == nullptr || info->bmiHeader.biCompression != 0) {
+        error = "no RGB picture";
+        return false;
+    }
+    const int w = picture.GetWidth(), h = picture.GetHeight();
+    unsigned step = 0, stride = 0;
+    picture.GetIncrements(step, stride);
+    RgbImage result;
+    result.width = w;
+    result.height = h;
+    result.channels = 3;
+    result.pixels.resize(result.RowBytes() * static_cast<size_t>(h));
+    const BYTE* base = picture;
+    for (int y = 0; y < h; ++y) {
+        // Memory row 0 is the bottom row.
+        const BYTE* p = base + static_cast<size_t>(h - 1 - y) * stride;
+        uint8_t* q = result.pixels.data() + result.RowBytes() * static_cast<size_t>(y);
+        for (int x = 0; x < w; ++x, p += step, q += 3) {
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+        }
+    }
+    image = std::move(result);
+    return true;
+}
+
+} // namespace colorcorrect::formats

@@ -1,0 +1,30 @@
+#pragma once
+// A decoded still picture as the image codecs hand it over: 8-bit RGB or
+// RGBA, rows top to bottom, no padding.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <colorcorrect/colorcorrect.h>
+
+namespace colorcorrect::formats {
+
+struct RgbImage {
+    int width = 0;    // pixels per row
+    int height = 0;   // rows
+    int channels = 0; // 3: R, G, B; 4: R, G, B, straight (not premultiplied) alpha
+    std::vector<uint8_t> pixels; // width * height * channels bytes, top row first
+
+    size_t RowBytes() const { return static_cast<size_t>(width) * static_cast<size_t>(channels); }
+};
+
+// The largest picture the codecs take: one the library's picture class can
+// hold at 32 bits a pixel.
+inline constexpr uint64_t kMaxImageBytes = colorcorrect::MAX_PICTURE_BYTES - 4096;
+
+// Empty when a width x height picture fits kMaxImageBytes at 4 bytes a
+// pixel (and both are positive); otherwise the message to show.
+const char* ImageSizeProblem(uint64_t width, uint64_t height);
+
+} // namespace colorcorrect::formats
