@@ -128,6 +128,27 @@ TEST_F(ServeServerTest, ThePageMakesASessionAndServesItsFiles)
     EXPECT_EQ(res->status, 404);
 }
 
+TEST_F(ServeServerTest, TheSchemaIsTheFieldCatalogue)
+{
+    Start();
+    auto res = Client()->Get("/api/schema");
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200);
+    const json schema = json::parse(res->body);
+    for (const colorcorrect::FieldGroup* g :
+         {&colorcorrect::kBaseGroup, &colorcorrect::kSegmentGroup, &colorcorrect::kMatchVectorGroup}) {
+        const json& fields = schema["groups"][g->name]["fields"];
+        ASSERT_EQ(fields.size(), g->fields.size()) << g->name;
+        for (size_t i = 0; i < fields.size(); ++i) {
+            EXPECT_EQ(fields[i]["name"], g->fields[i].name);
+            EXPECT_EQ(fields[i]["min"], g->fields[i].min);
+            EXPECT_EQ(fields[i]["max"], g->fields[i].max);
+            EXPECT_EQ(fields[i]["neutral"], g->fields[i].neutral);
+        }
+    }
+    EXPECT_EQ(schema["segments"].size(), colorcorrect::kHueSegments);
+}
+
 TEST_F(ServeServerTest, RequestsForAnotherHostNameAreRefused)
 {
     Start();
