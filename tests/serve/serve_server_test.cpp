@@ -236,6 +236,15 @@ TEST_F(ServeServerTest, EveryKindOfRequestIsServed)
     EXPECT_EQ(state["source"], (json{{"width", 8}, {"height", 4}, {"name", "grey.png"}}));
     EXPECT_EQ(Decoded(Send("GET /api/picture/source.png").body).height, 4);
     EXPECT_EQ(Decoded(Send("GET /api/download/picture?format=png").body).height, 4);
+    // The page builds its controls from the field catalogue.
+    const json schema = Send("GET /api/schema").Json();
+    for (const FieldGroup* g : {&kBaseGroup, &kSegmentGroup, &kMatchVectorGroup})
+        for (size_t i = 0; i < g->fields.size(); ++i) {
+            const CorrectionField& f = g->fields[i];
+            const json& served = schema["groups"][g->name]["fields"][i];
+            EXPECT_EQ(json::array({served["name"], served["min"], served["max"], served["neutral"]}),
+                      json::array({f.name, f.min, f.max, f.neutral})) << f.name;
+        }
 }
 
 TEST_F(ServeServerTest, UndoAndRedoFollowTheCommittedSteps)

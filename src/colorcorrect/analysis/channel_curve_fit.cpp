@@ -1,8 +1,11 @@
 #include "channel_curve_fit.h"
-#include "power_curve_fit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "../records/field_catalogue.h"
+#include "power_curve_fit.h"
 
 namespace colorcorrect {
 
@@ -87,7 +90,7 @@ int LimitedTrunc(double value, double lo, double hi)
 
 int ClampCurveControl(int value)
 {
-    return value < -255 ? -255 : (value > 255 ? 255 : value);
+    return std::clamp(value, -kControlLimit, kControlLimit);
 }
 
 int GammaControlValue(double g)

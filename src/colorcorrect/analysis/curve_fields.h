@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "../records/correction_records.h"
+#include "../records/field_catalogue.h"
 #include "channel_curve_fit.h"
 
 namespace colorcorrect {
@@ -22,41 +23,34 @@ struct ChannelCurve {
     int white = 0; // offset at full scale, 1/256 of full scale
 };
 
+// The keys of each channel's black, gamma and white controls.
+inline constexpr const char* kChannelCurveKeys[3][3] = {
+    {"r_black", "r_gamma", "r_white"},
+    {"g_black", "g_gamma", "g_white"},
+    {"b_black", "b_gamma", "b_white"},
+};
+
+// The catalogue entries of the curve of `channel`; any other number is blue.
+inline const CorrectionField& ChannelCurveField(int channel, int control)
+{
+    const int row = channel == CURVE_RED ? 0 : channel == CURVE_GREEN ? 1 : 2;
+    return *FindField(kBaseGroup, kChannelCurveKeys[row][control]);
+}
+
 // The curve of `channel` (CURVE_RED..CURVE_BLUE) as the record holds it.
 inline ChannelCurve GetChannelCurve(const tagBASECOLORCORRINFO& b, int channel)
 {
-    switch (channel) {
-    case CURVE_RED:
-        return {b.sRBlack, b.sRGamma, b.sRWhite};
-    case CURVE_GREEN:
-        return {b.sGBlack, b.sGGamma, b.sGWhite};
-    default:
-        return {b.sBBlack, b.sBGamma, b.sBWhite};
-    }
+    return {GetFieldValue(&b, ChannelCurveField(channel, 0)),
+            GetFieldValue(&b, ChannelCurveField(channel, 1)),
+            GetFieldValue(&b, ChannelCurveField(channel, 2))};
 }
 
 // Stores the curve of `channel`, each value limited to the int16 range.
 inline void SetChannelCurve(tagBASECOLORCORRINFO& b, int channel, const ChannelCurve& c)
 {
-    const int16_t black = ToInt16Field(c.black), gamma = ToInt16Field(c.gamma),
-                  white = ToInt16Field(c.white);
-    switch (channel) {
-    case CURVE_RED:
-        b.sRBlack = black;
-        b.sRGamma = gamma;
-        b.sRWhite = white;
-        break;
-    case CURVE_GREEN:
-        b.sGBlack = black;
-        b.sGGamma = gamma;
-        b.sGWhite = white;
-        break;
-    default:
-        b.sBBlack = black;
-        b.sBGamma = gamma;
-        b.sBWhite = white;
-        break;
-    }
+    SetFieldValue(&b, ChannelCurveField(channel, 0), ToInt16Field(c.black));
+    SetFieldValue(&b, ChannelCurveField(channel, 1), ToInt16Field(c.gamma));
+    SetFieldValue(&b, ChannelCurveField(channel, 2), ToInt16Field(c.white));
 }
 
 // Sets all nine curve controls to 0 (neutral); nothing else changes.

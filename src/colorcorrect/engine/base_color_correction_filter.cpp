@@ -7,6 +7,7 @@
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "../host/virtual_memory.h"
+#include "../records/field_catalogue.h"
 #include "fast_process.h"
 #include "segment_index.h"
 
@@ -14,9 +15,12 @@ namespace {
 
 constexpr uint32_t kNoMatchBuild = 0xFFFFFFFFu;
 
+// A match vector's chroma offset, limited to the range its field allows.
 int ClampOffset(int value)
 {
-    return value < -255 ? -255 : (value > 255 ? 255 : value);
+    static const colorcorrect::CorrectionField& field =
+        *colorcorrect::FindField(colorcorrect::kMatchVectorGroup, "u_offset");
+    return colorcorrect::ClampToField(field, value);
 }
 
 // Whole degrees from hue units (256 = 180 degrees), truncated toward zero.

@@ -10,8 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "../engine/angles.h"
+#include "../records/field_catalogue.h"
 
 namespace {
 
@@ -37,8 +39,6 @@ constexpr int kCentreX = 192, kCentreY = 144;
 constexpr int kDisplayWidth = 384, kDisplayHeight = 288;
 constexpr int kCellWidth = 128, kCellHeight = 96;
 
-constexpr int kControlLimit = 255;
-
 bool MoreThanOneBit(unsigned long bits)
 {
     return (bits & (bits - 1)) != 0;
@@ -49,96 +49,93 @@ bool Running(int startX, int startY)
     return startX != VIEWER_NO_GESTURE && startY != VIEWER_NO_GESTURE;
 }
 
-// The records are packed, so their fields are reached by byte offset and
-// copied rather than through references.
-template <typename Record>
-int16_t FieldAt(const Record& record, size_t offset)
+// The element a drag shapes (the primary correction, one hue segment or one
+// match vector) and the catalogue of its fields, by which its packed fields
+// are reached and limited.
+struct Target {
+    void* element;
+    const colorcorrect::FieldGroup& group;
+};
+
+const colorcorrect::CorrectionField& Control(const Target& t, std::string_view name)
 {
-    int16_t value;
-    std::memcpy(&value, reinterpret_cast<const unsigned char*>(&record) + offset, sizeof value);
-    return value;
+    return *colorcorrect::FindField(t.group, name);
 }
 
-template <typename Record>
-void SetFieldAt(Record& record, size_t offset, int64_t value)
+// field = start value + step, limited to the field's range. Wide, so that no
+// step from any pair of mouse coordinates overflows.
+void AddClamped(const Target& t, std::string_view name, int64_t step)
 {
-    const int16_t field = static_cast<int16_t>(value);
-    std::memcpy(reinterpret_cast<unsigned char*>(&record) + offset, &field, sizeof field);
-}
-
-// field = start value + step, limited to -255..255. Wide, so that no step
-// from any pair of mouse coordinates overflows.
-template <typename Record>
-void AddClamped(Record& record, size_t offset, int64_t step)
-{
-    SetFieldAt(record, offset,
-               std::clamp<int64_t>(FieldAt(record, offset) + step, -kControlLimit, kControlLimit));
+    const colorcorrect::CorrectionField& f = Control(t, name);
+    colorcorrect::SetFieldValue(
+        t.element, f, colorcorrect::ClampToField(f, colorcorrect::GetFieldValue(t.element, f) + step));
 }
 
 // Hue turns round: a result that leaves -255..255 comes back in from the
-// other end (510 units are a full turn).
-template <typename Record>
-void AddWrapped(Record& record, size_t offset, int64_t step)
+// other end (510 units are a full turn). The gesture keeps to the narrower
+// range of the other controls, not the hue field's own limit.
+void AddWrapped(const Target& t, std::string_view name, int64_t step)
 {
-    int64_t hue = (FieldAt(record, offset) + step) % 510; // -509..509
-    if (hue < -kControlLimit)
+    constexpr int limit = colorcorrect::kControlLimit;
+    const colorcorrect::CorrectionField& f = Control(t, name);
+    int64_t hue = (colorcorrect::GetFieldValue(t.element, f) + step) % 510; // -509..509
+    if (hue < -limit)
         hue += 510;
-    else if (hue > kControlLimit)
+    else if (hue > limit)
         hue -= 510;
-    SetFieldAt(record, offset, hue);
+    colorcorrect::SetFieldValue(t.element, f, static_cast<int>(hue));
 }
 
-// Where the luma and hue/saturation controls of each target lie.
+// The keys of the luma and hue/saturation controls of each target.
 struct TargetFields {
-    size_t black, gamma, white, hue, sat;
+    const char *black, *gamma, *white, *hue, *sat;
 };
 
-constexpr TargetFields kPrimaryFields = {
-    offsetof(tagBASECOLORCORRINFO, sYBlack), offsetof(tagBASECOLORCORRINFO, sYGamma),
-    offsetof(tagBASECOLORCORRINFO, sYWhite), offsetof(tagBASECOLORCORRINFO, sHue),
-    offsetof(tagBASECOLORCORRINFO, sSat)};
+constexpr TargetFields kPrimaryFields = {"y_black", "y_gamma", "y_white", "hue", "sat"};
+constexpr TargetFields kSegmentOrVectorFields = {"black", "gamma", "white", "hue", "sat"};
 
-constexpr TargetFields kMatchFields = {
-    offsetof(tagMATCHVECTOR, sBlack), offsetof(tagMATCHVECTOR, sGamma),
-    offsetof(tagMATCHVECTOR, sWhite), offsetof(tagMATCHVECTOR, sHue),
-    offsetof(tagMATCHVECTOR, sSat)};
-
-TargetFields SixVectorFields(unsigned int i)
+Target PrimaryTarget(tagCOLORCORRINFO& cc)
 {
-    const size_t entry = i * sizeof(int16_t);
-    return {offsetof(tagVECTOR6INFO, sBlack) + entry, offsetof(tagVECTOR6INFO, sGamma) + entry,
-            offsetof(tagVECTOR6INFO, sWhite) + entry, offsetof(tagVECTOR6INFO, sHue) + entry,
-            offsetof(tagVECTOR6INFO, sSat) + entry};
+    return {colorcorrect::GroupElement(cc, colorcorrect::kBaseGroup, 0), colorcorrect::kBaseGroup};
+}
+
+Target SegmentTarget(tagCOLORCORRINFO& cc, unsigned int i)
+{
+    return {colorcorrect::GroupElement(cc, colorcorrect::kSegmentGroup, i),
+            colorcorrect::kSegmentGroup};
 }
 
 // Luma black, gamma and white of the fields named by `flags` + step.
-template <typename Record>
-void AddLuma(Record& record, const TargetFields& fields, unsigned long flags, int64_t step)
+void AddLuma(const Target& t, const TargetFields& fields, unsigned long flags, int64_t step)
 {
     if (flags & kLumaBlack)
-        AddClamped(record, fields.black, step);
+        AddClamped(t, fields.black, step);
     if (flags & kLumaGamma)
-        AddClamped(record, fields.gamma, step);
+        AddClamped(t, fields.gamma, step);
     if (flags & kLumaWhite)
-        AddClamped(record, fields.white, step);
+        AddClamped(t, fields.white, step);
 }
 
 // Hue and saturation of the fields named by `flags` + their steps.
-template <typename Record>
-void AddHueSat(Record& record, const TargetFields& fields, unsigned long flags, int hueStep,
+void AddHueSat(const Target& t, const TargetFields& fields, unsigned long flags, int hueStep,
                int satStep)
 {
     if (flags & kHue)
-        AddWrapped(record, fields.hue, hueStep);
+        AddWrapped(t, fields.hue, hueStep);
     if (flags & kSat)
-        AddClamped(record, fields.sat, satStep);
+        AddClamped(t, fields.sat, satStep);
 }
 
 // The match vector `index` of `cc`, or null when that slot is not in use.
 tagMATCHVECTOR* UsedMatchVector(tagCOLORCORRINFO& cc, unsigned int index)
 {
-    const uint32_t used = std::min<uint32_t>(cc.Match.dwCount, 16);
+    const uint32_t used = std::min<uint32_t>(cc.Match.dwCount, colorcorrect::kMatchVectorSlots);
     return index < used ? &cc.Match.Vector[index] : nullptr;
+}
+
+Target MatchTarget(tagMATCHVECTOR& vector)
+{
+    return {&vector, colorcorrect::kMatchVectorGroup};
 }
 
 // Any n from here on already maps to the top of the range (the root of
@@ -210,7 +207,7 @@ int CColorCorrectionViewer::CoupledAdjust(int x, int y, tagCOLORCORRINFO& cc)
 
     switch (m_dwAdjustTarget) {
     case kTargetPrimary: {
-        tagBASECOLORCORRINFO& base = cc.Base;
+        const Target base = PrimaryTarget(cc);
         AddLuma(base, kPrimaryFields, flags, v);
         // The drag read as a chroma shift (U = u, V = v) through the
         // YUV-to-RGB matrix; the bias makes the division round.
@@ -219,18 +216,12 @@ int CColorCorrectionViewer::CoupledAdjust(int x, int y, tagCOLORCORRINFO& cc)
         const int64_t b = (908 * u - v + 1048832) / 512 - 2048;
         const struct {
             unsigned long bit;
-            size_t field;
+            const char* field;
             int64_t step;
         } colour[] = {
-            {kRedBlack, offsetof(tagBASECOLORCORRINFO, sRBlack), r},
-            {kRedGamma, offsetof(tagBASECOLORCORRINFO, sRGamma), r},
-            {kRedWhite, offsetof(tagBASECOLORCORRINFO, sRWhite), r},
-            {kGreenBlack, offsetof(tagBASECOLORCORRINFO, sGBlack), g},
-            {kGreenGamma, offsetof(tagBASECOLORCORRINFO, sGGamma), g},
-            {kGreenWhite, offsetof(tagBASECOLORCORRINFO, sGWhite), g},
-            {kBlueBlack, offsetof(tagBASECOLORCORRINFO, sBBlack), b},
-            {kBlueGamma, offsetof(tagBASECOLORCORRINFO, sBGamma), b},
-            {kBlueWhite, offsetof(tagBASECOLORCORRINFO, sBWhite), b},
+            {kRedBlack, "r_black", r},   {kRedGamma, "r_gamma", r},   {kRedWhite, "r_white", r},
+            {kGreenBlack, "g_black", g}, {kGreenGamma, "g_gamma", g}, {kGreenWhite, "g_white", g},
+            {kBlueBlack, "b_black", b},  {kBlueGamma, "b_gamma", b},  {kBlueWhite, "b_white", b},
         };
         for (const auto& c : colour)
             if (flags & c.bit)
@@ -240,7 +231,7 @@ int CColorCorrectionViewer::CoupledAdjust(int x, int y, tagCOLORCORRINFO& cc)
     case kTargetSixVector:
         if (m_n6Vector >= 6)
             return 0;
-        AddLuma(cc.Vector6, SixVectorFields(m_n6Vector), flags, v);
+        AddLuma(SegmentTarget(cc, m_n6Vector), kSegmentOrVectorFields, flags, v);
         break;
     case kTargetMatchVector: {
         // A slot that is not in use holds no vector the host would see
@@ -248,11 +239,11 @@ int CColorCorrectionViewer::CoupledAdjust(int x, int y, tagCOLORCORRINFO& cc)
         tagMATCHVECTOR* vector = UsedMatchVector(cc, m_nIsolateVector);
         if (vector == nullptr)
             return 0;
-        AddLuma(*vector, kMatchFields, flags, v);
+        AddLuma(MatchTarget(*vector), kSegmentOrVectorFields, flags, v);
         if (flags & kChromaOffset) {
             // Whole pixels: the offsets move the colour on the vector display.
-            AddClamped(*vector, offsetof(tagMATCHVECTOR, sUOffset), dx);
-            AddClamped(*vector, offsetof(tagMATCHVECTOR, sVOffset), dy);
+            AddClamped(MatchTarget(*vector), "u_offset", dx);
+            AddClamped(MatchTarget(*vector), "v_offset", dy);
         }
         break;
     }
@@ -319,18 +310,19 @@ int CColorCorrectionViewer::HueSatAdjust(int x, int y, tagCOLORCORRINFO& cc)
 
     switch (m_dwAdjustTarget) {
     case kTargetPrimary:
-        AddHueSat(cc.Base, kPrimaryFields, m_dwAdjustFlags, hueStep, satStep);
+        AddHueSat(PrimaryTarget(cc), kPrimaryFields, m_dwAdjustFlags, hueStep, satStep);
         break;
     case kTargetSixVector:
         if (m_n6Vector >= 6)
             return 0;
-        AddHueSat(cc.Vector6, SixVectorFields(m_n6Vector), m_dwAdjustFlags, hueStep, satStep);
+        AddHueSat(SegmentTarget(cc, m_n6Vector), kSegmentOrVectorFields, m_dwAdjustFlags, hueStep,
+                  satStep);
         break;
     case kTargetMatchVector: {
         tagMATCHVECTOR* vector = UsedMatchVector(cc, m_nIsolateVector);
         if (vector == nullptr)
             return 0;
-        AddHueSat(*vector, kMatchFields, m_dwAdjustFlags, hueStep, satStep);
+        AddHueSat(MatchTarget(*vector), kSegmentOrVectorFields, m_dwAdjustFlags, hueStep, satStep);
         break;
     }
     default:
@@ -373,17 +365,14 @@ int CColorCorrectionViewer::HistAdjust(int x, int /*y*/, tagCOLORCORRINFO& cc)
         return 0;
     cc = m_ccStart;
     // Rows red, green, blue; columns black, gamma, white.
-    constexpr size_t cells[3][3] = {
-        {offsetof(tagBASECOLORCORRINFO, sRBlack), offsetof(tagBASECOLORCORRINFO, sRGamma),
-         offsetof(tagBASECOLORCORRINFO, sRWhite)},
-        {offsetof(tagBASECOLORCORRINFO, sGBlack), offsetof(tagBASECOLORCORRINFO, sGGamma),
-         offsetof(tagBASECOLORCORRINFO, sGWhite)},
-        {offsetof(tagBASECOLORCORRINFO, sBBlack), offsetof(tagBASECOLORCORRINFO, sBGamma),
-         offsetof(tagBASECOLORCORRINFO, sBWhite)},
+    constexpr const char* cells[3][3] = {
+        {"r_black", "r_gamma", "r_white"},
+        {"g_black", "g_gamma", "g_white"},
+        {"b_black", "b_gamma", "b_white"},
     };
     const int column = m_nStartX / kCellWidth;
     const int row = m_nStartY / kCellHeight;
-    AddClamped(cc.Base, cells[row][column], (static_cast<int64_t>(x) - m_nStartX) / 3);
+    AddClamped(PrimaryTarget(cc), cells[row][column], (static_cast<int64_t>(x) - m_nStartX) / 3);
     return 1;
 }
 

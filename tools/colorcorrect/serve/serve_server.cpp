@@ -299,6 +299,10 @@ void ServeServer::Impl::Routes()
         SendJson(res, StateToJson(session->State()));
     });
 
+    http.Get("/api/schema", [](const httplib::Request&, httplib::Response& res) {
+        SendJson(res, FieldCatalogueToJson());
+    });
+
     http.Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
         if (auto session = SessionOf(req, res))
             SendJson(res, StateToJson(session->State()));

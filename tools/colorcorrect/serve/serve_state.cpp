@@ -28,4 +28,42 @@ nlohmann::json StateToJson(const SessionState& s)
     return state;
 }
 
+namespace {
+
+nlohmann::json GroupToJson(const FieldGroup& g)
+{
+    static constexpr const char* kTypes[] = {"u8", "i8", "i16"};
+    nlohmann::json fields = nlohmann::json::array();
+    for (const CorrectionField& f : g.fields)
+        fields.push_back({{"name", f.name},
+                          {"offset", f.offset},
+                          {"type", kTypes[static_cast<int>(f.type)]},
+                          {"min", f.min},
+                          {"max", f.max},
+                          {"neutral", f.neutral}});
+    return {{"offset", g.offset}, {"count", g.count}, {"stride", g.stride}, {"fields", fields}};
+}
+
+nlohmann::json BitsToJson(std::span<const FlagBit> bits)
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (const FlagBit& b : bits)
+        list.push_back({{"name", b.name}, {"value", b.value}});
+    return list;
+}
+
+} // namespace
+
+nlohmann::json FieldCatalogueToJson()
+{
+    nlohmann::json schema;
+    for (const FieldGroup* g : {&kBaseGroup, &kSegmentGroup, &kMatchVectorGroup})
+        schema["groups"][g->name] = GroupToJson(*g);
+    schema["segments"] = SegmentNames();
+    schema["flags"] = BitsToJson(CorrectionFlagBits());
+    schema["range_flags"] = BitsToJson(RangeFlagBits());
+    schema["match_count"] = {{"min", 0}, {"max", kMatchVectorSlots}};
+    return schema;
+}
+
 } // namespace colorcorrect::cli

@@ -13,4 +13,11 @@ namespace colorcorrect::cli {
 // "correction_problem" when the correction cannot be written to a file as it is.
 nlohmann::json StateToJson(const SessionState& state);
 
+// The field catalogue, from which the page takes its controls' limits:
+// {"groups": {"base" | "vector6" | "vectors": {"offset", "count", "stride",
+// "fields": [{"name", "offset", "type", "min", "max", "neutral"}]}},
+// "segments": [names], "flags": [{"name", "value"}], "range_flags": [...],
+// "match_count": {"min", "max"}}.
+nlohmann::json FieldCatalogueToJson();
+
 } // namespace colorcorrect::cli

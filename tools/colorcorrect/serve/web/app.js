@@ -6,14 +6,28 @@
 const $ = (sel, root = document) => root.querySelector(sel);
 const $$ = (sel, root = document) => [...root.querySelectorAll(sel)];
 
-const SEGMENTS = ['magenta', 'red', 'yellow', 'green', 'cyan', 'blue'];
-const DEFAULT_VECTOR = {
-  flags: 0, y: 128, u: 0, v: 0, y_range: 128, hue_width: 14, sat_width: 20, y_soft: 10,
-  hue_soft: 50, sat_soft: 50, white: 0, gamma: 0, black: 0, hue: 0, sat: 0, u_offset: 0, v_offset: 0,
-};
-const CURVE = [-255, 255];
-const HUE = [-256, 256];
-const BYTE = [0, 255];
+// The correction's fields, their limits and neutral values: the library's
+// catalogue as GET /api/schema serves it, read once before the controls are built.
+let SCHEMA = null;
+let SEGMENTS = [];
+let DEFAULT_VECTOR = {};
+
+async function loadSchema() {
+  SCHEMA = await api('GET', '/api/schema');
+  SEGMENTS = SCHEMA.segments;
+  DEFAULT_VECTOR = Object.fromEntries(
+    SCHEMA.groups.vectors.fields.map((f) => [f.name, f.neutral]));
+}
+
+// The limits [min, max] of the field at `path` (base.x, vector6.segment.x,
+// match.vectors.i.x).
+function limits(path) {
+  const parts = path.split('.');
+  const group = { base: 'base', vector6: 'vector6', match: 'vectors' }[parts[0]];
+  const key = parts[parts.length - 1];
+  const f = SCHEMA.groups[group].fields.find((x) => x.name === key);
+  return [f.min, f.max];
+}
 
 let state = null;        // the server's last answer
 let scopeType = 1;
@@ -139,7 +153,8 @@ function applyState(data) {
 
 // ---- building the controls ----------------------------------------------------
 
-function field(container, label, path, [min, max], onChange) {
+function field(container, label, path, onChange) {
+  const [min, max] = limits(path);
   const row = document.createElement('div');
   row.className = 'field';
   const id = 'f-' + path.replace(/[^a-z0-9]+/gi, '-');
@@ -187,17 +202,17 @@ function buildPrimary() {
   const p = $('#panel-primary');
   toggle(p, 'Primary correction active', 'flags.primary');
   heading(p, 'Luma');
-  field(p, 'White', 'base.y_white', CURVE);
-  field(p, 'Gamma', 'base.y_gamma', CURVE);
-  field(p, 'Black', 'base.y_black', CURVE);
+  field(p, 'White', 'base.y_white');
+  field(p, 'Gamma', 'base.y_gamma');
+  field(p, 'Black', 'base.y_black');
   heading(p, 'Colour');
-  field(p, 'Hue', 'base.hue', HUE);
-  field(p, 'Saturation', 'base.sat', CURVE);
+  field(p, 'Hue', 'base.hue');
+  field(p, 'Saturation', 'base.sat');
   for (const [c, name] of [['r', 'Red'], ['g', 'Green'], ['b', 'Blue']]) {
     heading(p, name);
-    field(p, 'White', `base.${c}_white`, CURVE);
-    field(p, 'Gamma', `base.${c}_gamma`, CURVE);
-    field(p, 'Black', `base.${c}_black`, CURVE);
+    field(p, 'White', `base.${c}_white`);
+    field(p, 'Gamma', `base.${c}_gamma`);
+    field(p, 'Black', `base.${c}_black`);
   }
 }
 
@@ -212,8 +227,8 @@ function buildClipping() {
   toggle(row, 'Reduced chroma', 'base.range_flags.chroma_reduced');
   p.appendChild(row);
   heading(p, 'Softness of the clip knee');
-  field(p, 'Luma', 'base.soft_y', BYTE);
-  field(p, 'Chroma', 'base.soft_c', BYTE);
+  field(p, 'Luma', 'base.soft_y');
+  field(p, 'Chroma', 'base.soft_c');
 }
 
 function buildSix() {
@@ -237,11 +252,11 @@ function drawSixFields() {
   if (box.dataset.segment === seg) return;
   box.dataset.segment = seg;
   box.innerHTML = '';
-  field(box, 'White', `vector6.${seg}.white`, CURVE);
-  field(box, 'Gamma', `vector6.${seg}.gamma`, CURVE);
-  field(box, 'Black', `vector6.${seg}.black`, CURVE);
-  field(box, 'Hue', `vector6.${seg}.hue`, HUE);
-  field(box, 'Saturation', `vector6.${seg}.sat`, CURVE);
+  field(box, 'White', `vector6.${seg}.white`);
+  field(box, 'Gamma', `vector6.${seg}.gamma`);
+  field(box, 'Black', `vector6.${seg}.black`);
+  field(box, 'Hue', `vector6.${seg}.hue`);
+  field(box, 'Saturation', `vector6.${seg}.sat`);
   applyValues(box);
 }
 
@@ -346,25 +361,25 @@ function drawMatch() {
   const base = `match.vectors.${selectedVector}`;
   if (selectedVector > 0) {
     heading(box, `Selection of vector ${selectedVector}`);
-    field(box, 'U', `${base}.u`, [-128, 127]);
-    field(box, 'V', `${base}.v`, [-128, 127]);
-    field(box, 'Luma centre', `${base}.y`, BYTE);
-    field(box, 'Luma range', `${base}.y_range`, BYTE);
-    field(box, 'Hue width', `${base}.hue_width`, BYTE);
-    field(box, 'Sat. width', `${base}.sat_width`, BYTE);
-    field(box, 'Luma soft', `${base}.y_soft`, BYTE);
-    field(box, 'Hue soft', `${base}.hue_soft`, BYTE);
-    field(box, 'Sat. soft', `${base}.sat_soft`, BYTE);
-    field(box, 'Flags', `${base}.flags`, BYTE);
+    field(box, 'U', `${base}.u`);
+    field(box, 'V', `${base}.v`);
+    field(box, 'Luma centre', `${base}.y`);
+    field(box, 'Luma range', `${base}.y_range`);
+    field(box, 'Hue width', `${base}.hue_width`);
+    field(box, 'Sat. width', `${base}.sat_width`);
+    field(box, 'Luma soft', `${base}.y_soft`);
+    field(box, 'Hue soft', `${base}.hue_soft`);
+    field(box, 'Sat. soft', `${base}.sat_soft`);
+    field(box, 'Flags', `${base}.flags`);
   }
   heading(box, `Correction of ${selectedVector ? 'vector ' + selectedVector : 'the background'}`);
-  field(box, 'White', `${base}.white`, CURVE);
-  field(box, 'Gamma', `${base}.gamma`, CURVE);
-  field(box, 'Black', `${base}.black`, CURVE);
-  field(box, 'Hue', `${base}.hue`, HUE);
-  field(box, 'Saturation', `${base}.sat`, CURVE);
-  field(box, 'U offset', `${base}.u_offset`, CURVE);
-  field(box, 'V offset', `${base}.v_offset`, CURVE);
+  field(box, 'White', `${base}.white`);
+  field(box, 'Gamma', `${base}.gamma`);
+  field(box, 'Black', `${base}.black`);
+  field(box, 'Hue', `${base}.hue`);
+  field(box, 'Saturation', `${base}.sat`);
+  field(box, 'U offset', `${base}.u_offset`);
+  field(box, 'V offset', `${base}.v_offset`);
   applyValues(box);
 }
 
@@ -850,6 +865,12 @@ function setupHistory() {
 }
 
 async function start() {
+  try {
+    await loadSchema();
+  } catch (e) {
+    setStatus(e.message, true);
+    return;
+  }
   buildPrimary();
   buildClipping();
   buildSix();
