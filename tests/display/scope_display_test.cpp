@@ -220,7 +220,7 @@ TEST_F(ScopeDisplay, CorrectedPictureMatchesTheInputAndShowsChannelAndAlpha)
         const tagDIBINFO* h = *o;
         EXPECT_EQ(std::vector<int>({o->GetWidth(), o->GetHeight(), h->bmiHeader.biBitCount}),
                   std::vector<int>({5, 3, 32}));
-        EXPECT_EQ(h->bmiHeader.biCompression, 0u);
+        EXPECT_EQ(+h->bmiHeader.biCompression, 0u); // by value: the field is packed
         EXPECT_TRUE(PixelIs(*o, 4, 2, {171, 108, 58})); // R 58, G 108, B 171
     }
     EXPECT_EQ(Counted(), (Cells{{98 * L + 168, 15}}));
