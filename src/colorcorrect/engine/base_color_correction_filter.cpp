@@ -158,7 +158,7 @@ void CBaseColorCorrectionFilter::BuildOutputTables(WORD rangeFlags, bool clippin
 
 BOOL CBaseColorCorrectionFilter::SetupFilter(const tagCOLORCORRINFO& cc)
 {
-    const DWORD start = GetTickCount();
+    const colorcorrect::DebugTimer timer;
 
     if (cc.dwSize != sizeof(tagCOLORCORRINFO) || cc.Base.dwSize != sizeof(tagBASECOLORCORRINFO) ||
         cc.Vector6.dwSize != sizeof(tagVECTOR6INFO) || cc.Match.dwCount > 16)
@@ -244,9 +244,7 @@ BOOL CBaseColorCorrectionFilter::SetupFilter(const tagCOLORCORRINFO& cc)
     BuildOutputTables(base.wRangeFlags, (cc.dwFlags & CC_CLIPPING) != 0, base.bySoftY, base.bySoftC);
     UpdateFastPath(matchRebuilt);
 
-    if (IsDebugOn())
-        wPrintf(11, 4, L"\rCBaseColorCorrectionFilter::SetupFilter: %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
+    timer.Report(11, 4, L"\rCBaseColorCorrectionFilter::SetupFilter: %ums\r\n");
     return 1;
 }
 
