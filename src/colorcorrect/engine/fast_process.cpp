@@ -186,31 +186,14 @@ struct FastKernels {
     // stage follows, or the range clamp in front of the vector stages.
     enum class PrimaryEnd { Output, VectorInput };
 
-    template <PrimaryEnd E>
-    static uint32_t EndY(const Tables& t, unsigned i)
+    // Entry i of the table E names for channel C (0 Y, 1 U, 2 V).
+    template <PrimaryEnd E, int C>
+    static uint32_t EndTable(const Tables& t, unsigned i)
     {
         if constexpr (E == PrimaryEnd::Output)
-            return t.ft->outY[i];
+            return C == 0 ? t.ft->outY[i] : C == 1 ? t.ft->outU[i] : t.ft->outV[i];
         else
-            return t.ft->clampY[i];
-    }
-
-    template <PrimaryEnd E>
-    static uint32_t EndU(const Tables& t, unsigned i)
-    {
-        if constexpr (E == PrimaryEnd::Output)
-            return t.ft->outU[i];
-        else
-            return t.ft->clampU[i];
-    }
-
-    template <PrimaryEnd E>
-    static uint32_t EndV(const Tables& t, unsigned i)
-    {
-        if constexpr (E == PrimaryEnd::Output)
-            return t.ft->outV[i];
-        else
-            return t.ft->clampV[i];
+            return C == 0 ? t.ft->clampY[i] : C == 1 ? t.ft->clampU[i] : t.ft->clampV[i];
     }
 
     // The primary stage (if on) of a pixel's working values, ended by the
@@ -227,12 +210,12 @@ struct FastKernels {
             const uint32_t e = t.primaryPairs[ub | vb << 8] + t.f->m_YLUT[y] * 0x100401u;
             const uint64_t s = t.ft->matrix[0][e & 0x3FFu] + t.ft->matrix[1][(e >> 10) & 0x3FFu] +
                                t.ft->matrix[2][e >> 20];
-            return EndY<E>(t, static_cast<unsigned>(s >> 9) & 0x3FFu) |
-                   EndU<E>(t, static_cast<unsigned>(s >> 30) & 0x3FFu) |
-                   EndV<E>(t, static_cast<unsigned>(s >> 51));
+            return EndTable<E, 0>(t, static_cast<unsigned>(s >> 9) & 0x3FFu) |
+                   EndTable<E, 1>(t, static_cast<unsigned>(s >> 30) & 0x3FFu) |
+                   EndTable<E, 2>(t, static_cast<unsigned>(s >> 51));
         } else if constexpr (P == PrimaryPath::Plain) {
             const uint32_t e = t.primaryPairs[ub | vb << 8];
-            return EndY<E>(t, t.f->m_YLUT[y] + (e & 0xFFFFu)) | (e >> 16 << 8);
+            return EndTable<E, 0>(t, t.f->m_YLUT[y] + (e & 0xFFFFu)) | (e >> 16 << 8);
         } else if constexpr (E == PrimaryEnd::Output) {
             return t.ft->outY[y + 512] | t.ft->outU[ub + 384] | t.ft->outV[vb + 384];
         } else {
