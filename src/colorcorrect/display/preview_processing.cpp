@@ -63,7 +63,7 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out)
 int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
                                            colorcorrect::BandProcessor* bands)
 {
-    const DWORD start = GetTickCount();
+    const colorcorrect::DebugTimer timer;
 
     const tagDIBINFO* hin = in;
     const tagDIBINFO* hout = out;
@@ -144,9 +144,7 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         }
     }
 
-    if (IsDebugOn())
-        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
+    timer.Report(11, 10, L"\rFull processing time %ums\r\n");
     return 1;
 }
 

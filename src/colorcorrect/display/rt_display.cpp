@@ -27,7 +27,7 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
                                              unsigned long flags)
 {
     using namespace colorcorrect::stages;
-    const DWORD start = GetTickCount();
+    const colorcorrect::DebugTimer timer;
 
     if (hdr == nullptr || dst == nullptr || src == nullptr ||
         hdr->biCompression != colorcorrect::YUV_COMPRESSION || hdr->biWidth < 0)
@@ -122,8 +122,6 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
         }
     }
 
-    if (IsDebugOn())
-        wPrintf(11, 15, L"\rRTDisplay processing time: %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
+    timer.Report(11, 15, L"\rRTDisplay processing time: %ums\r\n");
     return 1;
 }

@@ -51,7 +51,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                                            unsigned int mode)
 {
     using namespace colorcorrect::stages;
-    const DWORD start = GetTickCount();
+    const colorcorrect::DebugTimer timer;
 
     const tagDIBINFO* hin = in;
     if (hin == nullptr || hin->bmiHeader.biCompression != YUV_COMPRESSION)
@@ -342,9 +342,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         }
     }
 
-    if (IsDebugOn())
-        wPrintf(11, 10, L"\rDisplay processing time %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
+    timer.Report(11, 10, L"\rDisplay processing time %ums\r\n");
     return 1;
 }
 

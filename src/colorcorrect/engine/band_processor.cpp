@@ -104,7 +104,7 @@ void BandProcessor::ForEachBand(size_t rows, size_t minBand,
 BOOL BandProcessor::Process(CBaseColorCorrectionFilter& filter, tagYUVBMINFOHEADER* header,
                             BYTE* in, BYTE* out)
 {
-    const DWORD start = GetTickCount();
+    const colorcorrect::DebugTimer timer;
     // Row 0 of 0 rows: the header checks alone.
     if (!filter.ProcessRows(header, in, out, 0, 0))
         return 0;
@@ -114,9 +114,7 @@ BOOL BandProcessor::Process(CBaseColorCorrectionFilter& filter, tagYUVBMINFOHEAD
     ForEachBand(rows, kMinBandRows, [&](size_t first, size_t count) {
         filter.ProcessRows(header, in, out, first, count);
     });
-    if (IsDebugOn())
-        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
+    timer.Report(11, 10, L"\rFull processing time %ums\r\n");
     return 1;
 }
 

@@ -8,6 +8,7 @@
 #include "../host/tick_count.h"
 #include "../host/virtual_memory.h"
 #include "../records/field_catalogue.h"
+#include "../records/output_levels.h"
 #include "fast_process.h"
 #include "segment_index.h"
 
@@ -145,24 +146,19 @@ void CBaseColorCorrectionFilter::ReleaseSegmentIndex(uint16_t*& index)
     }
 }
 
-void CBaseColorCorrectionFilter::BuildOutputTables(bool clipping, BYTE softY, BYTE softC)
+void CBaseColorCorrectionFilter::BuildOutputTables(WORD rangeFlags, bool clipping, BYTE softY,
+                                                   BYTE softC)
 {
-    // Needs m_bLegalY and m_bChromaReduced of the current record.
-    if (clipping && m_bLegalY)
-        BuildClippingLUT(m_LumaClip, 0, 16, 255, 235, softY);
-    else
-        BuildClippingLUT(m_LumaClip, 0, 0, 255, 255, 0);
-    if (clipping && m_bChromaReduced)
-        BuildClippingLUT(m_ChromaClip, -127, -84, 127, 84, softC);
-    else if (clipping && m_bLegalY)
-        BuildClippingLUT(m_ChromaClip, -127, -112, 127, 112, softC);
-    else
-        BuildClippingLUT(m_ChromaClip, -127, -127, 127, 127, 0);
+    const colorcorrect::OutputLevels l = colorcorrect::OutputLevelsOf(rangeFlags, clipping);
+    // A knee only where the levels are narrower than the full range.
+    BuildClippingLUT(m_LumaClip, 0, l.lumaMin, 255, l.lumaMax, l.legalLuma ? softY : 0);
+    BuildClippingLUT(m_ChromaClip, -127, -l.chromaLimit, 127, l.chromaLimit,
+                     l.reducedChroma ? softC : 0);
 }
 
 BOOL CBaseColorCorrectionFilter::SetupFilter(const tagCOLORCORRINFO& cc)
 {
-    const DWORD start = GetTickCount();
+    const colorcorrect::DebugTimer timer;
 
     if (cc.dwSize != sizeof(tagCOLORCORRINFO) || cc.Base.dwSize != sizeof(tagBASECOLORCORRINFO) ||
         cc.Vector6.dwSize != sizeof(tagVECTOR6INFO) || cc.Match.dwCount > 16)
@@ -245,12 +241,10 @@ BOOL CBaseColorCorrectionFilter::SetupFilter(const tagCOLORCORRINFO& cc)
     BuildRGBLUT(m_GLUT, base.sGBlack, base.sGGamma, base.sGWhite);
     BuildRGBLUT(m_BLUT, base.sBBlack, base.sBGamma, base.sBWhite);
 
-    BuildOutputTables((cc.dwFlags & CC_CLIPPING) != 0, base.bySoftY, base.bySoftC);
+    BuildOutputTables(base.wRangeFlags, (cc.dwFlags & CC_CLIPPING) != 0, base.bySoftY, base.bySoftC);
     UpdateFastPath(matchRebuilt);
 
-    if (IsDebugOn())
-        wPrintf(11, 4, L"\rCBaseColorCorrectionFilter::SetupFilter: %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
+    timer.Report(11, 4, L"\rCBaseColorCorrectionFilter::SetupFilter: %ums\r\n");
     return 1;
 }
 
@@ -274,7 +268,7 @@ BOOL CBaseColorCorrectionFilter::SetupFilter(const tagBASECOLORCORRINFO& b)
     BuildRGBLUT(m_BLUT, b.sBBlack, b.sBGamma, b.sBWhite);
 
     // The clipping settings always apply here.
-    BuildOutputTables(true, b.bySoftY, b.bySoftC);
+    BuildOutputTables(b.wRangeFlags, true, b.bySoftY, b.bySoftC);
     UpdateFastPath(false);
     return 1;
 }

@@ -269,6 +269,6 @@ private:
                       bool premultiplied, size_t rowCount, bool reference) const;
     // m_LumaClip and m_ChromaClip: legal or chroma-reduced levels with the
     // given knee softness when clipping is on, otherwise full range.
-    void BuildOutputTables(bool clipping, BYTE softY, BYTE softC);
+    void BuildOutputTables(WORD rangeFlags, bool clipping, BYTE softY, BYTE softC);
 };
 

@@ -182,10 +182,27 @@ struct FastKernels {
 
     // ---- the stages ---------------------------------------------------------------
 
-    // Without the vector stages: the output word of a pixel from its working
-    // values.
-    template <PrimaryPath P>
-    static uint32_t Direct(const Tables& t, int y, unsigned ub, unsigned vb)
+    // Which tables end the primary stage: the output tables when no vector
+    // stage follows, or the range clamp in front of the vector stages.
+    enum class PrimaryEnd { Output, VectorInput };
+
+    // Entry i of the table E names for channel C (0 Y, 1 U, 2 V).
+    template <PrimaryEnd E, int C>
+    static uint32_t EndTable(const Tables& t, unsigned i)
+    {
+        if constexpr (E == PrimaryEnd::Output)
+            return C == 0 ? t.ft->outY[i] : C == 1 ? t.ft->outU[i] : t.ft->outV[i];
+        else
+            return C == 0 ? t.ft->clampY[i] : C == 1 ? t.ft->clampU[i] : t.ft->clampV[i];
+    }
+
+    // The primary stage (if on) of a pixel's working values, ended by the
+    // tables E names. PrimaryEnd::Output gives the output word;
+    // PrimaryEnd::VectorInput gives Y 0..255 in bits 0..7 and the clamped
+    // chroma pair (U + 128 in bits 8..15, V + 128 in bits 16..23: the index of
+    // the pair tables shifted by 8).
+    template <PrimaryPath P, PrimaryEnd E>
+    static uint32_t PrimaryWord(const Tables& t, int y, unsigned ub, unsigned vb)
     {
         if constexpr (P == PrimaryPath::Curves) {
             // One multiply adds the corrected luma to all three offsets
@@ -193,34 +210,14 @@ struct FastKernels {
             const uint32_t e = t.primaryPairs[ub | vb << 8] + t.f->m_YLUT[y] * 0x100401u;
             const uint64_t s = t.ft->matrix[0][e & 0x3FFu] + t.ft->matrix[1][(e >> 10) & 0x3FFu] +
                                t.ft->matrix[2][e >> 20];
-            return t.ft->outY[static_cast<unsigned>(s >> 9) & 0x3FFu] |
-                   t.ft->outU[static_cast<unsigned>(s >> 30) & 0x3FFu] |
-                   t.ft->outV[static_cast<unsigned>(s >> 51)];
+            return EndTable<E, 0>(t, static_cast<unsigned>(s >> 9) & 0x3FFu) |
+                   EndTable<E, 1>(t, static_cast<unsigned>(s >> 30) & 0x3FFu) |
+                   EndTable<E, 2>(t, static_cast<unsigned>(s >> 51));
         } else if constexpr (P == PrimaryPath::Plain) {
             const uint32_t e = t.primaryPairs[ub | vb << 8];
-            return t.ft->outY[t.f->m_YLUT[y] + (e & 0xFFFFu)] | (e >> 16 << 8);
-        } else {
+            return EndTable<E, 0>(t, t.f->m_YLUT[y] + (e & 0xFFFFu)) | (e >> 16 << 8);
+        } else if constexpr (E == PrimaryEnd::Output) {
             return t.ft->outY[y + 512] | t.ft->outU[ub + 384] | t.ft->outV[vb + 384];
-        }
-    }
-
-    // In front of the vector stages: the primary stage (if on) and the range
-    // clamp, giving Y 0..255 in bits 0..7 and the clamped chroma pair (U + 128
-    // in bits 8..15, V + 128 in bits 16..23: the index of the pair tables
-    // shifted by 8).
-    template <PrimaryPath P>
-    static uint32_t Front(const Tables& t, int y, unsigned ub, unsigned vb)
-    {
-        if constexpr (P == PrimaryPath::Curves) {
-            const uint32_t e = t.primaryPairs[ub | vb << 8] + t.f->m_YLUT[y] * 0x100401u;
-            const uint64_t s = t.ft->matrix[0][e & 0x3FFu] + t.ft->matrix[1][(e >> 10) & 0x3FFu] +
-                               t.ft->matrix[2][e >> 20];
-            return t.ft->clampY[static_cast<unsigned>(s >> 9) & 0x3FFu] |
-                   t.ft->clampU[static_cast<unsigned>(s >> 30) & 0x3FFu] |
-                   t.ft->clampV[static_cast<unsigned>(s >> 51)];
-        } else if constexpr (P == PrimaryPath::Plain) {
-            const uint32_t e = t.primaryPairs[ub | vb << 8];
-            return t.ft->clampY[t.f->m_YLUT[y] + (e & 0xFFFFu)] | (e >> 16 << 8);
         } else {
             // Y is a byte already; chroma -128 becomes -127.
             return static_cast<uint32_t>(y) | (ub + (ub == 0)) << 8 | (vb + (vb == 0)) << 16;
@@ -228,9 +225,7 @@ struct FastKernels {
     }
 
     // The vector stages and the output tables: the output word from the
-    // word of Front.
-    // The vector stages and the output tables: the output word from the
-    // word of Front.
+    // PrimaryEnd::VectorInput word.
     template <SixPath S, bool Match>
     static uint32_t Vector(const Tables& t, uint32_t front)
     {
@@ -275,7 +270,7 @@ struct FastKernels {
 
     // Without the vector stages: one pass, pixel by pixel.
     template <int PixelSize, bool Premultiplied, PrimaryPath P>
-    static void DirectRows(const Filter& f, const BYTE* in, BYTE* out, size_t stride,
+    static void PrimaryOnlyRows(const Filter& f, const BYTE* in, BYTE* out, size_t stride,
                            size_t width, size_t rows)
     {
         const Tables t(f);
@@ -287,10 +282,10 @@ struct FastKernels {
                 // Four pixels are twelve bytes: three word stores. All four
                 // are read before any is written, so in-place calls work.
                 for (; x + 4 <= width; x += 4, src += 12, dst += 12) {
-                    const uint32_t o0 = Direct<P>(t, src[0], src[1], src[2]);
-                    const uint32_t o1 = Direct<P>(t, src[3], src[4], src[5]);
-                    const uint32_t o2 = Direct<P>(t, src[6], src[7], src[8]);
-                    const uint32_t o3 = Direct<P>(t, src[9], src[10], src[11]);
+                    const uint32_t o0 = PrimaryWord<P, PrimaryEnd::Output>(t, src[0], src[1], src[2]);
+                    const uint32_t o1 = PrimaryWord<P, PrimaryEnd::Output>(t, src[3], src[4], src[5]);
+                    const uint32_t o2 = PrimaryWord<P, PrimaryEnd::Output>(t, src[6], src[7], src[8]);
+                    const uint32_t o3 = PrimaryWord<P, PrimaryEnd::Output>(t, src[9], src[10], src[11]);
                     const uint32_t w0 = o0 | o1 << 24;
                     const uint32_t w1 = o1 >> 8 | o2 << 16;
                     const uint32_t w2 = o2 >> 16 | o3 << 8;
@@ -303,7 +298,7 @@ struct FastKernels {
                 int y;
                 unsigned ub, vb;
                 Read<PixelSize, Premultiplied>(src, y, ub, vb);
-                const uint32_t o = Direct<P>(t, y, ub, vb);
+                const uint32_t o = PrimaryWord<P, PrimaryEnd::Output>(t, y, ub, vb);
                 Store<PixelSize, Premultiplied>(src, dst, &o, 1);
             }
         }
@@ -329,7 +324,7 @@ struct FastKernels {
                     int y;
                     unsigned ub, vb;
                     Read<PixelSize, Premultiplied>(src, y, ub, vb);
-                    words[i] = Front<P>(t, y, ub, vb);
+                    words[i] = PrimaryWord<P, PrimaryEnd::VectorInput>(t, y, ub, vb);
                 }
 #pragma GCC unroll 4
                 for (size_t i = 0; i < n; ++i)
@@ -379,12 +374,12 @@ struct FastKernels {
                                  _mm_min_epu8(_mm_max_epu8(c, lo2), hi2));
             }
             for (const BYTE* src = in + i; i < bytes; i += PixelSize, src += PixelSize) {
-                const uint32_t o = Direct<PrimaryPath::Off>(t, src[0], src[1], src[2]);
+                const uint32_t o = PrimaryWord<PrimaryPath::Off, PrimaryEnd::Output>(t, src[0], src[1], src[2]);
                 Store<PixelSize, false>(src, out + i, &o, 1);
             }
         }
 #else
-        DirectRows<PixelSize, false, PrimaryPath::Off>(f, in, out, stride, width, rows);
+        PrimaryOnlyRows<PixelSize, false, PrimaryPath::Off>(f, in, out, stride, width, rows);
 #endif
     }
 
@@ -414,9 +409,9 @@ struct FastKernels {
     static void Choose(FastPlan& plan)
     {
         if constexpr (!Vec) {
-            plan.rows24 = &DirectRows<3, false, P>;
-            plan.rows32 = &DirectRows<4, false, P>;
-            plan.rows32Pre = &DirectRows<4, true, P>;
+            plan.rows24 = &PrimaryOnlyRows<3, false, P>;
+            plan.rows32 = &PrimaryOnlyRows<4, false, P>;
+            plan.rows32Pre = &PrimaryOnlyRows<4, true, P>;
         } else {
             plan.rows24 = &VectorRows<3, false, P, S, Match>;
             plan.rows32 = &VectorRows<4, false, P, S, Match>;
@@ -447,7 +442,7 @@ struct FastKernels {
         if (plan.outputClamp) {
             plan.rows24 = &ClampRows<3>;
             plan.rows32 = &ClampRows<4>;
-            plan.rows32Pre = &DirectRows<4, true, PrimaryPath::Off>;
+            plan.rows32Pre = &PrimaryOnlyRows<4, true, PrimaryPath::Off>;
             return;
         }
         switch (plan.primary) {

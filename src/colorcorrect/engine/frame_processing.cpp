@@ -46,27 +46,23 @@ bool ReadGeometry(const tagYUVBMINFOHEADER* header, const BYTE* in, const BYTE* 
 
 BOOL CBaseColorCorrectionFilter::Process(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out)
 {
-    const DWORD start = GetTickCount();
+    const colorcorrect::DebugTimer timer;
     Geometry g;
     if (!ReadGeometry(header, in, out, g))
         return 0;
     ProcessRange(in, out, g.width, g.stride, g.threeBytes, g.premultiplied, g.height, false);
-    if (IsDebugOn())
-        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
+    timer.Report(11, 10, L"\rFull processing time %ums\r\n");
     return 1;
 }
 
 BOOL CBaseColorCorrectionFilter::ProcessReference(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out)
 {
-    const DWORD start = GetTickCount();
+    const colorcorrect::DebugTimer timer;
     Geometry g;
     if (!ReadGeometry(header, in, out, g))
         return 0;
     ProcessRange(in, out, g.width, g.stride, g.threeBytes, g.premultiplied, g.height, true);
-    if (IsDebugOn())
-        wPrintf(11, 10, L"\rFull processing time %ums\r\n",
-                static_cast<unsigned>(GetTickCount() - start));
+    timer.Report(11, 10, L"\rFull processing time %ums\r\n");
     return 1;
 }
 

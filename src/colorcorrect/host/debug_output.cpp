@@ -1,5 +1,6 @@
 #include "debug_output.h"
 
+#include "tick_count.h"
 #include "wide_text.h"
 
 #include <cstdarg>
@@ -33,3 +34,15 @@ void wPrintf(int /*level*/, int /*flags*/, const wchar_t* format, ...)
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
+
+namespace colorcorrect {
+
+DebugTimer::DebugTimer() : m_start(GetTickCount()) {}
+
+void DebugTimer::Report(int level, int flags, const wchar_t* format) const
+{
+    if (IsDebugOn())
+        wPrintf(level, flags, format, static_cast<unsigned>(GetTickCount() - m_start));
+}
+
+} // namespace colorcorrect

@@ -13,6 +13,22 @@
 // worker reads (the current correction, the full-size pictures, the split,
 // the display options and the callback); it is never held while rendering or
 // inside the callback.
+//
+// Where each section of the class is implemented:
+//   construction, display options, state       viewer/color_correction_viewer.cpp
+//   preview worker                             viewer/preview_worker.cpp
+//   gestures                                   viewer/adjust_gestures.cpp (levels, colour,
+//                                              hue/saturation, histogram grid),
+//                                              viewer/match_gestures.cpp (match vector shape),
+//                                              viewer/rotation_gestures.cpp (cube view)
+//   source, reference and split,               viewer/picture_preparation.cpp
+//   picture preparation
+//   correction sets                            viewer/correction_sets.cpp
+//   analysis from picked points                analysis/pixel_sampling.cpp, gray_balance.cpp,
+//                                              tone_balance.cpp, color_balance.cpp,
+//                                              contrast.cpp, viewer_curve_fit.cpp
+//   matching and match vectors                 analysis/histo_match.cpp, hue_match.cpp,
+//                                              match_regions.cpp, match_vectors.cpp
 
 #include <memory>
 

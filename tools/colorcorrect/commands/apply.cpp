@@ -27,7 +27,7 @@ namespace {
 constexpr const char* kCommand = "apply";
 constexpr std::string_view kStreamMagic = "YUV4MPEG2";
 
-std::optional<ImageFormat> Chosen(ImageFormatChoice choice)
+std::optional<ImageFormat> ExplicitFormat(ImageFormatChoice choice)
 {
     switch (choice) {
     case ImageFormatChoice::Png:
@@ -45,8 +45,8 @@ std::optional<ImageFormat> Chosen(ImageFormatChoice choice)
 int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, InputFile& in,
                   std::vector<uint8_t> head)
 {
-    const std::string inName = Shown(o.input, "standard input");
-    const std::string outName = Shown(o.output, "standard output");
+    const std::string inName = DisplayName(o.input, "standard input");
+    const std::string outName = DisplayName(o.output, "standard output");
     if (o.format != ImageFormatChoice::Auto)
         return Fail(kCommand, "--format is for still pictures; a YUV4MPEG2 stream stays a stream");
     if (!IsStdio(o.output)) {
@@ -93,10 +93,10 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
 int ApplyToPicture(const ApplyOptions& o, const CorrectionProcessor& processor, InputFile& in,
                    std::vector<uint8_t> head, ImageFormat inputFormat)
 {
-    const std::string inName = Shown(o.input, "standard input");
-    const std::string outName = Shown(o.output, "standard output");
+    const std::string inName = DisplayName(o.input, "standard input");
+    const std::string outName = DisplayName(o.output, "standard output");
 
-    std::optional<ImageFormat> format = Chosen(o.format);
+    std::optional<ImageFormat> format = ExplicitFormat(o.format);
     if (!format) {
         if (IsStdio(o.output)) {
             format = inputFormat;
@@ -157,9 +157,9 @@ int RunApply(const ApplyOptions& o)
         CorrectionProcessor processor;
         std::string error;
         if (!processor.Setup(record, error))
-            return Fail(kCommand, Shown(o.correction, "standard input"), error);
+            return Fail(kCommand, DisplayName(o.correction, "standard input"), error);
 
-        const std::string inName = Shown(o.input, "standard input");
+        const std::string inName = DisplayName(o.input, "standard input");
         InputFile in;
         if (!in.Open(o.input, error))
             return Fail(kCommand, inName, error);

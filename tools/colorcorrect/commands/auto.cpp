@@ -153,7 +153,7 @@ int RunAuto(const AutoOptions& o)
 
         tagCOLORCORRINFO result;
         if (!RunAutoAnalysis(request, start, source, o.reference.empty() ? nullptr : &reference, result, error))
-            return Fail(kCommand, Shown(o.source, "standard input"), error);
+            return Fail(kCommand, DisplayName(o.source, "standard input"), error);
         return WriteCorrectionFile(kCommand, o.output, result) ? 0 : 1;
     } catch (const std::bad_alloc&) {
         return Fail(kCommand, "not enough memory");

@@ -9,7 +9,7 @@ namespace colorcorrect::cli {
 
 using namespace colorcorrect::formats;
 
-std::string Shown(const std::string& path, const char* stdioName)
+std::string DisplayName(const std::string& path, const char* stdioName)
 {
     return IsStdio(path) ? std::string(stdioName) : path;
 }
@@ -29,7 +29,7 @@ int Fail(const char* command, const std::string& problem)
 bool LoadCorrection(const char* command, const std::string& path, tagCOLORCORRINFO& record,
                     CorrectionFormat* format)
 {
-    const std::string shown = Shown(path, "standard input");
+    const std::string shown = DisplayName(path, "standard input");
     std::vector<uint8_t> bytes;
     std::string error;
     if (!ReadWholeFile(path, kMaxCorrectionFileBytes, bytes, error)) {
@@ -48,7 +48,7 @@ bool LoadCorrection(const char* command, const std::string& path, tagCOLORCORRIN
 
 bool LoadPicture(const char* command, const std::string& path, RgbImage& image)
 {
-    const std::string shown = Shown(path, "standard input");
+    const std::string shown = DisplayName(path, "standard input");
     std::vector<uint8_t> bytes;
     std::string error;
     if (!ReadWholeFile(path, kMaxImageFileBytes, bytes, error)) {
@@ -77,7 +77,7 @@ bool LoadYuvPicture(const char* command, const std::string& path, CVoraDib& pict
         return false;
     std::string error;
     if (!RgbImageToYuvPicture(image, picture, error)) {
-        Fail(command, Shown(path, "standard input"), error);
+        Fail(command, DisplayName(path, "standard input"), error);
         return false;
     }
     return true;
@@ -95,7 +95,7 @@ bool EncodeForOutput(const char* command, const std::string& path, const RgbImag
 {
     std::string error;
     if (!EncodeImage(image, OutputFormatFor(path), EncodeOptions{}, bytes, error)) {
-        Fail(command, Shown(path, "standard output"), error);
+        Fail(command, DisplayName(path, "standard output"), error);
         return false;
     }
     return true;
@@ -108,7 +108,7 @@ bool WritePicture(const char* command, const std::string& path, const RgbImage& 
         return false;
     std::string error;
     if (!WriteWholeFile(path, bytes.data(), bytes.size(), error)) {
-        Fail(command, Shown(path, "standard output"), error);
+        Fail(command, DisplayName(path, "standard output"), error);
         return false;
     }
     return true;
@@ -116,7 +116,7 @@ bool WritePicture(const char* command, const std::string& path, const RgbImage& 
 
 bool WriteCorrectionFile(const char* command, const std::string& path, const tagCOLORCORRINFO& record)
 {
-    const std::string shown = Shown(path, "standard output");
+    const std::string shown = DisplayName(path, "standard output");
     const std::string problem = CheckCorrection(record);
     if (!problem.empty()) {
         Fail(command, shown, "the correction cannot be written: " + problem);

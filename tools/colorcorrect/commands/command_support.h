@@ -22,7 +22,7 @@ int Fail(const char* command, const std::string& file, const std::string& proble
 int Fail(const char* command, const std::string& problem);
 
 // The name of a file for messages: "-" becomes `stdioName`.
-std::string Shown(const std::string& path, const char* stdioName);
+std::string DisplayName(const std::string& path, const char* stdioName);
 
 // Reads and checks a correction file ("-": standard input). On failure the
 // message has been written (with the command's name) and false returned.

@@ -59,7 +59,7 @@ int RunConvert(const ConvertOptions& o)
             written = WriteWholeFile(o.output, bytes.data(), bytes.size(), error);
         }
         if (!written)
-            return Fail(kCommand, Shown(o.output, "standard output"), error);
+            return Fail(kCommand, DisplayName(o.output, "standard output"), error);
         return 0;
     } catch (const std::bad_alloc&) {
         return Fail(kCommand, "not enough memory");

@@ -19,7 +19,7 @@ int RunInfo(const InfoOptions& o)
         CorrectionFormat format = CorrectionFormat::Json;
         if (!LoadCorrection("info", o.correction, record, &format))
             return 1;
-        std::string text = Shown(o.correction, "standard input") + ": " +
+        std::string text = DisplayName(o.correction, "standard input") + ": " +
                            (format == CorrectionFormat::Json
                                 ? "correction file (JSON, version " + std::to_string(kCorrectionFormatVersion) + ")"
                                 : std::string("correction record (binary, 564 bytes)")) +

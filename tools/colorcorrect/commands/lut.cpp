@@ -46,24 +46,24 @@ int RunLut(const LutOptions& o)
                 std::fprintf(stderr,
                              "%s: %s: note: the primary group is off, but the package carries base's settings "
                              "as they are\n",
-                             kCommand, Shown(o.correction, "standard input").c_str());
+                             kCommand, DisplayName(o.correction, "standard input").c_str());
             std::array<uint8_t, kRtPackageBytes> bytes;
             if (!MakeRtPackage(record, bytes, error))
                 return Fail(kCommand, error);
             if (!WriteWholeFile(o.output, bytes.data(), bytes.size(), error))
-                return Fail(kCommand, Shown(o.output, "standard output"), error);
+                return Fail(kCommand, DisplayName(o.output, "standard output"), error);
             return 0;
         }
         CorrectionProcessor processor;
         if (!processor.Setup(record, error))
-            return Fail(kCommand, Shown(o.correction, "standard input"), error);
+            return Fail(kCommand, DisplayName(o.correction, "standard input"), error);
         CubeLut lut;
         lut.title = o.title.empty() ? BaseName(o.correction) : o.title;
         if (!SampleCube(o.cubeSize, processor.Processor(), lut, error))
             return Fail(kCommand, error);
         const std::string text = FormatCube(lut);
         if (!WriteWholeFile(o.output, text.data(), text.size(), error))
-            return Fail(kCommand, Shown(o.output, "standard output"), error);
+            return Fail(kCommand, DisplayName(o.output, "standard output"), error);
         return 0;
     } catch (const std::bad_alloc&) {
         return Fail(kCommand, "not enough memory");

@@ -115,7 +115,7 @@ int RunScope(const ScopeOptions& o)
             return 1;
         const std::string problem = ScopeSettingsProblem(record, settings);
         if (!problem.empty()) {
-            const std::string file = o.correction.empty() ? std::string() : Shown(o.correction, "standard input");
+            const std::string file = o.correction.empty() ? std::string() : DisplayName(o.correction, "standard input");
             return file.empty() ? Fail(kCommand, problem) : Fail(kCommand, file, problem);
         }
 
@@ -129,7 +129,7 @@ int RunScope(const ScopeOptions& o)
         CVoraDib display, corrected;
         if (!RenderScope(record, source, o.reference.empty() ? nullptr : &reference, settings, display, corrected,
                          error))
-            return Fail(kCommand, Shown(o.input, "standard input"), error);
+            return Fail(kCommand, DisplayName(o.input, "standard input"), error);
         source.Free();
 
         // Encode everything before writing anything, so that a failure
@@ -137,19 +137,19 @@ int RunScope(const ScopeOptions& o)
         RgbImage image;
         std::vector<uint8_t> displayBytes, pictureBytes;
         if (!RgbPictureToRgbImage(display, image, error))
-            return Fail(kCommand, Shown(o.output, "standard output"), error);
+            return Fail(kCommand, DisplayName(o.output, "standard output"), error);
         if (!EncodeForOutput(kCommand, o.output, image, displayBytes))
             return 1;
         if (!o.picture.empty()) {
             if (!RgbPictureToRgbImage(corrected, image, error))
-                return Fail(kCommand, Shown(o.picture, "standard output"), error);
+                return Fail(kCommand, DisplayName(o.picture, "standard output"), error);
             if (!EncodeForOutput(kCommand, o.picture, image, pictureBytes))
                 return 1;
         }
         if (!WriteWholeFile(o.output, displayBytes.data(), displayBytes.size(), error))
-            return Fail(kCommand, Shown(o.output, "standard output"), error);
+            return Fail(kCommand, DisplayName(o.output, "standard output"), error);
         if (!o.picture.empty() && !WriteWholeFile(o.picture, pictureBytes.data(), pictureBytes.size(), error))
-            return Fail(kCommand, Shown(o.picture, "standard output"), error);
+            return Fail(kCommand, DisplayName(o.picture, "standard output"), error);
         return 0;
     } catch (const std::bad_alloc&) {
         return Fail(kCommand, "not enough memory");

@@ -6,14 +6,7 @@ namespace colorcorrect::formats {
 
 ChromaRange OutputChromaRange(const tagCOLORCORRINFO& record)
 {
-    const unsigned range = record.Base.wRangeFlags & 0xFFu;
-    int limit = 127;
-    if ((record.dwFlags & CC_CLIPPING) != 0) {
-        if ((range & RANGE_CHROMA_REDUCED) != 0)
-            limit = 84;
-        else if ((range & (RANGE_VIDEO_LUMA | RANGE_LEGAL)) != 0)
-            limit = 112;
-    }
+    const int limit = colorcorrect::OutputLevelsOf(record).chromaLimit;
     return {128 - limit, 128 + limit};
 }
 

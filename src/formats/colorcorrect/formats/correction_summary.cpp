@@ -88,12 +88,12 @@ std::string DescribeCorrection(const tagCOLORCORRINFO& r)
         text += "  luma curves work on the video range 16..235\n";
 
     text += "clipping: " + OnOff(r, CC_CLIPPING) + "\n";
-    const bool legal = (b.wRangeFlags & (RANGE_VIDEO_LUMA | RANGE_LEGAL)) != 0;
-    const bool reduced = (b.wRangeFlags & RANGE_CHROMA_REDUCED) != 0;
-    text += std::string("  luma:   ") + (legal ? "16..235" : "0..255") + ", knee softness " +
-            std::to_string(b.bySoftY) + "\n";
-    text += std::string("  chroma: ") + (reduced ? "+-84" : legal ? "+-112" : "+-127") +
-            ", knee softness " + std::to_string(b.bySoftC) + "\n";
+    // The levels the settings give once clipping is switched on.
+    const colorcorrect::OutputLevels levels = colorcorrect::OutputLevelsOf(b.wRangeFlags, true);
+    text += "  luma:   " + std::to_string(levels.lumaMin) + ".." + std::to_string(levels.lumaMax) +
+            ", knee softness " + std::to_string(b.bySoftY) + "\n";
+    text += "  chroma: +-" + std::to_string(levels.chromaLimit) + ", knee softness " +
+            std::to_string(b.bySoftC) + "\n";
 
     static const char* const kSegments[6] = {"magenta", "red", "yellow", "green", "cyan", "blue"};
     text += "six-vector: " + OnOff(r, CC_SIX_VECTOR) + "\n";

@@ -52,14 +52,14 @@ bool ParseRatio(std::string_view s)
 }
 
 // Up to 24 characters of `text` for a message, anything unprintable as '?'.
-std::string Shown(std::string_view text)
+std::string MessageExcerpt(std::string_view text)
 {
-    std::string shown;
+    std::string excerpt;
     for (char c : text.substr(0, 24))
-        shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+        excerpt += (c >= 0x20 && c < 0x7F) ? c : '?';
     if (text.size() > 24)
-        shown += "...";
-    return shown;
+        excerpt += "...";
+    return excerpt;
 }
 
 bool Printable(std::string_view text)
@@ -109,7 +109,7 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader& header, std::string& error
             return false;
         }
         if (!Printable(token)) {
-            error = "stream header: field \"" + Shown(token) + "\" has a byte that is not printable ASCII";
+            error = "stream header: field \"" + MessageExcerpt(token) + "\" has a byte that is not printable ASCII";
             return false;
         }
         const char letter = token[0];
@@ -127,7 +127,7 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader& header, std::string& error
             long long n = 0;
             if (!ParseNumber(value, kMaxDimension, n) || n == 0) {
                 error = std::string("stream header: ") + (letter == 'W' ? "width" : "height") + " \"" +
-                        Shown(value) + "\" is not a number in 1.." + std::to_string(kMaxDimension);
+                        MessageExcerpt(value) + "\" is not a number in 1.." + std::to_string(kMaxDimension);
                 return false;
             }
             (letter == 'W' ? result.width : result.height) = static_cast<int>(n);
@@ -137,13 +137,13 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader& header, std::string& error
         case 'A':
             if (!ParseRatio(value)) {
                 error = std::string("stream header: ") + (letter == 'F' ? "frame rate" : "pixel aspect") +
-                        " \"" + Shown(value) + "\" is not of the form N:D";
+                        " \"" + MessageExcerpt(value) + "\" is not of the form N:D";
                 return false;
             }
             break;
         case 'I':
             if (value.size() != 1 || std::string_view("ptbm?").find(value[0]) == std::string_view::npos) {
-                error = "stream header: interlacing \"" + Shown(value) + "\" is not one of p, t, b, m, ?";
+                error = "stream header: interlacing \"" + MessageExcerpt(value) + "\" is not one of p, t, b, m, ?";
                 return false;
             }
             break;
@@ -156,7 +156,7 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader& header, std::string& error
                 }
             }
             if (!known) {
-                error = "stream header: colour space C" + Shown(value) +
+                error = "stream header: colour space C" + MessageExcerpt(value) +
                         " is not supported (supported: 444, 444alpha, 420jpeg, 420mpeg2, 420paldv; 8 bits)";
                 return false;
             }
@@ -165,7 +165,7 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader& header, std::string& error
         case 'X':
             break;
         default:
-            error = "stream header: unknown field \"" + Shown(token) + "\"";
+            error = "stream header: unknown field \"" + MessageExcerpt(token) + "\"";
             return false;
         }
         result.tokens.emplace_back(token);
@@ -243,7 +243,7 @@ bool Y4mReader::ReadLine(std::string& line, size_t limit, bool& atEnd, std::stri
                     atEnd = true;
                     error.clear();
                 } else {
-                    error = "the stream ends inside the line \"" + Shown(line) + "\"";
+                    error = "the stream ends inside the line \"" + MessageExcerpt(line) + "\"";
                 }
                 return false;
             }
@@ -254,7 +254,7 @@ bool Y4mReader::ReadLine(std::string& line, size_t limit, bool& atEnd, std::stri
         const size_t take = nl ? static_cast<size_t>(static_cast<const uint8_t*>(nl) - start) : available;
         if (line.size() + take > limit) {
             error = "line longer than " + std::to_string(limit) + " bytes: \"" +
-                    Shown(std::string_view(reinterpret_cast<const char*>(start), take)) + "\"";
+                    MessageExcerpt(std::string_view(reinterpret_cast<const char*>(start), take)) + "\"";
             return false;
         }
         any = true;
@@ -306,7 +306,7 @@ Y4mReader::Result Y4mReader::ReadFrame(Y4mFrame& frame, std::string& error)
     const std::string_view view(line);
     if (view.substr(0, kFrame.size()) != kFrame ||
         (view.size() > kFrame.size() && view[kFrame.size()] != ' ')) {
-        error = "frame " + number + ": expected a FRAME line, found \"" + Shown(view) + "\"";
+        error = "frame " + number + ": expected a FRAME line, found \"" + MessageExcerpt(view) + "\"";
         return Result::Error;
     }
     const std::string_view params = view.substr(kFrame.size());
@@ -323,7 +323,7 @@ Y4mReader::Result Y4mReader::ReadFrame(Y4mFrame& frame, std::string& error)
             rest.remove_prefix(space + 1);
         }
         if (!ok) {
-            error = "frame " + number + ": malformed FRAME parameters \"" + Shown(params) + "\"";
+            error = "frame " + number + ": malformed FRAME parameters \"" + MessageExcerpt(params) + "\"";
             return Result::Error;
         }
     }
