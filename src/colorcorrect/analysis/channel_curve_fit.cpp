@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "../host/yuv_rgb.h"
 #include "../records/field_catalogue.h"
 #include "power_curve_fit.h"
 
@@ -44,32 +45,32 @@ int RoundDiv512(long long n)
 
 int RedValue(int y, int u, int v)
 {
-    return RoundDiv512(512LL * y + 2LL * u + 719LL * v);
+    return RoundDiv512(512LL * y + ChromaTermOfRgb<long long>(0, u, v));
 }
 
 int GreenValue(int y, int u, int v)
 {
-    return RoundDiv512(512LL * y - 176LL * u - 365LL * v);
+    return RoundDiv512(512LL * y + ChromaTermOfRgb<long long>(1, u, v));
 }
 
 int BlueValue(int y, int u, int v)
 {
-    return RoundDiv512(512LL * y + 908LL * u - v);
+    return RoundDiv512(512LL * y + ChromaTermOfRgb<long long>(2, u, v));
 }
 
 int RedOffset(int u, int v)
 {
-    return RoundDiv512(-2LL * u - 719LL * v);
+    return RoundDiv512(-ChromaTermOfRgb<long long>(0, u, v));
 }
 
 int GreenOffset(int u, int v)
 {
-    return RoundDiv512(176LL * u + 365LL * v);
+    return RoundDiv512(-ChromaTermOfRgb<long long>(1, u, v));
 }
 
 int BlueOffset(int u, int v)
 {
-    return RoundDiv512(static_cast<long long>(v) - 908LL * u);
+    return RoundDiv512(-ChromaTermOfRgb<long long>(2, u, v));
 }
 
 int ScaleChroma(int c, double factor)

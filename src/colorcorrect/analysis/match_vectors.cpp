@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "../engine/angles.h"
+#include "../host/yuv_rgb.h"
 #include "../viewer/color_correction_viewer.h"
 #include "region_pixels.h"
 
@@ -308,9 +309,9 @@ int CColorCorrectionViewer::GetPixelAveragedRGB(int x, int y, int& R, int& G, in
     int Y = 0, U = 0, V = 0;
     if (!GetPixelAveragedYUV(x, y, Y, U, V, bReference))
         return 0;
-    // 1048832 = 2048 * 512 + 256: keeps the numerator positive, rounds to nearest.
-    R = (512 * Y + 2 * U + 719 * V + 1048832) / 512 - 2048;
-    G = (512 * Y - 176 * U - 365 * V + 1048832) / 512 - 2048;
-    B = (512 * Y + 908 * U - V + 1048832) / 512 - 2048;
+    const colorcorrect::RgbValue rgb = colorcorrect::YuvToRgb(Y, U, V);
+    R = rgb.r;
+    G = rgb.g;
+    B = rgb.b;
     return 1;
 }

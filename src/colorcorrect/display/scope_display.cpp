@@ -180,7 +180,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 case 1: g = b = r; break;
                 case 2: r = b = g; break;
                 case 3: r = g = b; break;
-                case 4: r = g = b = (153 * r + 301 * g + 58 * b + 256) >> 9; break;
+                case 4: r = g = b = RgbToYuv(r, g, b).y; break;
                 default: break;
                 }
                 r = ClampLuma(r);

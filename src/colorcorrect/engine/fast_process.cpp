@@ -43,28 +43,7 @@ std::unique_ptr<FastTables> FastTables::Clone() const
     std::unique_ptr<FastTables> copy(new (std::nothrow) FastTables);
     if (!copy)
         return nullptr;
-    // Everything but the pair tables is plain data.
-    copy->plan = plan;
-    copy->primaryContents = primaryContents;
-    copy->vectorValid = vectorValid;
-    copy->vectorSix = vectorSix;
-    copy->vectorMatch = vectorMatch;
-    std::memcpy(copy->matrix, matrix, sizeof matrix);
-    std::memcpy(copy->outY, outY, sizeof outY);
-    std::memcpy(copy->outU, outU, sizeof outU);
-    std::memcpy(copy->outV, outV, sizeof outV);
-    std::memcpy(copy->byteLo, byteLo, sizeof byteLo);
-    std::memcpy(copy->byteHi, byteHi, sizeof byteHi);
-    std::memcpy(copy->matchY0, matchY0, sizeof matchY0);
-    std::memcpy(copy->sixLuma, sixLuma, sizeof sixLuma);
-    std::memcpy(copy->snapCos, snapCos, sizeof snapCos);
-    std::memcpy(copy->snapSin, snapSin, sizeof snapSin);
-    std::memcpy(copy->snapSat, snapSat, sizeof snapSat);
-    std::memcpy(copy->snapPrimaryChroma, snapPrimaryChroma, sizeof snapPrimaryChroma);
-    std::memcpy(copy->snapSixCos, snapSixCos, sizeof snapSixCos);
-    std::memcpy(copy->snapSixSin, snapSixSin, sizeof snapSixSin);
-    std::memcpy(copy->snapSixSat, snapSixSat, sizeof snapSixSat);
-    std::memcpy(copy->snapVectorChroma, snapVectorChroma, sizeof snapVectorChroma);
+    static_cast<FastTableData&>(*copy) = *this;
 
     if (primaryPairs) {
         copy->primaryPairs.reset(new (std::nothrow) PairTable);
@@ -498,14 +477,13 @@ struct FastKernels {
 
     static void BuildMatrix(const Filter& f, FastTables& t)
     {
-        // Coefficients of the back conversion per channel: Y, U, V.
-        static constexpr int kCoef[3][3] = {{153, -86, 256}, {301, -170, -214}, {58, 256, -42}};
         const int16_t* curves[3] = {f.m_RLUT, f.m_GLUT, f.m_BLUT};
         for (int c = 0; c < 3; ++c)
             for (int i = 0; i < 1024; ++i) {
                 uint64_t word = 0;
                 for (int k = 0; k < 3; ++k) {
-                    const int coef = kCoef[c][k];
+                    // Channel c's weight in output k of the back conversion.
+                    const int coef = kYuvFromRgb[k][c];
                     // Curve outputs lie in -510..510; the bias |coef| * 512
                     // keeps each product positive, and the three biases of
                     // a sum add up to 512 * 512.
@@ -548,9 +526,8 @@ struct FastKernels {
                 int us, vs;
                 PrimaryChroma(f, ub - 128, vb - 128, us, vs);
                 // R = Y1 + cR exactly: 512 * Y1 is a whole multiple of 512.
-                const int cR = (2 * us + 719 * vs + 256) >> 9;
-                const int cG = (-176 * us - 365 * vs + 256) >> 9;
-                const int cB = (908 * us - 1 * vs + 256) >> 9;
+                const RgbValue c = YuvToRgb(0, us, vs);
+                const int cR = c.r, cG = c.g, cB = c.b;
                 uint32_t e;
                 if (contents == PairContents::PrimaryCurves) {
                     e = static_cast<uint32_t>(cR + 512) | static_cast<uint32_t>(cG + 512) << 10 |
@@ -558,9 +535,8 @@ struct FastKernels {
                 } else {
                     // Neutral curves: the luma term passes through the back
                     // conversion whole and drops out of U and V.
-                    const int dY = (153 * cR + 301 * cG + 58 * cB + 256) >> 9;
-                    const int u = (-86 * cR - 170 * cG + 256 * cB + 256) >> 9;
-                    const int v = (256 * cR - 214 * cG - 42 * cB + 256) >> 9;
+                    const YuvValue back = RgbToYuv(cR, cG, cB);
+                    const int dY = back.y, u = back.u, v = back.v;
                     uint32_t bu, bv;
                     if (contents == PairContents::PrimaryPlain) {
                         bu = (t.outU[u + 512] >> 8) & 0xFFu;

@@ -103,14 +103,11 @@ enum class PairContents : uint8_t {
 inline constexpr int kVectorShareShift = 16;
 inline constexpr int kVectorNumberShift = 25;
 
-struct alignas(64) FastTables {
-    FastTables();
-
+// Everything of the fast tables but the pair tables: plain data, copied in
+// one assignment, so that a field added here cannot be left out of a copy.
+struct alignas(64) FastTableData {
     FastPlan plan;
 
-    // Pair tables, allocated on first need.
-    std::unique_ptr<PairTable> primaryPairs;
-    std::unique_ptr<PairTable> vectorPairs;
     PairContents primaryContents = PairContents::None;
     bool vectorValid = false;   // vectorPairs matches the snapshot below
     bool vectorSix = false;     // made with the six-vector step
@@ -153,6 +150,14 @@ struct alignas(64) FastTables {
     int8_t snapSixSin[6][256];
     int16_t snapSixSat[6][256];
     uint8_t snapVectorChroma[1024];  // output chroma bytes
+};
+
+struct FastTables : FastTableData {
+    FastTables();
+
+    // Pair tables, allocated on first need.
+    std::unique_ptr<PairTable> primaryPairs;
+    std::unique_ptr<PairTable> vectorPairs;
 
     // A deep copy, or null when memory is refused.
     std::unique_ptr<FastTables> Clone() const;

@@ -31,22 +31,50 @@ struct RgbValue {
     int b;
 };
 
+// The coefficients over 512 of both directions, the only copy: everything
+// that converts (the fast loops' tables included) reads them from here.
+// Rows Y, U, V; columns R, G, B.
+inline constexpr int kYuvFromRgb[3][3] = {{153, 301, 58}, {-86, -170, 256}, {256, -214, -42}};
+// Rows R, G, B; columns U, V. Luma enters every channel with weight 512.
+inline constexpr int kRgbFromChroma[3][2] = {{2, 719}, {-176, -365}, {908, -1}};
+
+// n / 512 rounded to nearest (halves up); an arithmetic shift, so the floor
+// of the biased value also for negative n. For int and long long alike.
+template <typename Int>
+constexpr Int RoundOver512(Int n) noexcept
+{
+    return (n + 256) >> 9;
+}
+
+// The chroma part of RGB channel c (0 R, 1 G, 2 B) times 512, in the type of
+// u and v: wide types for callers whose chroma can be large.
+template <typename Int>
+constexpr Int ChromaTermOfRgb(int c, Int u, Int v) noexcept
+{
+    return kRgbFromChroma[c][0] * u + kRgbFromChroma[c][1] * v;
+}
+
+// Row k of kYuvFromRgb applied to (r, g, b), times 512.
+constexpr int YuvTermOfRgb(int k, int r, int g, int b) noexcept
+{
+    return kYuvFromRgb[k][0] * r + kYuvFromRgb[k][1] * g + kYuvFromRgb[k][2] * b;
+}
+
 // RGB to Y and signed U, V; no clamping. Any int inputs whose products stay
 // inside int (|value| < 2^21) are fine.
 constexpr YuvValue RgbToYuv(int r, int g, int b) noexcept
 {
     // C++20 defines >> on negative values as an arithmetic shift: the floor.
-    return {(153 * r + 301 * g + 58 * b + 256) >> 9,
-            (-86 * r - 170 * g + 256 * b + 256) >> 9,
-            (256 * r - 214 * g - 42 * b + 256) >> 9};
+    return {RoundOver512(YuvTermOfRgb(0, r, g, b)), RoundOver512(YuvTermOfRgb(1, r, g, b)),
+            RoundOver512(YuvTermOfRgb(2, r, g, b))};
 }
 
 // Y and signed U, V to RGB; no clamping.
 constexpr RgbValue YuvToRgb(int y, int u, int v) noexcept
 {
-    return {(512 * y + 2 * u + 719 * v + 256) >> 9,
-            (512 * y - 176 * u - 365 * v + 256) >> 9,
-            (512 * y + 908 * u - v + 256) >> 9};
+    return {RoundOver512(512 * y + ChromaTermOfRgb(0, u, v)),
+            RoundOver512(512 * y + ChromaTermOfRgb(1, u, v)),
+            RoundOver512(512 * y + ChromaTermOfRgb(2, u, v))};
 }
 
 // value limited to 0..255.

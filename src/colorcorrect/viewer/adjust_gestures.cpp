@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "../engine/angles.h"
+#include "../host/yuv_rgb.h"
 #include "../records/field_catalogue.h"
 
 namespace {
@@ -210,10 +211,10 @@ int CColorCorrectionViewer::CoupledAdjust(int x, int y, tagCOLORCORRINFO& cc)
         const Target base = PrimaryTarget(cc);
         AddLuma(base, kPrimaryFields, flags, v);
         // The drag read as a chroma shift (U = u, V = v) through the
-        // YUV-to-RGB matrix; the bias makes the division round.
-        const int64_t r = (2 * u + 719 * v + 1048832) / 512 - 2048;
-        const int64_t g = (-176 * u - 365 * v + 1048832) / 512 - 2048;
-        const int64_t b = (908 * u - v + 1048832) / 512 - 2048;
+        // YUV-to-RGB matrix, in 64 bits: a long drag makes large chroma.
+        const int64_t r = colorcorrect::RoundOver512(colorcorrect::ChromaTermOfRgb(0, u, v));
+        const int64_t g = colorcorrect::RoundOver512(colorcorrect::ChromaTermOfRgb(1, u, v));
+        const int64_t b = colorcorrect::RoundOver512(colorcorrect::ChromaTermOfRgb(2, u, v));
         const struct {
             unsigned long bit;
             const char* field;

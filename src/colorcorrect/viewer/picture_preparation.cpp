@@ -9,11 +9,13 @@
 #include <utility>
 
 #include "../host/exception_analysis.h"
+#include "../host/yuv_rgb.h"
 #include "color_correction_viewer.h"
 #include "default_picture.h"
 
 using colorcorrect::CriticalSectionLock;
 using colorcorrect::YUV_COMPRESSION;
+using colorcorrect::YuvBytesToRgbBytes;
 using colorcorrect::YUVBM_PREMULTIPLIED;
 
 namespace {
@@ -205,17 +207,11 @@ int CColorCorrectionViewer::GetQuartRGB(CVoraDib& dibDst, const CVoraDib& dibSrc
     for (int row = 0; row < height; ++row) {
         for (int x = 0; x < width; ++x) {
             BYTE* p = PixelAt(pixels, pixelStep, lineStep, x, row);
-            const int y = p[0];
-            const int u = p[1] - 128;
-            const int v = p[2] - 128;
-            // 1048832 = 2048 * 512 + 256: keeps the numerator positive (so the
-            // division floors) and rounds to nearest.
-            const int r = (512 * y + 2 * u + 719 * v + 1048832) / 512 - 2048;
-            const int g = (512 * y - 176 * u - 365 * v + 1048832) / 512 - 2048;
-            const int b = (512 * y + 908 * u - v + 1048832) / 512 - 2048;
-            p[0] = static_cast<BYTE>(ClampInt(b, 0, 255));
-            p[1] = static_cast<BYTE>(ClampInt(g, 0, 255));
-            p[2] = static_cast<BYTE>(ClampInt(r, 0, 255));
+            BYTE r, g, b;
+            YuvBytesToRgbBytes(p[0], p[1], p[2], r, g, b);
+            p[0] = b;
+            p[1] = g;
+            p[2] = r;
         }
     }
     return 1;
