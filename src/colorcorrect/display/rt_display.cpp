@@ -42,7 +42,7 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
     const uint64_t height = static_cast<uint64_t>(signedHeight < 0 ? -signedHeight : signedHeight);
     const bool threeBytes = hdr->biBitCount == 24;
     const uint64_t pixelSize = threeBytes ? 3 : 4;
-    const uint64_t lineLength = threeBytes ? (width * 3 + 3) & ~uint64_t{3} : width * 4;
+    const uint64_t lineLength = colorcorrect::RowStride(hdr->biWidth, hdr->biBitCount);
     // A frame larger than any picture the host can hold is a corrupt header.
     if (height != 0 && lineLength > colorcorrect::MAX_PICTURE_BYTES / height)
         return 0;

@@ -35,7 +35,7 @@ bool ReadGeometry(const tagYUVBMINFOHEADER* header, const BYTE* in, const BYTE* 
     // near the int limits would otherwise spin through 2^31 empty rows.
     g.height = g.width == 0 ? 0 : static_cast<size_t>(h < 0 ? -h : h);
     g.threeBytes = header->biBitCount == 24;
-    g.stride = g.threeBytes ? (g.width * 3 + 3) & ~static_cast<size_t>(3) : g.width * 4;
+    g.stride = static_cast<size_t>(colorcorrect::RowStride(header->biWidth, header->biBitCount));
     // 24-bit pixels carry no alpha byte to divide by.
     g.premultiplied =
         !g.threeBytes && (header->dwFlags & colorcorrect::YUVBM_PREMULTIPLIED) != 0;

@@ -56,11 +56,13 @@ inline constexpr uint32_t YUV_COMPRESSION = 0x56555940u;
 inline constexpr uint32_t YUVBM_PREMULTIPLIED = 0x2u;
 
 // Bytes per row of a picture: 24-bit rows are padded to a multiple of 4,
-// other bit counts use 4 bytes a pixel without padding.
-inline constexpr uint32_t RowStride(int32_t width, int bitCount)
+// other bit counts use 4 bytes a pixel without padding. In 64 bits, so that
+// a header's width, whatever it says, cannot wrap the product; a negative
+// width has no bytes. The one place a stride is derived from a width.
+inline constexpr uint64_t RowStride(int64_t width, int bitCount)
 {
-    const uint32_t w = width < 0 ? 0u : static_cast<uint32_t>(width);
-    return bitCount == 24 ? (w * 3u + 3u) & ~3u : w * 4u;
+    const uint64_t w = width < 0 ? 0u : static_cast<uint64_t>(width);
+    return bitCount == 24 ? (w * 3u + 3u) & ~uint64_t{3} : w * 4u;
 }
 
 } // namespace colorcorrect

@@ -25,19 +25,13 @@ using colorcorrect::YUV_COMPRESSION;
 
 namespace {
 
-uint64_t Stride(int width, int bits)
-{
-    const uint64_t w = width < 0 ? 0 : static_cast<uint64_t>(width);
-    return bits == 24 ? (w * 3 + 3) & ~uint64_t{3} : w * 4;
-}
-
 // Bytes of the block for a picture of this size, or 0 when the size is not
 // one this class makes.
 uint64_t BlockBytes(int w, int h, int bits)
 {
     if (w <= 0 || h <= 0 || (bits != 24 && bits != 32))
         return 0;
-    const uint64_t stride = Stride(w, bits);
+    const uint64_t stride = colorcorrect::RowStride(w, bits);
     if (stride > MAX_PICTURE_BYTES || uint64_t(h) > MAX_PICTURE_BYTES / stride)
         return 0;
     const uint64_t total = PICTURE_PIXEL_OFFSET + stride * static_cast<uint64_t>(h);
@@ -82,7 +76,7 @@ void FillPixels(CPMemory& block, BYTE b0, BYTE b1, BYTE b2, BYTE b3)
     const int w = hd->bmiHeader.biWidth, h = hd->bmiHeader.biHeight;
     const int bits = hd->bmiHeader.biBitCount;
     const unsigned step = bits == 32 ? 4 : 3;
-    const uint64_t stride = Stride(w, bits);
+    const uint64_t stride = colorcorrect::RowStride(w, bits);
     BYTE* row = static_cast<BYTE*>(block) + hd->bfOffBits;
     for (int y = 0; y < h; ++y, row += stride) {
         BYTE* p = row;
@@ -107,7 +101,7 @@ bool PlausibleHeader(const tagDIBINFO* hd, uint64_t available, colorcorrect::Pix
     const int bits = hd->bmiHeader.biBitCount;
     if (w <= 0 || h <= 0 || (bits != 24 && bits != 32))
         return false;
-    const uint64_t stride = Stride(w, bits);
+    const uint64_t stride = colorcorrect::RowStride(w, bits);
     const uint64_t offset = hd->bfOffBits;
     if (offset < sizeof(tagDIBINFO) || stride > MAX_PICTURE_BYTES ||
         uint64_t(h) > MAX_PICTURE_BYTES / stride ||
@@ -169,7 +163,7 @@ void CVoraDib::GetIncrements(unsigned& pixel, unsigned& line) const
     }
     const int bits = hd->bmiHeader.biBitCount;
     pixel = bits == 32 ? 4u : 3u;
-    line = static_cast<unsigned>(Stride(hd->bmiHeader.biWidth, bits));
+    line = static_cast<unsigned>(colorcorrect::RowStride(hd->bmiHeader.biWidth, bits));
 }
 
 void CVoraDib::Free()
@@ -215,7 +209,7 @@ int CVoraDib::SetDIB(const tagDIBINFO* src, int w, int h, int bits, unsigned lon
                               src->bmiHeader.dwFieldOrder);
     if (static_cast<BYTE*>(block) == nullptr)
         return 0;
-    const colorcorrect::PixelLayout to{w, h, bits, Stride(w, bits)};
+    const colorcorrect::PixelLayout to{w, h, bits, colorcorrect::RowStride(w, bits)};
     try {
         colorcorrect::ScalePixels(reinterpret_cast<const BYTE*>(src) + src->bfOffBits, from,
                                   static_cast<BYTE*>(block) + PICTURE_PIXEL_OFFSET, to);
@@ -253,8 +247,8 @@ CVoraDib CVoraDib::GetDIB(int x, int y, int w, int h) const
     if (static_cast<BYTE*>(block) == nullptr)
         return part;
     const unsigned step = bits == 32 ? 4 : 3;
-    const uint64_t srcStride = Stride(static_cast<int>(width), bits);
-    const uint64_t dstStride = Stride(pw, bits);
+    const uint64_t srcStride = colorcorrect::RowStride(static_cast<int>(width), bits);
+    const uint64_t dstStride = colorcorrect::RowStride(pw, bits);
     const BYTE* srcPixels = static_cast<const BYTE*>(*this);
     BYTE* dstPixels = static_cast<BYTE*>(block) + PICTURE_PIXEL_OFFSET;
     // Memory row r of the part (0 = its bottom) is picture row y1 - 1 - r from
