@@ -253,7 +253,7 @@ bool RgbImageToYuvPicture(const RgbImage& image, CVoraDib& picture, std::string&
     }
     const int bits = image.channels == 4 ? 32 : 24;
     CVoraDib dib;
-    if (!dib.Alloc(image.width, image.height, bits, 0)) {
+    if (!dib.AllocYUV(image.width, image.height, bits, 0)) {
         error = "not enough memory for the picture";
         return false;
     }
@@ -261,20 +261,14 @@ bool RgbImageToYuvPicture(const RgbImage& image, CVoraDib& picture, std::string&
     dib.GetIncrements(step, stride);
     BYTE* base = dib;
     for (int y = 0; y < image.height; ++y) {
+        // Memory row 0 is the bottom row.
         BYTE* q = base + static_cast<size_t>(image.height - 1 - y) * stride;
         const uint8_t* p = image.pixels.data() + image.RowBytes() * static_cast<size_t>(y);
         for (int x = 0; x < image.width; ++x, p += image.channels, q += step) {
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
+            RgbBytesToYuvBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
             if (bits == 32)
                 q[3] = p[3];
         }
-    }
-    // The library's own conversion: B, G, R bytes become Y, U+128, V+128.
-    if (!dib.ToYUV()) {
-        error = "cannot convert the picture to YUV";
-        return false;
     }
     picture = std::move(dib);
     return true;
