@@ -357,19 +357,16 @@ json RunAnalysis(ServeSession& session, const json& body)
 }
 
 template <typename Run>
-void Handle(const httplib::Request& req, httplib::Response& res, const SessionFinder& sessionOf, Run run)
+void Handle(ServeSession& session, const httplib::Request& req, httplib::Response& res, Run run)
 {
-    auto session = sessionOf(req, res);
-    if (!session)
-        return;
     const json body = json::parse(req.body, nullptr, false);
     if (body.is_discarded() || !body.is_object()) {
         SendError(res, 400, "the request body must be a JSON object");
         return;
     }
     try {
-        const json extra = run(*session, body);
-        json answer = StateToJson(session->State());
+        const json extra = run(session, body);
+        json answer = StateToJson(session.State());
         for (const auto& [key, value] : extra.items())
             answer[key] = value;
         res.status = 200;
@@ -384,14 +381,14 @@ void Handle(const httplib::Request& req, httplib::Response& res, const SessionFi
 
 } // namespace
 
-void RegisterActionRoutes(httplib::Server& http, SessionFinder sessionOf)
+void HandleGesture(ServeSession& session, const httplib::Request& req, httplib::Response& res)
 {
-    http.Post("/api/gesture", [sessionOf](const httplib::Request& req, httplib::Response& res) {
-        Handle(req, res, sessionOf, RunGesture);
-    });
-    http.Post("/api/analysis", [sessionOf](const httplib::Request& req, httplib::Response& res) {
-        Handle(req, res, sessionOf, RunAnalysis);
-    });
+    Handle(session, req, res, RunGesture);
+}
+
+void HandleAnalysis(ServeSession& session, const httplib::Request& req, httplib::Response& res)
+{
+    Handle(session, req, res, RunAnalysis);
 }
 
 } // namespace colorcorrect::cli

@@ -7,11 +7,7 @@
 // hands the result back to the viewer as the current correction, as a host
 // does. A gesture's end, and every analysis, is one undo step.
 
-#include <functional>
-#include <memory>
-
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 } // namespace httplib
@@ -20,11 +16,10 @@ namespace colorcorrect::cli {
 
 class ServeSession;
 
-// Finds the request's session, or answers the request with an error and
-// returns null.
-using SessionFinder =
-    std::function<std::shared_ptr<ServeSession>(const httplib::Request&, httplib::Response&)>;
-
-void RegisterActionRoutes(httplib::Server& http, SessionFinder sessionOf);
+// POST /api/gesture and POST /api/analysis for the request's session: the
+// body is a JSON object; the answer is the session's state (and what the
+// action adds), or an error with its status.
+void HandleGesture(ServeSession& session, const httplib::Request& req, httplib::Response& res);
+void HandleAnalysis(ServeSession& session, const httplib::Request& req, httplib::Response& res);
 
 } // namespace colorcorrect::cli

@@ -34,6 +34,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <optional>
 
@@ -214,10 +215,431 @@ struct ServeServer::Impl {
         return hostHeader == "localhost" + port || hostHeader == "127.0.0.1" + port || hostHeader == "[::1]" + port;
     }
 
+    using Req = httplib::Request;
+    using Res = httplib::Response;
+    using Session = std::shared_ptr<ServeSession>;
+
     void Routes();
-    void RoutesPictures();
-    void RoutesDownloads();
+    void Handlers();
+
+    // Routes without a session.
+    void Page(const Req& req, Res& res)
+    {
+        std::shared_ptr<ServeSession> session;
+        const std::string id = CookieValue(req, kSessionCookie);
+        if (!id.empty())
+            session = sessions.Find(id);
+        if (!session) {
+            std::string error;
+            session = NewSession(error);
+            if (!session) {
+                res.status = 503;
+                res.set_content("<!doctype html><meta charset=utf-8><title>colorcorrect</title><p>" + error,
+                                "text/html; charset=utf-8");
+                return;
+            }
+            SetCookie(res, *session);
+        }
+        const WebAsset* page = FindWebAsset("index.html");
+        res.set_header("Cache-Control", "no-store");
+        res.set_content(reinterpret_cast<const char*>(page->data), page->size, WebContentType(page->path));
+    }
+
+    void Asset(const Req& req, Res& res)
+    {
+        const WebAsset* asset = FindWebAsset(req.matches[1].str());
+        if (asset == nullptr) {
+            SendError(res, 404, "no such file");
+            return;
+        }
+        res.set_header("Cache-Control", "no-cache");
+        res.set_content(reinterpret_cast<const char*>(asset->data), asset->size, WebContentType(asset->path));
+    }
+
+    void CreateSession(const Req&, Res& res)
+    {
+        std::string error;
+        auto session = NewSession(error);
+        if (!session) {
+            SendError(res, 503, error);
+            return;
+        }
+        SetCookie(res, *session);
+        SendJson(res, StateToJson(session->State()));
+    }
+
+    void Schema(const Req&, Res& res) { SendJson(res, FieldCatalogueToJson()); }
+
+    // Routes of a session: called with the request's session only.
+    void GetState(const Session& session, const Req&, Res& res) { SendJson(res, StateToJson(session->State())); }
+
+    void PutCorrection(const Session& session, const Req& req, Res& res)
+    {
+        const auto commit = IntParam(req, res, "commit", 0, 1, 1);
+        if (!commit)
+            return;
+        tagCOLORCORRINFO cc;
+        std::string error;
+        if (!ParseCorrectionJson(req.body.data(), req.body.size(), cc, error)) {
+            SendError(res, 400, error);
+            return;
+        }
+        if (!session->SetCorrection(cc, *commit != 0, error)) {
+            SendError(res, 422, error);
+            return;
+        }
+        SendJson(res, StateToJson(session->State()));
+    }
+
+    // Undo and redo differ only in the step taken and the refusal's words.
+    void HistoryStep(const Session& session, Res& res, bool (ServeSession::*step)(), const char* refusal)
+    {
+        if (!((*session).*step)()) {
+            SendError(res, 409, refusal);
+            return;
+        }
+        SendJson(res, StateToJson(session->State()));
+    }
+    void Undo(const Session& s, const Req&, Res& res) { HistoryStep(s, res, &ServeSession::Undo, "nothing to undo"); }
+    void Redo(const Session& s, const Req&, Res& res) { HistoryStep(s, res, &ServeSession::Redo, "nothing to redo"); }
+
+    void GetSets(const Session& session, const Req&, Res& res)
+    {
+        json sets = json::array();
+        session->WithViewer([&sets](ServeViewer& viewer, const tagCOLORCORRINFO&) {
+            const unsigned n = viewer.QueryNSet();
+            for (unsigned i = 0; i < n; ++i) {
+                tagCOLORCORRINFO cc;
+                viewer.GetSet(i, cc);
+                sets.push_back({{"index", i}, {"summary", DescribeCorrection(cc)}});
+            }
+        });
+        SendJson(res, json{{"sets", sets}});
+    }
+
+    void DefineSet(const Session& session, const Req&, Res& res)
+    {
+        const unsigned slot = session->DefineSet();
+        json state = StateToJson(session->State());
+        state["slot"] = slot;
+        SendJson(res, state);
+    }
+
+    void ClearSets(const Session& session, const Req&, Res& res)
+    {
+        session->ClearSets();
+        SendJson(res, StateToJson(session->State()));
+    }
+
+    void RecallOrDeleteSet(const Session& session, const Req& req, Res& res)
+    {
+        const auto n = IntParam(req, res, "n", 0, VIEWER_SET_COUNT - 1, std::nullopt);
+        if (!n)
+            return;
+        const bool recall = req.matches[1].str() == "recall";
+        const bool ok = recall ? session->RecallSet(unsigned(*n)) : session->DeleteSet(unsigned(*n));
+        if (!ok) {
+            SendError(res, 404, "set " + std::to_string(*n) + " is not in use");
+            return;
+        }
+        SendJson(res, StateToJson(session->State()));
+    }
+
+    void PutPicture(const Session& session, const Req& req, Res& res)
+    {
+        const bool reference = req.matches[1].str() == "reference";
+        const std::string name = CleanName(req.has_param("name") ? req.get_param_value("name") : "upload");
+        const auto* data = reinterpret_cast<const uint8_t*>(req.body.data());
+        if (req.body.empty() || !SniffImageFormat(data, req.body.size())) {
+            SendError(res, 415, name + ": not a PNG, JPEG or BMP picture");
+            return;
+        }
+        RgbImage image;
+        std::string error;
+        if (!DecodeImage(data, req.body.size(), image, error)) {
+            SendError(res, 400, name + ": " + error);
+            return;
+        }
+        if (uint64_t(image.width) * uint64_t(image.height) > kMaxServePixels) {
+            SendError(res, 413, name + ": " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                                    " is larger than the server takes (at most " +
+                                    std::to_string(kMaxServePixels / 1000000) + " million pixels)");
+            return;
+        }
+        const bool ok = reference ? session->SetReference(image, name, error) : session->SetSource(image, name, error);
+        if (!ok) {
+            SendError(res, 422, name + ": " + error);
+            return;
+        }
+        SendJson(res, StateToJson(session->State()));
+    }
+
+    void Split(const Session& session, const Req& req, Res& res)
+    {
+        const auto body = JsonBody(req, res);
+        if (!body)
+            return;
+        int xy[2] = {0, 0};
+        const char* names[2] = {"x", "y"};
+        for (int i = 0; i < 2; ++i) {
+            const auto it = body->find(names[i]);
+            if (it == body->end() || !it->is_number_integer() || it->get<long long>() < -1000000 ||
+                it->get<long long>() > 1000000) {
+                SendError(res, 400, std::string(names[i]) + " must be an integer in -1000000..1000000");
+                return;
+            }
+            xy[i] = it->get<int>();
+        }
+        session->SetSplit(xy[0], xy[1]);
+        SendJson(res, StateToJson(session->State()));
+    }
+
+    void Options(const Session& session, const Req& req, Res& res)
+    {
+        const auto body = JsonBody(req, res);
+        if (!body)
+            return;
+        ViewOptions options = session->State().options;
+        struct Field {
+            const char* name;
+            long long lo, hi;
+            std::function<void(long long)> set;
+        };
+        const Field fields[] = {
+            {"channel", 0, 4, [&](long long v) { options.channel = unsigned(v); }},
+            {"intensity", 0, 255, [&](long long v) { options.intensity = int(v); }},
+            {"six_vector", 0, 5, [&](long long v) { options.sixVector = unsigned(v); }},
+            {"isolate_vector", 0, 15, [&](long long v) { options.isolateVector = unsigned(v); }},
+            {"isolate_type", 0, 7, [&](long long v) { options.isolateType = unsigned(v); }},
+        };
+        for (const auto& [key, value] : body->items()) {
+            const Field* field = nullptr;
+            for (const Field& f : fields)
+                if (key == f.name)
+                    field = &f;
+            if (field == nullptr) {
+                SendError(res, 400, "unknown option \"" + CleanName(key) + "\"");
+                return;
+            }
+            if (!value.is_number_integer() || value.get<long long>() < field->lo ||
+                value.get<long long>() > field->hi) {
+                SendError(res, 400,
+                          key + " must be an integer in " + std::to_string(field->lo) + ".." +
+                              std::to_string(field->hi));
+                return;
+            }
+            field->set(value.get<long long>());
+        }
+        session->SetOptions(options);
+        SendJson(res, StateToJson(session->State()));
+    }
+
+    void Events(const Session& session, const Req& req, Res& res)
+    {
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("X-Accel-Buffering", "no");
+        uint64_t last = 0;
+        if (req.has_param("after")) {
+            const auto after = IntParam(req, res, "after", 0, INT64_MAX, 0);
+            if (!after)
+                return;
+            last = uint64_t(*after);
+        }
+        res.set_chunked_content_provider(
+            "text/event-stream", [this, session, last](size_t, httplib::DataSink& sink) mutable {
+                const EncodedPreview p = session->Previews().WaitForNewer(last, kEventKeepAlive);
+                if (stopping || session->Previews().Closed()) {
+                    const std::string bye = "event: closed\ndata: {}\n\n";
+                    sink.write(bye.data(), bye.size());
+                    sink.done();
+                    return true;
+                }
+                std::string message;
+                if (p.sequence > last) {
+                    last = p.sequence;
+                    message = "event: preview\ndata: " +
+                              json{{"seq", p.sequence}, {"width", p.width}, {"height", p.height}}.dump() + "\n\n";
+                } else {
+                    message = ": waiting\n\n";
+                }
+                session->Touch();
+                return sink.write(message.data(), message.size());
+            });
+    }
+
+    void Preview(const Session& session, const Req&, Res& res)
+    {
+        const EncodedPreview p = session->Previews().Latest();
+        if (!p.jpeg) {
+            SendError(res, 404, "no preview has been rendered yet");
+            return;
+        }
+        res.set_header("X-Preview-Sequence", std::to_string(p.sequence));
+        SendBytes(res, *p.jpeg, "image/jpeg");
+    }
+
+    void Scope(const Session& session, const Req& req, Res& res)
+    {
+        const auto type = IntParam(req, res, "type", 1, 7, std::nullopt);
+        if (!type)
+            return;
+        if (*type == 3) {
+            SendError(res, 400, "type must be 1 (vector), 2 (waveform), 4 (histogram), 5 (lightning), "
+                                "6 (cube) or 7 (vector and lightning)");
+            return;
+        }
+        RgbImage scope;
+        std::vector<uint8_t> png;
+        std::string error;
+        if (!session->Scope(unsigned(*type), scope) || !EncodePngImage(scope, png, error)) {
+            SendError(res, 500, "the display could not be made");
+            return;
+        }
+        SendBytes(res, png, "image/png");
+    }
+
+    void Picture(const Session& session, const Req& req, Res& res)
+    {
+        RgbImage image;
+        const bool ok = req.matches[1].str() == "source" ? session->SourceImage(image) : session->ReferenceImage(image);
+        std::vector<uint8_t> png;
+        std::string error;
+        if (!ok || !EncodePngImage(image, png, error)) {
+            SendError(res, 404, "there is no such picture");
+            return;
+        }
+        SendBytes(res, png, "image/png");
+    }
+
+    void DownloadCorrection(const Session& session, const Req& req, Res& res)
+    {
+        const std::string form = req.has_param("form") ? req.get_param_value("form") : "json";
+        if (form != "json" && form != "binary") {
+            SendError(res, 400, "form must be json or binary");
+            return;
+        }
+        const tagCOLORCORRINFO cc = session->State().correction;
+        const std::string problem = CheckCorrection(cc);
+        if (!problem.empty()) {
+            SendError(res, 409, "the correction cannot be written to a file: " + problem);
+            return;
+        }
+        if (form == "json") {
+            const std::string text = CorrectionToJson(cc);
+            SendBytes(res, std::vector<uint8_t>(text.begin(), text.end()), "application/json", "correction.json");
+        } else {
+            const auto bytes = CorrectionToBinary(cc);
+            SendBytes(res, std::vector<uint8_t>(bytes.begin(), bytes.end()), "application/octet-stream",
+                      "correction.ccr");
+        }
+    }
+
+    void DownloadLut(const Session& session, const Req& req, Res& res)
+    {
+        const auto size = IntParam(req, res, "size", kMinCubeSize, kMaxCubeSize, 33);
+        if (!size)
+            return;
+        const tagCOLORCORRINFO cc = session->State().correction;
+        CorrectionProcessor processor;
+        CubeLut lut;
+        lut.title = "colorcorrect";
+        std::string error;
+        if (!processor.Setup(cc, error) || !SampleCube(int(*size), processor.Processor(), lut, error)) {
+            SendError(res, 500, error);
+            return;
+        }
+        const std::string text = FormatCube(lut);
+        SendBytes(res, std::vector<uint8_t>(text.begin(), text.end()), "text/plain; charset=utf-8", "correction.cube");
+    }
+
+    void DownloadPicture(const Session& session, const Req& req, Res& res)
+    {
+        const std::string format = req.has_param("format") ? req.get_param_value("format") : "png";
+        if (format != "png" && format != "jpeg") {
+            SendError(res, 400, "format must be png or jpeg");
+            return;
+        }
+        RgbImage image;
+        std::string error;
+        std::vector<uint8_t> bytes;
+        const ImageFormat f = format == "png" ? ImageFormat::Png : ImageFormat::Jpeg;
+        if (!session->CorrectedImage(image, error) || !EncodeImage(image, f, EncodeOptions{}, bytes, error)) {
+            SendError(res, 500, error);
+            return;
+        }
+        SendBytes(res, bytes, f == ImageFormat::Png ? "image/png" : "image/jpeg",
+                  f == ImageFormat::Png ? "corrected.png" : "corrected.jpg");
+    }
+
+    void Gesture(const Session& session, const Req& req, Res& res) { HandleGesture(*session, req, res); }
+    void Analysis(const Session& session, const Req& req, Res& res) { HandleAnalysis(*session, req, res); }
 };
+
+namespace {
+
+enum class Verb { Get, Post, Put };
+
+void AddRoute(httplib::Server& http, Verb verb, const char* pattern, httplib::Server::Handler handler)
+{
+    switch (verb) {
+    case Verb::Get: http.Get(pattern, std::move(handler)); break;
+    case Verb::Post: http.Post(pattern, std::move(handler)); break;
+    case Verb::Put: http.Put(pattern, std::move(handler)); break;
+    }
+}
+
+} // namespace
+
+// What the server answers, in the order the head of this file lists it.
+void ServeServer::Impl::Handlers()
+{
+    static const struct {
+        Verb verb;
+        const char* pattern;
+        void (Impl::*handler)(const Req&, Res&);
+    } kOpenRoutes[] = {
+        {Verb::Get, "/", &Impl::Page},
+        {Verb::Get, R"(/([A-Za-z0-9_-]+\.(?:js|css|svg|png)))", &Impl::Asset},
+        {Verb::Post, "/api/session", &Impl::CreateSession},
+        {Verb::Get, "/api/schema", &Impl::Schema},
+    };
+    // Each of these answers 401 when the request carries no known session.
+    static const struct {
+        Verb verb;
+        const char* pattern;
+        void (Impl::*handler)(const Session&, const Req&, Res&);
+    } kSessionRoutes[] = {
+        {Verb::Get, "/api/state", &Impl::GetState},
+        {Verb::Put, "/api/correction", &Impl::PutCorrection},
+        {Verb::Post, "/api/undo", &Impl::Undo},
+        {Verb::Post, "/api/redo", &Impl::Redo},
+        {Verb::Get, "/api/sets", &Impl::GetSets},
+        {Verb::Post, "/api/sets/define", &Impl::DefineSet},
+        {Verb::Post, "/api/sets/clear", &Impl::ClearSets},
+        {Verb::Post, R"(/api/sets/(recall|delete))", &Impl::RecallOrDeleteSet},
+        {Verb::Put, R"(/api/(source|reference))", &Impl::PutPicture},
+        {Verb::Post, "/api/split", &Impl::Split},
+        {Verb::Post, "/api/options", &Impl::Options},
+        {Verb::Get, "/api/events", &Impl::Events},
+        {Verb::Get, "/api/preview.jpg", &Impl::Preview},
+        {Verb::Get, "/api/scope.png", &Impl::Scope},
+        {Verb::Get, R"(/api/picture/(source|reference)\.png)", &Impl::Picture},
+        {Verb::Get, "/api/download/correction", &Impl::DownloadCorrection},
+        {Verb::Get, "/api/download/lut", &Impl::DownloadLut},
+        {Verb::Get, "/api/download/picture", &Impl::DownloadPicture},
+        {Verb::Post, "/api/gesture", &Impl::Gesture},
+        {Verb::Post, "/api/analysis", &Impl::Analysis},
+    };
+    for (const auto& route : kOpenRoutes)
+        AddRoute(http, route.verb, route.pattern,
+                 [this, h = route.handler](const Req& req, Res& res) { (this->*h)(req, res); });
+    for (const auto& route : kSessionRoutes)
+        AddRoute(http, route.verb, route.pattern, [this, h = route.handler](const Req& req, Res& res) {
+            if (auto session = SessionOf(req, res))
+                (this->*h)(session, req, res);
+        });
+}
+
 
 void ServeServer::Impl::Routes()
 {
@@ -258,389 +680,7 @@ void ServeServer::Impl::Routes()
         return httplib::Server::HandlerResponse::Unhandled;
     });
 
-    http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
-        std::shared_ptr<ServeSession> session;
-        const std::string id = CookieValue(req, kSessionCookie);
-        if (!id.empty())
-            session = sessions.Find(id);
-        if (!session) {
-            std::string error;
-            session = NewSession(error);
-            if (!session) {
-                res.status = 503;
-                res.set_content("<!doctype html><meta charset=utf-8><title>colorcorrect</title><p>" + error,
-                                "text/html; charset=utf-8");
-                return;
-            }
-            SetCookie(res, *session);
-        }
-        const WebAsset* page = FindWebAsset("index.html");
-        res.set_header("Cache-Control", "no-store");
-        res.set_content(reinterpret_cast<const char*>(page->data), page->size, WebContentType(page->path));
-    });
-    http.Get(R"(/([A-Za-z0-9_-]+\.(?:js|css|svg|png)))", [](const httplib::Request& req, httplib::Response& res) {
-        const WebAsset* asset = FindWebAsset(req.matches[1].str());
-        if (asset == nullptr) {
-            SendError(res, 404, "no such file");
-            return;
-        }
-        res.set_header("Cache-Control", "no-cache");
-        res.set_content(reinterpret_cast<const char*>(asset->data), asset->size, WebContentType(asset->path));
-    });
-
-    http.Post("/api/session", [this](const httplib::Request&, httplib::Response& res) {
-        std::string error;
-        auto session = NewSession(error);
-        if (!session) {
-            SendError(res, 503, error);
-            return;
-        }
-        SetCookie(res, *session);
-        SendJson(res, StateToJson(session->State()));
-    });
-
-    http.Get("/api/schema", [](const httplib::Request&, httplib::Response& res) {
-        SendJson(res, FieldCatalogueToJson());
-    });
-
-    http.Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
-        if (auto session = SessionOf(req, res))
-            SendJson(res, StateToJson(session->State()));
-    });
-
-    http.Put("/api/correction", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const auto commit = IntParam(req, res, "commit", 0, 1, 1);
-        if (!commit)
-            return;
-        tagCOLORCORRINFO cc;
-        std::string error;
-        if (!ParseCorrectionJson(req.body.data(), req.body.size(), cc, error)) {
-            SendError(res, 400, error);
-            return;
-        }
-        if (!session->SetCorrection(cc, *commit != 0, error)) {
-            SendError(res, 422, error);
-            return;
-        }
-        SendJson(res, StateToJson(session->State()));
-    });
-
-    // Undo and redo differ only in the step taken and the refusal's words.
-    const auto historyStep = [this](bool (ServeSession::*step)(), const char* refusal) {
-        return [this, step, refusal](const httplib::Request& req, httplib::Response& res) {
-            if (auto session = SessionOf(req, res)) {
-                if (!((*session).*step)()) {
-                    SendError(res, 409, refusal);
-                    return;
-                }
-                SendJson(res, StateToJson(session->State()));
-            }
-        };
-    };
-    http.Post("/api/undo", historyStep(&ServeSession::Undo, "nothing to undo"));
-    http.Post("/api/redo", historyStep(&ServeSession::Redo, "nothing to redo"));
-
-    http.Get("/api/sets", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        json sets = json::array();
-        session->WithViewer([&sets](ServeViewer& viewer, const tagCOLORCORRINFO&) {
-            const unsigned n = viewer.QueryNSet();
-            for (unsigned i = 0; i < n; ++i) {
-                tagCOLORCORRINFO cc;
-                viewer.GetSet(i, cc);
-                sets.push_back({{"index", i}, {"summary", DescribeCorrection(cc)}});
-            }
-        });
-        SendJson(res, json{{"sets", sets}});
-    });
-    http.Post("/api/sets/define", [this](const httplib::Request& req, httplib::Response& res) {
-        if (auto session = SessionOf(req, res)) {
-            const unsigned slot = session->DefineSet();
-            json state = StateToJson(session->State());
-            state["slot"] = slot;
-            SendJson(res, state);
-        }
-    });
-    http.Post("/api/sets/clear", [this](const httplib::Request& req, httplib::Response& res) {
-        if (auto session = SessionOf(req, res)) {
-            session->ClearSets();
-            SendJson(res, StateToJson(session->State()));
-        }
-    });
-    http.Post(R"(/api/sets/(recall|delete))", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const auto n = IntParam(req, res, "n", 0, VIEWER_SET_COUNT - 1, std::nullopt);
-        if (!n)
-            return;
-        const bool recall = req.matches[1].str() == "recall";
-        const bool ok = recall ? session->RecallSet(unsigned(*n)) : session->DeleteSet(unsigned(*n));
-        if (!ok) {
-            SendError(res, 404, "set " + std::to_string(*n) + " is not in use");
-            return;
-        }
-        SendJson(res, StateToJson(session->State()));
-    });
-
-    http.Put(R"(/api/(source|reference))", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const bool reference = req.matches[1].str() == "reference";
-        const std::string name = CleanName(req.has_param("name") ? req.get_param_value("name") : "upload");
-        const auto* data = reinterpret_cast<const uint8_t*>(req.body.data());
-        if (req.body.empty() || !SniffImageFormat(data, req.body.size())) {
-            SendError(res, 415, name + ": not a PNG, JPEG or BMP picture");
-            return;
-        }
-        RgbImage image;
-        std::string error;
-        if (!DecodeImage(data, req.body.size(), image, error)) {
-            SendError(res, 400, name + ": " + error);
-            return;
-        }
-        if (uint64_t(image.width) * uint64_t(image.height) > kMaxServePixels) {
-            SendError(res, 413, name + ": " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-                                    " is larger than the server takes (at most " +
-                                    std::to_string(kMaxServePixels / 1000000) + " million pixels)");
-            return;
-        }
-        const bool ok = reference ? session->SetReference(image, name, error) : session->SetSource(image, name, error);
-        if (!ok) {
-            SendError(res, 422, name + ": " + error);
-            return;
-        }
-        SendJson(res, StateToJson(session->State()));
-    });
-
-    http.Post("/api/split", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const auto body = JsonBody(req, res);
-        if (!body)
-            return;
-        int xy[2] = {0, 0};
-        const char* names[2] = {"x", "y"};
-        for (int i = 0; i < 2; ++i) {
-            const auto it = body->find(names[i]);
-            if (it == body->end() || !it->is_number_integer() || it->get<long long>() < -1000000 ||
-                it->get<long long>() > 1000000) {
-                SendError(res, 400, std::string(names[i]) + " must be an integer in -1000000..1000000");
-                return;
-            }
-            xy[i] = it->get<int>();
-        }
-        session->SetSplit(xy[0], xy[1]);
-        SendJson(res, StateToJson(session->State()));
-    });
-
-    http.Post("/api/options", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const auto body = JsonBody(req, res);
-        if (!body)
-            return;
-        ViewOptions options = session->State().options;
-        struct Field {
-            const char* name;
-            long long lo, hi;
-            std::function<void(long long)> set;
-        };
-        const Field fields[] = {
-            {"channel", 0, 4, [&](long long v) { options.channel = unsigned(v); }},
-            {"intensity", 0, 255, [&](long long v) { options.intensity = int(v); }},
-            {"six_vector", 0, 5, [&](long long v) { options.sixVector = unsigned(v); }},
-            {"isolate_vector", 0, 15, [&](long long v) { options.isolateVector = unsigned(v); }},
-            {"isolate_type", 0, 7, [&](long long v) { options.isolateType = unsigned(v); }},
-        };
-        for (const auto& [key, value] : body->items()) {
-            const Field* field = nullptr;
-            for (const Field& f : fields)
-                if (key == f.name)
-                    field = &f;
-            if (field == nullptr) {
-                SendError(res, 400, "unknown option \"" + CleanName(key) + "\"");
-                return;
-            }
-            if (!value.is_number_integer() || value.get<long long>() < field->lo ||
-                value.get<long long>() > field->hi) {
-                SendError(res, 400,
-                          key + " must be an integer in " + std::to_string(field->lo) + ".." +
-                              std::to_string(field->hi));
-                return;
-            }
-            field->set(value.get<long long>());
-        }
-        session->SetOptions(options);
-        SendJson(res, StateToJson(session->State()));
-    });
-
-    http.Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        res.set_header("Cache-Control", "no-store");
-        res.set_header("X-Accel-Buffering", "no");
-        uint64_t last = 0;
-        if (req.has_param("after")) {
-            const auto after = IntParam(req, res, "after", 0, INT64_MAX, 0);
-            if (!after)
-                return;
-            last = uint64_t(*after);
-        }
-        res.set_chunked_content_provider(
-            "text/event-stream", [this, session, last](size_t, httplib::DataSink& sink) mutable {
-                const EncodedPreview p = session->Previews().WaitForNewer(last, kEventKeepAlive);
-                if (stopping || session->Previews().Closed()) {
-                    const std::string bye = "event: closed\ndata: {}\n\n";
-                    sink.write(bye.data(), bye.size());
-                    sink.done();
-                    return true;
-                }
-                std::string message;
-                if (p.sequence > last) {
-                    last = p.sequence;
-                    message = "event: preview\ndata: " +
-                              json{{"seq", p.sequence}, {"width", p.width}, {"height", p.height}}.dump() + "\n\n";
-                } else {
-                    message = ": waiting\n\n";
-                }
-                session->Touch();
-                return sink.write(message.data(), message.size());
-            });
-    });
-
-    RoutesPictures();
-    RoutesDownloads();
-    RegisterActionRoutes(http, [this](const httplib::Request& req, httplib::Response& res) {
-        return SessionOf(req, res);
-    });
-}
-
-void ServeServer::Impl::RoutesPictures()
-{
-    http.Get("/api/preview.jpg", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const EncodedPreview p = session->Previews().Latest();
-        if (!p.jpeg) {
-            SendError(res, 404, "no preview has been rendered yet");
-            return;
-        }
-        res.set_header("X-Preview-Sequence", std::to_string(p.sequence));
-        SendBytes(res, *p.jpeg, "image/jpeg");
-    });
-    http.Get("/api/scope.png", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const auto type = IntParam(req, res, "type", 1, 7, std::nullopt);
-        if (!type)
-            return;
-        if (*type == 3) {
-            SendError(res, 400, "type must be 1 (vector), 2 (waveform), 4 (histogram), 5 (lightning), "
-                                "6 (cube) or 7 (vector and lightning)");
-            return;
-        }
-        RgbImage scope;
-        std::vector<uint8_t> png;
-        std::string error;
-        if (!session->Scope(unsigned(*type), scope) || !EncodePngImage(scope, png, error)) {
-            SendError(res, 500, "the display could not be made");
-            return;
-        }
-        SendBytes(res, png, "image/png");
-    });
-    http.Get(R"(/api/picture/(source|reference)\.png)", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        RgbImage image;
-        const bool ok = req.matches[1].str() == "source" ? session->SourceImage(image) : session->ReferenceImage(image);
-        std::vector<uint8_t> png;
-        std::string error;
-        if (!ok || !EncodePngImage(image, png, error)) {
-            SendError(res, 404, "there is no such picture");
-            return;
-        }
-        SendBytes(res, png, "image/png");
-    });
-}
-
-void ServeServer::Impl::RoutesDownloads()
-{
-    http.Get("/api/download/correction", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const std::string form = req.has_param("form") ? req.get_param_value("form") : "json";
-        if (form != "json" && form != "binary") {
-            SendError(res, 400, "form must be json or binary");
-            return;
-        }
-        const tagCOLORCORRINFO cc = session->State().correction;
-        const std::string problem = CheckCorrection(cc);
-        if (!problem.empty()) {
-            SendError(res, 409, "the correction cannot be written to a file: " + problem);
-            return;
-        }
-        if (form == "json") {
-            const std::string text = CorrectionToJson(cc);
-            SendBytes(res, std::vector<uint8_t>(text.begin(), text.end()), "application/json", "correction.json");
-        } else {
-            const auto bytes = CorrectionToBinary(cc);
-            SendBytes(res, std::vector<uint8_t>(bytes.begin(), bytes.end()), "application/octet-stream",
-                      "correction.ccr");
-        }
-    });
-    http.Get("/api/download/lut", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const auto size = IntParam(req, res, "size", kMinCubeSize, kMaxCubeSize, 33);
-        if (!size)
-            return;
-        const tagCOLORCORRINFO cc = session->State().correction;
-        CorrectionProcessor processor;
-        CubeLut lut;
-        lut.title = "colorcorrect";
-        std::string error;
-        if (!processor.Setup(cc, error) || !SampleCube(int(*size), processor.Processor(), lut, error)) {
-            SendError(res, 500, error);
-            return;
-        }
-        const std::string text = FormatCube(lut);
-        SendBytes(res, std::vector<uint8_t>(text.begin(), text.end()), "text/plain; charset=utf-8", "correction.cube");
-    });
-    http.Get("/api/download/picture", [this](const httplib::Request& req, httplib::Response& res) {
-        auto session = SessionOf(req, res);
-        if (!session)
-            return;
-        const std::string format = req.has_param("format") ? req.get_param_value("format") : "png";
-        if (format != "png" && format != "jpeg") {
-            SendError(res, 400, "format must be png or jpeg");
-            return;
-        }
-        RgbImage image;
-        std::string error;
-        std::vector<uint8_t> bytes;
-        const ImageFormat f = format == "png" ? ImageFormat::Png : ImageFormat::Jpeg;
-        if (!session->CorrectedImage(image, error) || !EncodeImage(image, f, EncodeOptions{}, bytes, error)) {
-            SendError(res, 500, error);
-            return;
-        }
-        SendBytes(res, bytes, f == ImageFormat::Png ? "image/png" : "image/jpeg",
-                  f == ImageFormat::Png ? "corrected.png" : "corrected.jpg");
-    });
+    Handlers();
 }
 
 ServeServer::ServeServer(const ServeOptions& options) : m_impl(std::make_unique<Impl>(options))
