@@ -2,6 +2,7 @@
 // position, its luma band and its angular and radial widths.
 
 #include "color_correction_viewer.h"
+#include "../records/field_catalogue.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +19,8 @@ constexpr int kCentreX = 192, kCentreY = 144;
 constexpr int kTurnMargin = 5;
 constexpr unsigned int kLastMode = 8;
 
+// A vector's chroma stays within the range the engine clamps chroma to,
+// -127..127, one step inside what its byte could hold.
 int8_t Chroma(double value)
 {
     return static_cast<int8_t>(std::clamp(std::trunc(value), -127.0, 127.0));
@@ -28,14 +31,17 @@ int8_t Chroma(int64_t value)
     return static_cast<int8_t>(std::clamp<int64_t>(value, -127, 127));
 }
 
-uint8_t Byte(int64_t value)
+// Stores `value` in the vector's byte field `name`, limited to the range the
+// field catalogue gives it (which the correction file checks too).
+void SetByte(tagMATCHVECTOR& vector, const char* name, int64_t value)
 {
-    return static_cast<uint8_t>(std::clamp<int64_t>(value, 0, 255));
+    const colorcorrect::CorrectionField& field = *colorcorrect::FindField(colorcorrect::kMatchVectorGroup, name);
+    colorcorrect::SetFieldValue(&vector, field, colorcorrect::ClampToField(field, value));
 }
 
-uint8_t Byte(double value)
+void SetByte(tagMATCHVECTOR& vector, const char* name, double value)
 {
-    return static_cast<uint8_t>(std::clamp(std::trunc(value), 0.0, 255.0));
+    SetByte(vector, name, static_cast<int64_t>(std::clamp(std::trunc(value), -1.0e9, 1.0e9)));
 }
 
 // The shaped vector slot of `cc`: not the background vector 0, and in use.
@@ -98,7 +104,7 @@ int CColorCorrectionViewer::MatchAdjust(int x, int y, tagCOLORCORRINFO& cc)
         vector.cV = Chroma(static_cast<int64_t>(kCentreY) - y);
         break;
     case 1:
-        vector.byY = Byte(vector.byY + d1);
+        SetByte(vector, "y", vector.byY + d1);
         break;
     case 2: {
         const double ax = static_cast<double>(m_nStartX) - kCentreX;
@@ -124,7 +130,7 @@ int CColorCorrectionViewer::MatchAdjust(int x, int y, tagCOLORCORRINFO& cc)
         SetDistance(vector, u, v, r, r + static_cast<double>(d1));
         break;
     case 4:
-        vector.byHueWidth = Byte(vector.byHueWidth + d1);
+        SetByte(vector, "hue_width", vector.byHueWidth + d1);
         break;
     case 5:
     case 6: {
@@ -143,8 +149,8 @@ int CColorCorrectionViewer::MatchAdjust(int x, int y, tagCOLORCORRINFO& cc)
             else if (hi > 255)
                 hi = 255;
         }
-        vector.byY = Byte((hi + lo) / 2);
-        vector.byYRange = Byte((hi - lo) / 2);
+        SetByte(vector, "y", (hi + lo) / 2);
+        SetByte(vector, "y_range", (hi - lo) / 2);
         break;
     }
     case 7:
@@ -164,7 +170,7 @@ int CColorCorrectionViewer::MatchAdjust(int x, int y, tagCOLORCORRINFO& cc)
                 hi = lo;
         }
         SetDistance(vector, u, v, r, (hi + lo) / 2.0);
-        vector.bySatWidth = Byte((hi - lo) / 2.0);
+        SetByte(vector, "sat_width", (hi - lo) / 2.0);
         break;
     }
     default:
