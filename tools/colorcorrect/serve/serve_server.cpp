@@ -1,29 +1,8 @@
-// The HTTP interface of `colorcorrect serve`.
-//
-// Pages and files:
-//   GET  /                      the page; makes a session (cookie cc_session) when the
-//                               request carries none that is known
-//   GET  /<file>                the page's other files (app.js, style.css)
-// Session (all /api requests need the cookie; 401 without a known one):
-//   POST /api/session           a new session (for clients without the page)
-//   GET  /api/state             the correction and everything the page shows
-//   PUT  /api/correction?commit=0|1   body: a JSON correction file
-//   POST /api/undo, /api/redo
-//   GET  /api/sets              the saved sets with a summary each
-//   POST /api/sets/define, /api/sets/clear, /api/sets/recall?n=N, /api/sets/delete?n=N
-//   PUT  /api/source?name=F, /api/reference?name=F   body: a PNG, JPEG or BMP file
-//   POST /api/split             {"x": int, "y": int}
-//   POST /api/options           {"channel", "intensity", "six_vector", "isolate_vector",
-//                                "isolate_type"} (each optional)
-//   GET  /api/events            Server-Sent Events: "preview" with {"seq", "width", "height"}
-//                               whenever a preview is rendered
-//   GET  /api/preview.jpg       the latest preview
-//   GET  /api/scope.png?type=T  scope display T (1, 2, 4, 5, 6, 7), 384 x 288
-//   GET  /api/picture/source.png, /api/picture/reference.png   the uncorrected pictures
-//   GET  /api/download/correction?form=json|binary
-//   GET  /api/download/lut?size=N        .cube, N 2..256 (default 33)
-//   GET  /api/download/picture?format=png|jpeg
-//   POST /api/gesture, /api/analysis     see serve_actions.cpp
+// The HTTP interface of `colorcorrect serve`: docs/serve.md describes every
+// request, its parameters and its answers. The handlers below follow the
+// order of that list; Handlers() registers them from two tables, the routes
+// open to anyone and the routes of a session (which need the cc_session
+// cookie and answer 401 without a known one).
 
 #include "serve_server.h"
 
