@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "codec_guard.h"
 #include "jpeg_codec.h"
 #include "png_codec.h"
 
@@ -18,6 +19,14 @@ const char* ImageSizeProblem(uint64_t width, uint64_t height)
 }
 
 namespace {
+
+// Row y of a picture counted from the top: the picture class keeps the
+// bottom row first in memory.
+template <typename Byte>
+Byte* RowFromTop(Byte* base, unsigned stride, int height, int y)
+{
+    return base + static_cast<size_t>(height - 1 - y) * stride;
+}
 
 bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& error)
 {
@@ -37,13 +46,10 @@ bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& e
             opaque = opaque && p[4 * x + 3] == 255;
     }
     RgbImage result;
-    result.width = w;
-    result.height = h;
-    result.channels = opaque ? 3 : 4;
-    result.pixels.resize(result.RowBytes() * static_cast<size_t>(h));
+    result.Resize(w, h, opaque ? 3 : 4);
     for (int y = 0; y < h; ++y) {
-        const BYTE* p = base + static_cast<size_t>(h - 1 - y) * stride; // bottom row first in memory
-        uint8_t* q = result.pixels.data() + result.RowBytes() * static_cast<size_t>(y);
+        const BYTE* p = RowFromTop(base, stride, h, y);
+        uint8_t* q = result.Row(y);
         for (int x = 0; x < w; ++x, p += 4, q += result.channels) {
             q[0] = p[2];
             q[1] = p[1];
@@ -94,7 +100,7 @@ std::vector<uint8_t> EncodeBmpWithAlpha(const RgbImage& image)
     for (int i = 0; i < 12; ++i)
         PutLe(out, 0, 4); // end points and gamma, unused with sRGB
     for (int y = image.height - 1; y >= 0; --y) {
-        const uint8_t* p = image.pixels.data() + image.RowBytes() * static_cast<size_t>(y);
+        const uint8_t* p = image.Row(y);
         for (int x = 0; x < image.width; ++x, p += 4) {
             out.push_back(p[2]);
             out.push_back(p[1]);
@@ -120,8 +126,8 @@ bool EncodeBmpImage(const RgbImage& image, std::vector<uint8_t>& out, std::strin
     dib.GetIncrements(step, stride);
     BYTE* base = dib;
     for (int y = 0; y < image.height; ++y) {
-        BYTE* q = base + static_cast<size_t>(image.height - 1 - y) * stride;
-        const uint8_t* p = image.pixels.data() + image.RowBytes() * static_cast<size_t>(y);
+        BYTE* q = RowFromTop(base, stride, image.height, y);
+        const uint8_t* p = image.Row(y);
         for (int x = 0; x < image.width; ++x, p += 3, q += 3) {
             q[0] = p[2];
             q[1] = p[1];
@@ -149,12 +155,6 @@ bool HasExtension(std::string_view path, std::string_view ext)
             return false;
     }
     return true;
-}
-
-bool ValidImage(const RgbImage& image)
-{
-    return (image.channels == 3 || image.channels == 4) && image.width > 0 && image.height > 0 &&
-           image.pixels.size() == image.RowBytes() * static_cast<size_t>(image.height);
 }
 
 } // namespace
@@ -204,7 +204,7 @@ bool DecodeImage(const uint8_t* data, size_t size, RgbImage& image, std::string&
         error = "not a PNG, JPEG or BMP picture";
         return false;
     }
-    try {
+    return GuardCodec(error, CodecStep::Reading, "the picture", [&] {
         switch (*format) {
         case ImageFormat::Png:
             return DecodePng(data, size, image, error);
@@ -213,22 +213,18 @@ bool DecodeImage(const uint8_t* data, size_t size, RgbImage& image, std::string&
         case ImageFormat::Bmp:
             return DecodeBmp(data, size, image, error);
         }
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory for the picture";
-    } catch (...) {
-        error = "unexpected failure while reading the picture";
-    }
-    return false;
+        return false;
+    });
 }
 
 bool EncodeImage(const RgbImage& image, ImageFormat format, const EncodeOptions& options,
                  std::vector<uint8_t>& out, std::string& error) noexcept
 {
-    if (!ValidImage(image)) {
+    if (!image.Valid()) {
         error = "no picture to write";
         return false;
     }
-    try {
+    return GuardCodec(error, CodecStep::Writing, "the picture", [&] {
         switch (format) {
         case ImageFormat::Png:
             return EncodePng(image, out, error);
@@ -237,17 +233,13 @@ bool EncodeImage(const RgbImage& image, ImageFormat format, const EncodeOptions&
         case ImageFormat::Bmp:
             return EncodeBmpImage(image, out, error);
         }
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory to encode the picture";
-    } catch (...) {
-        error = "unexpected failure while writing the picture";
-    }
-    return false;
+        return false;
+    });
 }
 
 bool RgbImageToYuvPicture(const RgbImage& image, CVoraDib& picture, std::string& error)
 {
-    if (!ValidImage(image)) {
+    if (!image.Valid()) {
         error = "no picture";
         return false;
     }
@@ -261,9 +253,8 @@ bool RgbImageToYuvPicture(const RgbImage& image, CVoraDib& picture, std::string&
     dib.GetIncrements(step, stride);
     BYTE* base = dib;
     for (int y = 0; y < image.height; ++y) {
-        // Memory row 0 is the bottom row.
-        BYTE* q = base + static_cast<size_t>(image.height - 1 - y) * stride;
-        const uint8_t* p = image.pixels.data() + image.RowBytes() * static_cast<size_t>(y);
+        BYTE* q = RowFromTop(base, stride, image.height, y);
+        const uint8_t* p = image.Row(y);
         for (int x = 0; x < image.width; ++x, p += image.channels, q += step) {
             RgbBytesToYuvBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
             if (bits == 32)
@@ -290,14 +281,11 @@ bool YuvPictureToRgbImage(const CVoraDib& picture, int channels, RgbImage& image
         return false;
     }
     RgbImage result;
-    result.width = w;
-    result.height = h;
-    result.channels = channels;
-    result.pixels.resize(result.RowBytes() * static_cast<size_t>(h));
+    result.Resize(w, h, channels);
     const BYTE* base = picture;
     for (int y = 0; y < h; ++y) {
-        const BYTE* p = base + static_cast<size_t>(h - 1 - y) * stride;
-        uint8_t* q = result.pixels.data() + result.RowBytes() * static_cast<size_t>(y);
+        const BYTE* p = RowFromTop(base, stride, h, y);
+        uint8_t* q = result.Row(y);
         for (int x = 0; x < w; ++x, p += step, q += channels) {
             YuvBytesToRgbBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
             if (channels == 4)
@@ -319,15 +307,11 @@ bool RgbPictureToRgbImage(const CVoraDib& picture, RgbImage& image, std::string&
     unsigned step = 0, stride = 0;
     picture.GetIncrements(step, stride);
     RgbImage result;
-    result.width = w;
-    result.height = h;
-    result.channels = 3;
-    result.pixels.resize(result.RowBytes() * static_cast<size_t>(h));
+    result.Resize(w, h, 3);
     const BYTE* base = picture;
     for (int y = 0; y < h; ++y) {
-        // Memory row 0 is the bottom row.
-        const BYTE* p = base + static_cast<size_t>(h - 1 - y) * stride;
-        uint8_t* q = result.pixels.data() + result.RowBytes() * static_cast<size_t>(y);
+        const BYTE* p = RowFromTop(base, stride, h, y);
+        uint8_t* q = result.Row(y);
         for (int x = 0; x < w; ++x, p += step, q += 3) {
             q[0] = p[2];
             q[1] = p[1];

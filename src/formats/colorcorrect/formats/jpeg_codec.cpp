@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "codec_guard.h"
+
 namespace colorcorrect::formats {
 
 namespace {
@@ -27,7 +29,7 @@ std::string TjMessage(tjhandle h)
 
 bool DecodeJpeg(const uint8_t* data, size_t size, RgbImage& image, std::string& error) noexcept
 {
-    try {
+    return GuardCodec(error, CodecStep::Reading, "JPEG", [&] {
         if (data == nullptr || size == 0) {
             error = "empty JPEG file";
             return false;
@@ -52,10 +54,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, RgbImage& image, std::string& 
             return false;
         }
         RgbImage result;
-        result.width = width;
-        result.height = height;
-        result.channels = 3;
-        result.pixels.resize(result.RowBytes() * static_cast<size_t>(height));
+        result.Resize(width, height, 3);
         // Warnings (a truncated file, corrupt data) stop decoding as well;
         // LIMITSCANS refuses progressive files built to take forever.
         const int flags = TJFLAG_ACCURATEDCT | TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
@@ -66,20 +65,14 @@ bool DecodeJpeg(const uint8_t* data, size_t size, RgbImage& image, std::string& 
         }
         image = std::move(result);
         return true;
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory for the picture";
-    } catch (...) {
-        error = "unexpected failure while reading JPEG";
-    }
-    return false;
+    });
 }
 
 bool EncodeJpeg(const RgbImage& image, int quality, std::vector<uint8_t>& out,
                 std::string& error) noexcept
 {
-    try {
-        if ((image.channels != 3 && image.channels != 4) || image.width <= 0 || image.height <= 0 ||
-            image.pixels.size() != image.RowBytes() * static_cast<size_t>(image.height)) {
+    return GuardCodec(error, CodecStep::Writing, "JPEG", [&] {
+        if (!image.Valid()) {
             error = "no picture to write";
             return false;
         }
@@ -107,12 +100,7 @@ bool EncodeJpeg(const RgbImage& image, int quality, std::vector<uint8_t>& out,
         } release{buffer};
         out.assign(buffer, buffer + length);
         return true;
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory to encode the picture";
-    } catch (...) {
-        error = "unexpected failure while writing JPEG";
-    }
-    return false;
+    });
 }
 
 } // namespace colorcorrect::formats

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "codec_guard.h"
+
 namespace colorcorrect::formats {
 
 namespace {
@@ -118,7 +120,7 @@ std::string Message(const PngState& s, const char* fallback)
 
 bool DecodePng(const uint8_t* data, size_t size, RgbImage& image, std::string& error) noexcept
 {
-    try {
+    return GuardCodec(error, CodecStep::Reading, "PNG", [&] {
         PngState s;
         s.data = data;
         s.size = data == nullptr ? 0 : size;
@@ -151,32 +153,23 @@ bool DecodePng(const uint8_t* data, size_t size, RgbImage& image, std::string& e
             return false;
         }
         RgbImage result;
-        result.width = static_cast<int>(width);
-        result.height = static_cast<int>(height);
-        result.channels = channels;
-        result.pixels.resize(result.RowBytes() * height);
+        result.Resize(static_cast<int>(width), static_cast<int>(height), channels);
         std::vector<png_bytep> rows(height);
         for (png_uint_32 y = 0; y < height; ++y)
-            rows[y] = result.pixels.data() + result.RowBytes() * y;
+            rows[y] = result.Row(static_cast<int>(y));
         if (!ReadRows(s, rows.data())) {
             error = "damaged PNG: " + Message(s, "cannot read the pixels");
             return false;
         }
         image = std::move(result);
         return true;
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory for the picture";
-    } catch (...) {
-        error = "unexpected failure while reading PNG";
-    }
-    return false;
+    });
 }
 
 bool EncodePng(const RgbImage& image, std::vector<uint8_t>& out, std::string& error) noexcept
 {
-    try {
-        if ((image.channels != 3 && image.channels != 4) || image.width <= 0 || image.height <= 0 ||
-            image.pixels.size() != image.RowBytes() * static_cast<size_t>(image.height)) {
+    return GuardCodec(error, CodecStep::Writing, "PNG", [&] {
+        if (!image.Valid()) {
             error = "no picture to write";
             return false;
         }
@@ -199,7 +192,7 @@ bool EncodePng(const RgbImage& image, std::vector<uint8_t>& out, std::string& er
         }
         std::vector<png_bytep> rows(static_cast<size_t>(image.height));
         for (size_t y = 0; y < rows.size(); ++y)
-            rows[y] = const_cast<png_bytep>(image.pixels.data() + image.RowBytes() * y);
+            rows[y] = const_cast<png_bytep>(image.Row(static_cast<int>(y)));
         if (!WriteAll(s, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height),
                       image.channels, rows.data())) {
             error = "cannot encode PNG: " + Message(s, "unknown error");
@@ -207,12 +200,7 @@ bool EncodePng(const RgbImage& image, std::vector<uint8_t>& out, std::string& er
         }
         out = std::move(bytes);
         return true;
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory to encode the picture";
-    } catch (...) {
-        error = "unexpected failure while writing PNG";
-    }
-    return false;
+    });
 }
 
 } // namespace colorcorrect::formats

@@ -17,6 +17,22 @@ struct RgbImage {
     std::vector<uint8_t> pixels; // width * height * channels bytes, top row first
 
     size_t RowBytes() const { return static_cast<size_t>(width) * static_cast<size_t>(channels); }
+    uint8_t* Row(int y) { return pixels.data() + RowBytes() * static_cast<size_t>(y); }
+    const uint8_t* Row(int y) const { return pixels.data() + RowBytes() * static_cast<size_t>(y); }
+    // Sets the size and makes room for the pixels (may throw std::bad_alloc).
+    void Resize(int w, int h, int c)
+    {
+        width = w;
+        height = h;
+        channels = c;
+        pixels.assign(RowBytes() * static_cast<size_t>(h), 0);
+    }
+    // 3 or 4 channels, a positive size and exactly that many pixel bytes.
+    bool Valid() const
+    {
+        return (channels == 3 || channels == 4) && width > 0 && height > 0 &&
+               pixels.size() == RowBytes() * static_cast<size_t>(height);
+    }
 };
 
 // The largest picture the codecs take: one the library's picture class can
