@@ -78,19 +78,18 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     const BYTE* srcRow = static_cast<const BYTE*>(in);
     BYTE* dstRow = static_cast<BYTE*>(out);
 
-    // Decided once per call: a stage whose index is missing (a set-up that
-    // failed half-way) is skipped rather than read through a null pointer.
-    const bool primary = m_bPrimary != 0;
-    const bool vector = m_bVector != 0;
-    const bool six = m_bSixVector != 0 && m_pSixIndex != nullptr;
-    const bool match = m_bMatchVector != 0 && m_pMatchIndex != nullptr;
+    const StageSet stages = ActiveStages();
     const bool isolate = m_bIsolate != 0;
+    // With isolation on, the selection display stands in for the match stage.
+    const auto matchStage = [this, isolate](int& y, int& u, int& v) {
+        return isolate ? static_cast<int>(IsolationStage(y, u, v)) : MatchVectorStage(y, u, v);
+    };
     const unsigned channel = m_uChannel;
 
     // Without display aids an opaque picture is corrected exactly as a frame
     // is, so it takes the engine's fast loop; only 32-bit pixels, whose alpha
     // weights the preview, and the aids need the loop below.
-    if (!alpha && channel == 0 && !(match && isolate)) {
+    if (!alpha && channel == 0 && !(stages.match && isolate)) {
         tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
         BYTE* from = in;
         BYTE* to = out;
@@ -110,19 +109,7 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
                 // Read before anything is written: `in` may be `out`.
                 const int a = alpha ? src[3] : 255;
 
-                if (primary)
-                    PrimaryStage(y, u, v);
-                if (vector) {
-                    ClampRange(y, u, v);
-                    if (six)
-                        SixVectorStage(y, u, v);
-                    if (match) {
-                        if (isolate)
-                            IsolationStage(y, u, v);
-                        else
-                            MatchVectorStage(y, u, v);
-                    }
-                }
+                RunStages(y, u, v, stages, matchStage);
                 if (channel != 0) {
                     // One colour channel (or the luma alone) shown as grey.
                     if (channel <= 3) {

@@ -130,12 +130,14 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     out.GetIncrements(outStep, outLine);
     const bool alpha = inStep == 4;
 
-    const bool primary = m_bPrimary != 0;
-    const bool vector = m_bVector != 0;
-    const bool six = m_bSixVector != 0 && m_pSixIndex != nullptr;
-    const bool match = m_bMatchVector != 0 && m_pMatchIndex != nullptr;
+    const StageSet stages = ActiveStages();
     const bool isolate = m_bIsolate != 0;
     const int isolateVector = static_cast<int>(m_uIsolateVector);
+    // The match stage reports whether the pixel belongs to the selection the
+    // scope marks: the isolated vector, or the pixels the isolation keeps.
+    const auto matchStage = [this, isolate, isolateVector](int& y, int& u, int& v) {
+        return static_cast<int>(isolate ? IsolationStage(y, u, v) : MatchVectorStage(y, u, v) == isolateVector);
+    };
     const unsigned channel = m_uChannel;
 
     // The samples a scope sees: the corrected colour through the output tables.
@@ -157,21 +159,15 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 ReadPixel(s, y, u, v);
                 const int a = alpha ? s[3] : 255;
 
-                if (primary)
-                    PrimaryToRGB(y, u, v, r, g, b);
-                else
+                // Without the primary stage a scope still sees the picture
+                // through RGB and back, as the primary stage would pass it.
+                if (!stages.primary) {
                     YUVToRGB(y, u, v, r, g, b);
-                RGBToYUV(r, g, b, y, u, v);
-                ClampRange(y, u, v);
-
-                bool selected = false;
-                if (vector) {
-                    if (six)
-                        SixVectorStage(y, u, v);
-                    if (match)
-                        selected = isolate ? IsolationStage(y, u, v)
-                                           : MatchVectorStage(y, u, v) == isolateVector;
+                    RGBToYUV(r, g, b, y, u, v);
                 }
+                const bool selected = RunStages(y, u, v, stages, matchStage) != 0;
+                if (!stages.vector)
+                    ClampRange(y, u, v);
                 YUVToRGB(y, u, v, r, g, b);
 
                 accumulate(r, g, b, static_cast<size_t>(x), selected);
@@ -286,7 +282,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         case kScopeVector: {
             grid.columns = 256;
             // The match index shows the vectors' regions in blue.
-            const uint16_t* markers = match ? m_pMatchIndex : nullptr;
+            const uint16_t* markers = stages.match ? m_pMatchIndex : nullptr;
             DrawCounts(canvas, plane0, nullptr, markers, grid, m_ILUT, CountBlend::Store);
             break;
         }

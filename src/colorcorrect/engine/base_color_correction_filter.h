@@ -185,6 +185,20 @@ protected:
     // the pixel (0 for the background) or -1 when the pixel's index entry
     // names a vector whose luma window excludes Y (values left unchanged).
     int MatchVectorStage(int& y, int& u, int& v) const;
+    // The stages a call runs, decided once per call: a stage whose index is
+    // missing (a set-up that failed half-way) is skipped rather than read
+    // through a null pointer.
+    struct StageSet {
+        bool primary, vector, six, match;
+    };
+    StageSet ActiveStages() const;
+    // The correction of one pixel, in the one order every loop follows: the
+    // primary stage; then, with a vector stage, the range clamp, the
+    // six-vector stage and `matchStage` (the match-vector stage, or what a
+    // display shows in its place), whose result is returned (0 when it does
+    // not run).
+    template <typename MatchStage>
+    int RunStages(int& y, int& u, int& v, const StageSet& s, MatchStage&& matchStage) const;
     // Output tables, then the pixel's bytes 0..2 (modulo 256). Y and U, V in
     // -512..511.
     void WritePixel(BYTE* p, int y, int u, int v) const;

@@ -104,12 +104,8 @@ void CBaseColorCorrectionFilter::ProcessRange(const BYTE* in, BYTE* out, size_t 
     }
 
     const size_t pixelSize = threeBytes ? 3 : 4;
-    // Decided once per call: a stage whose index is missing (a set-up that
-    // failed half-way) is skipped rather than read through a null pointer.
-    const bool primary = m_bPrimary != 0;
-    const bool vector = m_bVector != 0;
-    const bool six = m_bSixVector != 0 && m_pSixIndex != nullptr;
-    const bool match = m_bMatchVector != 0 && m_pMatchIndex != nullptr;
+    const StageSet stages = ActiveStages();
+    const auto matchStage = [this](int& y, int& u, int& v) { return MatchVectorStage(y, u, v); };
 
     for (size_t row = 0; row < rowCount; ++row) {
         const BYTE* src = in + row * stride;
@@ -125,15 +121,7 @@ void CBaseColorCorrectionFilter::ProcessRange(const BYTE* in, BYTE* out, size_t 
             // alpha byte before anything is written.
             const BYTE alphaByte = threeBytes ? 0 : src[3];
 
-            if (primary)
-                PrimaryStage(y, u, v);
-            if (vector) {
-                ClampRange(y, u, v);
-                if (six)
-                    SixVectorStage(y, u, v);
-                if (match)
-                    MatchVectorStage(y, u, v);
-            }
+            RunStages(y, u, v, stages, matchStage);
 
             if (premultiplied)
                 WritePremultipliedPixel(dst, y, u, v, alpha);

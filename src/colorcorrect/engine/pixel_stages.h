@@ -181,6 +181,26 @@ inline int CBaseColorCorrectionFilter::MatchVectorStage(int& y, int& u, int& v) 
     return static_cast<int>(k);
 }
 
+inline CBaseColorCorrectionFilter::StageSet CBaseColorCorrectionFilter::ActiveStages() const
+{
+    return {m_bPrimary != 0, m_bVector != 0, m_bSixVector != 0 && m_pSixIndex != nullptr,
+            m_bMatchVector != 0 && m_pMatchIndex != nullptr};
+}
+
+template <typename MatchStage>
+inline int CBaseColorCorrectionFilter::RunStages(int& y, int& u, int& v, const StageSet& s,
+                                                 MatchStage&& matchStage) const
+{
+    if (s.primary)
+        PrimaryStage(y, u, v);
+    if (!s.vector)
+        return 0;
+    ClampRange(y, u, v);
+    if (s.six)
+        SixVectorStage(y, u, v);
+    return s.match ? matchStage(y, u, v) : 0;
+}
+
 inline void CBaseColorCorrectionFilter::WritePixel(BYTE* p, int y, int u, int v) const
 {
     p[0] = static_cast<BYTE>(m_LumaClip[y + 512]);
