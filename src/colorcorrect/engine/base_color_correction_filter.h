@@ -281,6 +281,8 @@ private:
     // `reference` is false.
     void ProcessRange(const BYTE* in, BYTE* out, size_t width, size_t stride, bool threeBytes,
                       bool premultiplied, size_t rowCount, bool reference) const;
+    // Process and ProcessReference: the whole frame, timed for the debug line.
+    BOOL ProcessFrame(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out, bool reference) const;
     // m_LumaClip and m_ChromaClip: legal or chroma-reduced levels with the
     // given knee softness when clipping is on, otherwise full range.
     void BuildOutputTables(WORD rangeFlags, bool clipping, BYTE softY, BYTE softC);

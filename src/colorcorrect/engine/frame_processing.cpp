@@ -44,26 +44,26 @@ bool ReadGeometry(const tagYUVBMINFOHEADER* header, const BYTE* in, const BYTE* 
 
 } // namespace
 
-BOOL CBaseColorCorrectionFilter::Process(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out)
+BOOL CBaseColorCorrectionFilter::ProcessFrame(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out,
+                                              bool reference) const
 {
     const colorcorrect::DebugTimer timer;
     Geometry g;
     if (!ReadGeometry(header, in, out, g))
         return 0;
-    ProcessRange(in, out, g.width, g.stride, g.threeBytes, g.premultiplied, g.height, false);
+    ProcessRange(in, out, g.width, g.stride, g.threeBytes, g.premultiplied, g.height, reference);
     timer.Report(11, 10, L"\rFull processing time %ums\r\n");
     return 1;
 }
 
+BOOL CBaseColorCorrectionFilter::Process(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out)
+{
+    return ProcessFrame(header, in, out, false);
+}
+
 BOOL CBaseColorCorrectionFilter::ProcessReference(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out)
 {
-    const colorcorrect::DebugTimer timer;
-    Geometry g;
-    if (!ReadGeometry(header, in, out, g))
-        return 0;
-    ProcessRange(in, out, g.width, g.stride, g.threeBytes, g.premultiplied, g.height, true);
-    timer.Report(11, 10, L"\rFull processing time %ums\r\n");
-    return 1;
+    return ProcessFrame(header, in, out, true);
 }
 
 BOOL CBaseColorCorrectionFilter::ProcessRows(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out,
