@@ -1,32 +1,21 @@
 #include "p_memory.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <new>
 #include <utility>
 
+#include "allocation_budget.h"
+
 namespace {
 
-std::atomic<long> s_budget{-1};
-
-bool TakeFromBudget()
-{
-    long b = s_budget.load();
-    while (b >= 0) {
-        if (b == 0)
-            return false;
-        if (s_budget.compare_exchange_weak(b, b - 1))
-            return true;
-    }
-    return true;
-}
+colorcorrect::AllocationBudget s_budget;
 
 constexpr std::align_val_t kAlign{colorcorrect::MEMORY_BLOCK_ALIGNMENT};
 
 BYTE* AllocateBlock(unsigned long size)
 {
-    if (size == 0 || !TakeFromBudget())
+    if (size == 0 || !s_budget.Take())
         return nullptr;
     return static_cast<BYTE*>(::operator new(size, kAlign, std::nothrow));
 }
@@ -111,7 +100,7 @@ namespace colorcorrect {
 
 void SetBlockAllocationBudget(long count)
 {
-    s_budget.store(count < 0 ? -1 : count);
+    s_budget.Set(count < 0 ? -1 : count);
 }
 
 } // namespace colorcorrect

@@ -1,13 +1,14 @@
 #include "virtual_memory.h"
 
-#include <atomic>
 #include <cstdint>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "allocation_budget.h"
+
 namespace {
 
-std::atomic<long> s_budget{-1};
+colorcorrect::AllocationBudget s_budget;
 
 // The block's mapping size is kept in a header page in front of it, because
 // the release call does not pass it back.
@@ -15,18 +16,6 @@ size_t PageSize()
 {
     static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     return size;
-}
-
-bool TakeFromBudget()
-{
-    long b = s_budget.load();
-    while (b >= 0) {
-        if (b == 0)
-            return false;
-        if (s_budget.compare_exchange_weak(b, b - 1))
-            return true;
-    }
-    return true;
 }
 
 } // namespace
@@ -37,7 +26,7 @@ void* VirtualAlloc(void* address, size_t size, DWORD allocationType, DWORD prote
         protect != PAGE_READWRITE)
         return nullptr;
     const size_t page = PageSize();
-    if (size > SIZE_MAX - 2 * page || !TakeFromBudget())
+    if (size > SIZE_MAX - 2 * page || !s_budget.Take())
         return nullptr;
     const size_t total = (size + page - 1) / page * page + page;
     void* base = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -59,7 +48,7 @@ namespace colorcorrect {
 
 void SetPageAllocationBudget(long count)
 {
-    s_budget.store(count < 0 ? -1 : count);
+    s_budget.Set(count < 0 ? -1 : count);
 }
 
 } // namespace colorcorrect

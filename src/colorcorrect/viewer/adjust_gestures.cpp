@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "../engine/angles.h"
+#include "centre_sweep.h"
 #include "../host/yuv_rgb.h"
 #include "../records/field_catalogue.h"
 
@@ -35,8 +36,7 @@ constexpr unsigned long kChromaOffset = 0x10000;
 constexpr unsigned long kHue = 0x100000;
 constexpr unsigned long kSat = 0x200000;
 
-// Display geometry: the vector display's centre and the histogram grid.
-constexpr int kCentreX = 192, kCentreY = 144;
+// Display geometry: the histogram grid.
 constexpr int kDisplayWidth = 384, kDisplayHeight = 288;
 constexpr int kCellWidth = 128, kCellHeight = 96;
 
@@ -287,26 +287,11 @@ int CColorCorrectionViewer::HueSatAdjust(int x, int y, tagCOLORCORRINFO& cc)
         return 0;
     cc = m_ccStart;
 
-    // Start and mouse relative to the centre, y up. Doubles hold the
-    // products of any two ints exactly enough for an angle.
-    const double ax = static_cast<double>(m_nStartX) - kCentreX;
-    const double ay = kCentreY - static_cast<double>(m_nStartY);
-    const double bx = static_cast<double>(x) - kCentreX;
-    const double by = kCentreY - static_cast<double>(y);
-    const double ra = std::sqrt(ax * ax + ay * ay);
-    const double rb = std::sqrt(bx * bx + by * by);
+    const colorcorrect::CentreSweep sweep = colorcorrect::SweepAboutCentre(m_nStartX, m_nStartY, x, y);
+    const double ra = sweep.ra, rb = sweep.rb;
     if (ra < 2.0)
         return 0;
-
-    int hueStep = 0;
-    if (rb > 2.0) {
-        // Rounding can carry the cosine a hair beyond +-1, where acos has no
-        // value.
-        const double cosine = std::clamp((ax * bx + ay * by) / (rb * ra), -1.0, 1.0);
-        hueStep = static_cast<int>(std::acos(cosine) / colorcorrect::g_Pi * 255.0);
-        if (ax * by - ay * bx > 0.0)
-            hueStep = -hueStep;
-    }
+    const int hueStep = rb > 2.0 ? static_cast<int>(sweep.angle / colorcorrect::g_Pi * 255.0) : 0;
     const int satStep = GetSatAdjust(rb / ra);
 
     switch (m_dwAdjustTarget) {

@@ -3,6 +3,7 @@
 
 #include "color_correction_viewer.h"
 #include "../records/field_catalogue.h"
+#include "centre_sweep.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +14,8 @@ namespace {
 
 using colorcorrect::VIEWER_NO_GESTURE;
 
-constexpr int kCentreX = 192, kCentreY = 144;
+using colorcorrect::kVectorCentreX;
+using colorcorrect::kVectorCentreY;
 // Mode 2 turns about the centre; a start point this close to the centre's
 // row or column is moved away so that the turn has a usable radius.
 constexpr int kTurnMargin = 5;
@@ -70,10 +72,10 @@ int CColorCorrectionViewer::BeginMatchAdjust(int x, int y, unsigned int nMode,
     m_ccStart = cc;
     m_dwMatchMode = nMode;
     if (nMode == 2) {
-        if (std::llabs(static_cast<int64_t>(x) - kCentreX) < kTurnMargin)
-            x = x < kCentreX ? kCentreX - kTurnMargin : kCentreX + kTurnMargin;
-        if (std::llabs(static_cast<int64_t>(y) - kCentreY) < kTurnMargin)
-            y = y < kCentreY ? kCentreY - kTurnMargin : kCentreY + kTurnMargin;
+        if (std::llabs(static_cast<int64_t>(x) - kVectorCentreX) < kTurnMargin)
+            x = x < kVectorCentreX ? kVectorCentreX - kTurnMargin : kVectorCentreX + kTurnMargin;
+        if (std::llabs(static_cast<int64_t>(y) - kVectorCentreY) < kTurnMargin)
+            y = y < kVectorCentreY ? kVectorCentreY - kTurnMargin : kVectorCentreY + kTurnMargin;
     }
     m_nStartX = x;
     m_nStartY = y;
@@ -100,27 +102,19 @@ int CColorCorrectionViewer::MatchAdjust(int x, int y, tagCOLORCORRINFO& cc)
 
     switch (m_dwMatchMode) {
     case 0:
-        vector.cU = Chroma(static_cast<int64_t>(x) - kCentreX);
-        vector.cV = Chroma(static_cast<int64_t>(kCentreY) - y);
+        vector.cU = Chroma(static_cast<int64_t>(x) - kVectorCentreX);
+        vector.cV = Chroma(static_cast<int64_t>(kVectorCentreY) - y);
         break;
     case 1:
         SetByte(vector, "y", vector.byY + d1);
         break;
     case 2: {
-        const double ax = static_cast<double>(m_nStartX) - kCentreX;
-        const double ay = kCentreY - static_cast<double>(m_nStartY);
-        const double bx = static_cast<double>(x) - kCentreX;
-        const double by = kCentreY - static_cast<double>(y);
-        const double ra = std::sqrt(ax * ax + ay * ay);
-        const double rb = std::sqrt(bx * bx + by * by);
+        const colorcorrect::CentreSweep sweep = colorcorrect::SweepAboutCentre(m_nStartX, m_nStartY, x, y);
         // Near the centre the sweep has no direction. The start point is
         // kept away from it at Begin, unless another drag replaced it since.
-        if (rb <= 1.0 || ra <= 1.0)
+        if (sweep.rb <= 1.0 || sweep.ra <= 1.0)
             break;
-        // Rounding can carry the cosine a hair beyond +-1.
-        double theta = std::acos(std::clamp((ax * bx + ay * by) / (rb * ra), -1.0, 1.0));
-        if (ax * by - ay * bx > 0.0)
-            theta = -theta;
+        const double theta = sweep.angle;
         const double c = std::cos(theta), s = std::sin(theta);
         vector.cU = Chroma(u * c + v * s);
         vector.cV = Chroma(v * c - u * s);
