@@ -28,6 +28,23 @@ Byte* RowFromTop(Byte* base, unsigned stride, int height, int y)
     return base + static_cast<size_t>(height - 1 - y) * stride;
 }
 
+// Writes every pixel of `image` into `dib` (allocated at its size):
+// pixel(p, q) turns the image's R, G, B(, A) bytes at p into the picture's
+// bytes at q.
+template <typename Pixel>
+void FillPicture(const RgbImage& image, CVoraDib& dib, Pixel pixel)
+{
+    unsigned step = 0, stride = 0;
+    dib.GetIncrements(step, stride);
+    BYTE* base = dib;
+    for (int y = 0; y < image.height; ++y) {
+        BYTE* q = RowFromTop(base, stride, image.height, y);
+        const uint8_t* p = image.Row(y);
+        for (int x = 0; x < image.width; ++x, p += image.channels, q += step)
+            pixel(p, q);
+    }
+}
+
 bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& error)
 {
     CVoraDib dib;
@@ -122,18 +139,11 @@ bool EncodeBmpImage(const RgbImage& image, std::vector<uint8_t>& out, std::strin
         error = "not enough memory to encode the picture";
         return false;
     }
-    unsigned step = 0, stride = 0;
-    dib.GetIncrements(step, stride);
-    BYTE* base = dib;
-    for (int y = 0; y < image.height; ++y) {
-        BYTE* q = RowFromTop(base, stride, image.height, y);
-        const uint8_t* p = image.Row(y);
-        for (int x = 0; x < image.width; ++x, p += 3, q += 3) {
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
-        }
-    }
+    FillPicture(image, dib, [](const uint8_t* p, BYTE* q) {
+        q[0] = p[2];
+        q[1] = p[1];
+        q[2] = p[0];
+    });
     out = EncodeBmp(dib);
     if (out.empty()) {
         error = "cannot encode BMP";
@@ -249,18 +259,11 @@ bool RgbImageToYuvPicture(const RgbImage& image, CVoraDib& picture, std::string&
         error = "not enough memory for the picture";
         return false;
     }
-    unsigned step = 0, stride = 0;
-    dib.GetIncrements(step, stride);
-    BYTE* base = dib;
-    for (int y = 0; y < image.height; ++y) {
-        BYTE* q = RowFromTop(base, stride, image.height, y);
-        const uint8_t* p = image.Row(y);
-        for (int x = 0; x < image.width; ++x, p += image.channels, q += step) {
-            RgbBytesToYuvBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
-            if (bits == 32)
-                q[3] = p[3];
-        }
-    }
+    FillPicture(image, dib, [bits](const uint8_t* p, BYTE* q) {
+        RgbBytesToYuvBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
+        if (bits == 32)
+            q[3] = p[3];
+    });
     picture = std::move(dib);
     return true;
 }
