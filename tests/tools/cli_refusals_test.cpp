@@ -51,8 +51,6 @@ const Refusal kRefusals[] = {
     {{"apply", "-c", "@look.json", "@none.png", "@o.png"}, 1, "apply: @none.png: cannot open: No such file or directory\n"},
     {{"apply", "-c", "@range.json", "@in.png", "@o.png"}, 1, "apply: @range.json: base.y_gamma 300 is outside -255..255\n"},
     {{"apply", "-c", "@look.json", "@damaged.png", "@old.png"}, 1, "apply: @damaged.png: damaged PNG: \n"},
-    {{"apply", "-c", "@look.json", "@truncated.y4m", "@o.y4m"}, 1,
-     "apply: @truncated.y4m: frame 2 is truncated: 92 of 192 bytes\n"},
     {{"apply", "-c", "@look.json", "@c422.y4m", "@o.y4m"}, 1,
      "apply: @c422.y4m: stream header: colour space C422 is not supported (supported: 444, 444alpha, 420jpeg, "
      "420mpeg2, 420paldv; 8 bits)\n"},
@@ -201,7 +199,6 @@ protected:
         for (int f = 0; f < 2; ++f)
             stream += "FRAME\n" + std::string(192, char(f * 90));
         WriteFile(d + "in.y4m", stream);
-        WriteFile(d + "truncated.y4m", stream.substr(0, stream.size() - 100));
         WriteFile(d + "c422.y4m", "YUV4MPEG2 W4 H4 F25:1 C422\nFRAME\n");
         before = dir.Entries();
     }
@@ -241,4 +238,37 @@ TEST(ScopeRender, NoPictureIsTheFiltersRefusalNotAShortageOfMemory)
     std::string error;
     EXPECT_FALSE(RenderScope(DefaultCorrection(), none, nullptr, ScopeSettings{}, display, corrected, error));
     EXPECT_EQ(error, "the display filter refused the picture");
+}
+
+// A cut input: every complete frame before the cut is corrected and written,
+// in order, whatever the number of workers; the cut is still reported.
+TEST(CutStream, KeepsEveryCompleteFrameWithAnyNumberOfWorkers)
+{
+    TempDir dir;
+    tagCOLORCORRINFO look = DefaultCorrection();
+    look.dwFlags = CC_PRIMARY;
+    look.Base.sYGamma = 40;
+    WriteFile(dir.File("look.json"), CorrectionToJson(look));
+    const Y4mHeader header = MakeY4mHeader(16, 16, Y4mChroma::C420Jpeg);
+    std::string stream = FormatY4mHeader(header);
+    for (int f = 0; f < 20; ++f)
+        stream += "FRAME\n" + std::string(header.FrameBytes(), char(f * 11));
+    WriteFile(dir.File("whole.y4m"), stream);
+    const size_t frame = 6 + header.FrameBytes();
+    WriteFile(dir.File("cut.y4m"), stream.substr(0, stream.size() - 3 * frame - frame / 2));
+    const auto apply = [&](const std::string& in, const std::string& out, const char* threads) {
+        return RunProcess({COLORCORRECT_CLI_PATH, "apply", "-c", dir.File("look.json"), "-j", threads,
+                           dir.File(in), dir.File(out)});
+    };
+    ASSERT_EQ(apply("whole.y4m", "whole-out.y4m", "1").exitCode, 0);
+    const std::string whole = ReadFile(dir.File("whole-out.y4m"));
+    const std::string sixteen = whole.substr(0, whole.size() - 4 * frame);
+    for (const char* threads : {"1", "2", "4"}) {
+        const ProcessResult r = apply("cut.y4m", "cut-out.y4m", threads);
+        EXPECT_EQ(r.exitCode, 1) << threads;
+        EXPECT_EQ(r.err, "apply: " + dir.File("cut.y4m") + ": frame 17 is truncated: " +
+                             std::to_string(frame / 2 - 6) + " of " + std::to_string(header.FrameBytes()) +
+                             " bytes (the 16 complete frames before it were corrected and written)\n");
+        EXPECT_TRUE(ReadFile(dir.File("cut-out.y4m")) == sixteen) << threads << " workers";
+    }
 }

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -254,4 +259,29 @@ TEST(OutputFiles, AppearOnlyWhenCommittedAndAbandonedOnesLeaveNothing)
     EXPECT_FALSE(WriteWholeFile(dir.File("no/such/folder"), "x", 1, error));
     EXPECT_TRUE(WriteWholeFile(dir.File("whole"), "x", 1, error)) << error;
     EXPECT_EQ(ReadFile(dir.File("whole")), "x");
+}
+
+TEST(OutputFiles, LinksKeepPointingAndPipesAreWrittenThrough)
+{
+    TempDir dir;
+    std::string error;
+    WriteFile(dir.File("real"), "old");
+    std::filesystem::create_symlink("real", dir.File("link"));
+    std::filesystem::create_symlink("later", dir.File("dangling"));
+    ASSERT_TRUE(WriteWholeFile(dir.File("link"), "new", 3, error)) << error;
+    ASSERT_TRUE(WriteWholeFile(dir.File("dangling"), "first", 5, error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")) && std::filesystem::is_symlink(dir.File("dangling")));
+    EXPECT_EQ(ReadFile(dir.File("real")) + ReadFile(dir.File("later")), "newfirst");
+
+    // A reader already waits on the pipe (opened without blocking), so the
+    // bytes must arrive through the pipe itself.
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    const int fd = ::open(dir.File("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(WriteWholeFile(dir.File("fifo"), "through", 7, error)) << error;
+    char got[16] = {};
+    EXPECT_EQ(::read(fd, got, sizeof got), 7);
+    ::close(fd);
+    EXPECT_STREQ(got, "through");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("fifo")));
 }

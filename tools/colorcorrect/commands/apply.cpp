@@ -80,6 +80,15 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
     options.onFrameWritten = [&progress](uint64_t frames) { progress.Update(frames); };
     const PipelineResult result = RunStreamPipeline(reader, writer, processor.Processor(), options);
     progress.Finish(result.frames);
+    if (result.failure == PipelineResult::Failure::Read) {
+        // The frames before the damage are a valid stream of their own: keep
+        // them, and still say the input was not read to its end.
+        if (!out.Commit(error))
+            return Fail(kCommand, outName, error);
+        return Fail(kCommand, inName,
+                    result.error + " (the " + std::to_string(result.frames) +
+                        " complete frames before it were corrected and written)");
+    }
     if (!result.Ok()) {
         out.Discard();
         const bool atOutput = result.failure == PipelineResult::Failure::Write;

@@ -54,6 +54,27 @@ void ReleaseSlot(int slot)
     g_tempSlots[slot].used.store(false);
 }
 
+// The file a name finally refers to: a symbolic link is followed (also one
+// whose target does not exist yet), so that the finished file replaces the
+// link's target and the link keeps pointing at it. At most 40 links, as the
+// system allows; a longer chain is left for the rename to refuse.
+std::string FollowLinks(std::string path)
+{
+    for (int i = 0; i < 40; ++i) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size())
+            return path;
+        target.resize(static_cast<size_t>(n));
+        const size_t slash = path.rfind('/');
+        path = target.front() == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
+    }
+    return path;
+}
+
 extern "C" void RemoveTempFilesAndDie(int sig)
 {
     for (TempSlot& slot : g_tempSlots)
@@ -161,13 +182,29 @@ bool OutputFile::Open(const std::string& path, std::string& error)
         return true;
     }
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        error = "is a directory";
-        return false;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            error = "is a directory";
+            return false;
+        }
+        // A pipe, a device or a socket is written through: renaming a file
+        // over it would take it away from its reader (or, for a device node,
+        // replace the device).
+        if (!S_ISREG(st.st_mode)) {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            if (fd < 0) {
+                error = ErrnoText("cannot open");
+                return false;
+            }
+            m_fd = fd;
+            m_sink = std::make_unique<FdSink>(fd);
+            return true;
+        }
     }
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    m_path = FollowLinks(path);
+    const size_t slash = m_path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
     std::string temp = dir + "." + name + ".tmp-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -194,7 +231,14 @@ bool OutputFile::Commit(std::string& error)
     }
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0) {
+    m_sink.reset();
+    const bool closed = ::close(fd) == 0;
+    if (m_temp.empty()) { // written through: nothing to rename
+        if (!closed)
+            error = ErrnoText("cannot write");
+        return closed;
+    }
+    if (!closed) {
         error = ErrnoText("cannot write");
         ::unlink(m_temp.c_str());
         ReleaseSlot(m_slot);
@@ -213,7 +257,6 @@ bool OutputFile::Commit(std::string& error)
     ReleaseSlot(m_slot);
     m_slot = -1;
     m_temp.clear();
-    m_sink.reset();
     return true;
 }
 

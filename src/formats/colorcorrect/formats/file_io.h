@@ -2,7 +2,11 @@
 // Opening a program's inputs and outputs. "-" names standard input or standard
 // output. Outputs are written under a temporary name beside the target and
 // renamed over it only when complete, so a failure (or an interrupt) leaves
-// no partial file behind and an older file of the same name intact.
+// no partial file behind and an older file of the same name intact. An input
+// and the output may therefore be the same file: the input is read from the
+// old file to its end. A symbolic link keeps pointing where it did: its
+// target is replaced. Outputs that are not regular files (a pipe, a device,
+// the /dev/fd name of a process substitution) are written through directly.
 
 #include <cstddef>
 #include <cstdint>
@@ -53,8 +57,9 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the temporary file beside `path` ("-": standard output, written
-    // directly). The final file gets the usual permissions (0666 less umask).
+    // Creates the temporary file beside `path`, or beside the file a link at
+    // `path` leads to ("-", a pipe, a device: written directly). The final
+    // file gets the usual permissions (0666 less umask).
     bool Open(const std::string& path, std::string& error);
     ByteSink& Sink() { return *m_sink; }
     // Flushes, closes and renames the temporary file to the target name.

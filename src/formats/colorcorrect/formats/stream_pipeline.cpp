@@ -55,6 +55,10 @@ public:
         PipelineResult result;
         result.failure = m_failure;
         result.error = m_error;
+        if (m_failure == PipelineResult::Failure::None && !m_readError.empty()) {
+            result.failure = PipelineResult::Failure::Read;
+            result.error = m_readError;
+        }
         result.frames = m_written;
         result.threads = m_threads;
         return result;
@@ -91,23 +95,23 @@ private:
                 }
                 std::string error;
                 const Y4mReader::Result r = m_reader.ReadFrame(slot->frame, error);
-                if (r == Y4mReader::Result::Error) {
-                    Fail(PipelineResult::Failure::Read, error);
-                    return;
-                }
                 {
                     std::lock_guard<std::mutex> lock(m_mutex);
-                    if (r == Y4mReader::Result::End) {
+                    if (r != Y4mReader::Result::Frame) {
+                        // A damaged or cut input ends the stream like its end
+                        // does: the complete frames before it are corrected
+                        // and written first, and then the failure is reported.
                         m_free.push_back(slot);
                         m_readerDone = true;
                         m_total = index;
+                        m_readError = error;
                     } else {
                         slot->index = index;
                         m_work.push_back(slot);
                     }
                 }
                 m_changed.notify_all();
-                if (r == Y4mReader::Result::End)
+                if (r != Y4mReader::Result::Frame)
                     return;
             }
         } catch (const std::bad_alloc&) {
@@ -201,6 +205,7 @@ private:
     bool m_readerDone = false;
     uint64_t m_total = 0;
     uint64_t m_written = 0;
+    std::string m_readError; // the input's failure after its last complete frame
     PipelineResult::Failure m_failure = PipelineResult::Failure::None;
     std::string m_error;
 };

@@ -6,8 +6,11 @@
 // back into the planes), and the calling thread writes the frames out in
 // their original order. A fixed set of frame buffers circulates between
 // them (a few per worker), so memory stays bounded however long the stream
-// and however uneven the workers. The first failure anywhere stops all
-// three: the reader is interrupted even if it is waiting for input.
+// and however uneven the workers. A failure to correct or to write stops all
+// three at once: the reader is interrupted even if it is waiting for input.
+// A damaged or cut input ends the stream where it fails: every complete frame
+// before it is still corrected and written, in order, and the result then
+// reports the read failure.
 
 #include <colorcorrect/colorcorrect.h>
 
