@@ -31,23 +31,25 @@ struct Refusal {
 
 const Refusal kRefusals[] = {
     // Usage errors: exit 2 and a pointer to the help.
-    {{}, 2, "colorcorrect: A subcommand is required\nRun 'colorcorrect --help' for usage.\n"},
+    {{}, 2, "colorcorrect: A subcommand is required (see 'colorcorrect --help')\n"},
     {{"apply", "a.png", "b.png"}, 2,
-     "colorcorrect apply: --correction is required\nRun 'colorcorrect apply --help' for usage.\n"},
+     "colorcorrect apply: --correction is required (see 'colorcorrect apply --help')\n"},
     {{"lut", "-c", "@look.json", "--cube", "1", "@x.cube"}, 2,
-     "colorcorrect lut: --cube: Value 1 not in range 2 to 256\nRun 'colorcorrect lut --help' for usage.\n"},
+     "colorcorrect lut: --cube: Value 1 not in range 2 to 256 (see 'colorcorrect lut --help')\n"},
     {{"lut", "-c", "@look.json", "--rt", "--cube", "17", "@x.rtlut"}, 2,
-     "colorcorrect lut: --cube excludes --rt\nRun 'colorcorrect lut --help' for usage.\n"},
+     "colorcorrect lut: --cube excludes --rt (see 'colorcorrect lut --help')\n"},
     {{"apply", "-c", "@look.json", "--progress", "--no-progress", "@in.y4m", "@o.y4m"}, 2,
      "colorcorrect apply: --progress and --no-progress exclude each other\n"},
     {{"apply", "-c", "@look.json", "--quality", "101", "@in.png", "@o.jpg"}, 2,
-     "colorcorrect apply: --quality: Value 101 not in range 1 to 100\nRun 'colorcorrect apply --help' for usage.\n"},
+     "colorcorrect apply: --quality: Value 101 not in range 1 to 100 (see 'colorcorrect apply --help')\n"},
     {{"scope", "vector", "@in.png"}, 2,
-     "colorcorrect scope: --output is required\nRun 'colorcorrect scope --help' for usage.\n"},
+     "colorcorrect scope: --output is required (see 'colorcorrect scope --help')\n"},
     {{"auto", "gray", "5,5", "-o", "@o.json"}, 2,
-     "colorcorrect auto: --source is required\nRun 'colorcorrect auto --help' for usage.\n"},
+     "colorcorrect auto: --source is required (see 'colorcorrect auto --help')\n"},
     // apply
     {{"apply", "-c", "@none.json", "@in.png", "@o.png"}, 1, "apply: @none.json: cannot open: No such file or directory\n"},
+    {{"apply", "-c", "@look.json", "-j", "1024", "@huge.y4m", "@o.y4m"}, 1,
+     "apply: -j 1024 needs 768 MB a worker for these frames, more than half this machine's memory holds: use -j \n"},
     {{"apply", "-c", "@look.json", "@none.png", "@o.png"}, 1, "apply: @none.png: cannot open: No such file or directory\n"},
     {{"apply", "-c", "@range.json", "@in.png", "@o.png"}, 1, "apply: @range.json: base.y_gamma 300 is outside -255..255\n"},
     {{"apply", "-c", "@look.json", "@damaged.png", "@old.png"}, 1, "apply: @damaged.png: damaged PNG: \n"},
@@ -199,6 +201,7 @@ protected:
         for (int f = 0; f < 2; ++f)
             stream += "FRAME\n" + std::string(192, char(f * 90));
         WriteFile(d + "in.y4m", stream);
+        WriteFile(d + "huge.y4m", "YUV4MPEG2 W8192 H8192 F25:1 C444\n");
         WriteFile(d + "c422.y4m", "YUV4MPEG2 W4 H4 F25:1 C422\nFRAME\n");
         before = dir.Entries();
     }

@@ -4,6 +4,7 @@
 // checked by tests/golden.
 
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <random>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -126,6 +128,25 @@ TEST(Pictures, DamagedAndEmptyPicturesAreRefused)
     std::vector<uint8_t> bmp = Encode(Pattern(9, 9, 3, 10), ImageFormat::Bmp);
     bmp.resize(bmp.size() - 5);
     EXPECT_EQ(DecodeError(bmp), "damaged, truncated, too large or unsupported BMP file");
+    // The variants the reader does not take are named: bit count at 28, compression at 30.
+    for (const auto& [at, value, message] :
+         {std::tuple{28, 16, "16-bit BMP files are not supported (only 8-, 24- and 32-bit)"},
+          {28, 1, "1-bit BMP files are not supported (only 8-, 24- and 32-bit)"},
+          {30, 1, "run-length compressed BMP files are not supported (only uncompressed 8-, 24- and 32-bit)"}}) {
+        std::vector<uint8_t> variant = Encode(Pattern(9, 9, 3, 10), ImageFormat::Bmp);
+        variant[size_t(at)] = uint8_t(value);
+        EXPECT_EQ(DecodeError(variant), message);
+    }
+    // A CMYK JPEG, as print work writes them, is named as such rather than damaged.
+    tjhandle tj = tjInitCompress();
+    std::vector<uint8_t> cmyk(8 * 8 * 4, 100);
+    unsigned char* cmykJpeg = nullptr;
+    unsigned long cmykBytes = 0;
+    ASSERT_EQ(tjCompress2(tj, cmyk.data(), 8, 0, 8, TJPF_CMYK, &cmykJpeg, &cmykBytes, TJSAMP_444, 90, 0), 0);
+    EXPECT_EQ(DecodeError(std::vector<uint8_t>(cmykJpeg, cmykJpeg + cmykBytes)),
+              "CMYK JPEG files are not supported: convert the picture to RGB first");
+    tjFree(cmykJpeg);
+    tjDestroy(tj);
     EXPECT_EQ(DecodeError({'G', 'I', 'F', '8', '9', 'a'}), "not a PNG, JPEG or BMP picture");
     for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {0, 0}})
         EXPECT_STREQ(ImageSizeProblem(w, h), "the picture has no pixels") << w << " x " << h;
@@ -210,7 +231,7 @@ TEST(Cube, WrittenTablesParseBackAndMalformedOnesAreRefused)
     CubeLut back;
     std::string error;
     ASSERT_TRUE(ParseCube(FormatCube(lut), back, error)) << error;
-    EXPECT_EQ(back.title, "a quotedtitle");
+    EXPECT_EQ(back.title, "a quoted\\x0atitle");
     EXPECT_EQ(back.rgb, lut.rgb);
     std::string nine = "LUT_3D_SIZE 2\n";
     for (int i = 0; i < 9; ++i)

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -63,6 +65,19 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
     if (!reader.ReadHeader(error))
         return Fail(kCommand, inName, error);
 
+    PipelineOptions options;
+    options.threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    // Refuse a worker count the machine cannot hold rather than run out of
+    // memory part-way through the stream.
+    const uint64_t perWorker = PipelineBytesPerWorker(reader.Header(), options);
+    const uint64_t budget = uint64_t(::sysconf(_SC_PHYS_PAGES)) * uint64_t(::sysconf(_SC_PAGESIZE)) / 2;
+    if (uint64_t{options.threads} * perWorker > budget) {
+        const uint64_t most = std::max<uint64_t>(1, budget / perWorker);
+        return Fail(kCommand, "-j " + std::to_string(options.threads) + " needs " +
+                                  std::to_string(perWorker >> 20) + " MB a worker for these frames, more than half "
+                                  "this machine's memory holds: use -j " + std::to_string(most) + " or fewer");
+    }
+
     OutputFile out;
     if (!out.Open(o.output, error))
         return Fail(kCommand, outName, error);
@@ -73,8 +88,6 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
     const bool show = o.progress == ProgressChoice::On ||
                       (o.progress == ProgressChoice::Auto && ::isatty(STDERR_FILENO) == 1);
     ProgressLine progress(stderr, show);
-    PipelineOptions options;
-    options.threads = o.threads;
     options.chromaLo = processor.Range().lo;
     options.chromaHi = processor.Range().hi;
     options.onFrameWritten = [&progress](uint64_t frames) { progress.Update(frames); };

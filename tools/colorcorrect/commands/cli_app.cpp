@@ -326,7 +326,8 @@ int RunCli(int argc, char** argv)
             where += " " + sub->get_name();
             help = "colorcorrect " + sub->get_name() + " --help";
         }
-        std::fprintf(stderr, "%s: %s\nRun '%s' for usage.\n", where.c_str(), StripCli11Prefix(e.what()).c_str(),
+        // One line, so that a script's log keeps the error with its cause.
+        std::fprintf(stderr, "%s: %s (see '%s')\n", where.c_str(), StripCli11Prefix(e.what()).c_str(),
                      help.c_str());
         return 2;
     }

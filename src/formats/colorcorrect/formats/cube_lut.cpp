@@ -68,10 +68,19 @@ std::string FormatCube(const CubeLut& lut)
 {
     std::string text = "# Written by colorcorrect: the correction sampled on an RGB grid\n";
     if (!lut.title.empty()) {
+        // The title is one quoted line: quotes are left out and control
+        // characters written as \xHH, so that no byte of it can end the line
+        // or reach a terminal that shows the file.
         std::string title;
-        for (char c : lut.title)
-            if (c != '"' && c != '\n' && c != '\r')
+        for (char c : lut.title) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x20 || b == 0x7F) {
+                static constexpr char kHex[] = "0123456789abcdef";
+                title += {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+            } else if (c != '"') {
                 title += c;
+            }
+        }
         text += "TITLE \"" + title + "\"\n";
     }
     text += "LUT_3D_SIZE " + std::to_string(lut.size) + "\n";

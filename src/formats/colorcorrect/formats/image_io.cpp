@@ -45,11 +45,30 @@ void FillPicture(const RgbImage& image, CVoraDib& dib, Pixel pixel)
     }
 }
 
+// The kind of BMP the picture class does not read, named, or empty when the
+// header asks for nothing unusual (the file is then damaged or too large).
+std::string UnsupportedBmpVariant(const uint8_t* data, size_t size)
+{
+    if (size < 14 + 20)
+        return {};
+    const auto u16 = [data](size_t at) { return unsigned(data[at] | data[at + 1] << 8); };
+    const unsigned bits = u16(14 + 14);
+    const unsigned compression = u16(14 + 16) | u16(14 + 18) << 16;
+    if (compression == 1 || compression == 2)
+        return "run-length compressed BMP files are not supported (only uncompressed 8-, 24- and 32-bit)";
+    if (compression != 0 && compression != 3)
+        return "this BMP compression is not supported (only uncompressed 8-, 24- and 32-bit)";
+    if (bits != 8 && bits != 24 && bits != 32)
+        return std::to_string(bits) + "-bit BMP files are not supported (only 8-, 24- and 32-bit)";
+    return {};
+}
+
 bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& error)
 {
     CVoraDib dib;
     if (!LoadBmpFromMemory(dib, data, size, 32)) {
-        error = "damaged, truncated, too large or unsupported BMP file";
+        const std::string variant = UnsupportedBmpVariant(data, size);
+        error = variant.empty() ? "damaged, truncated, too large or unsupported BMP file" : variant;
         return false;
     }
     const int w = dib.GetWidth(), h = dib.GetHeight();

@@ -49,6 +49,10 @@ bool DecodeJpeg(const uint8_t* data, size_t size, RgbImage& image, std::string& 
             error = "damaged JPEG: no picture size";
             return false;
         }
+        if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK) {
+            error = "CMYK JPEG files are not supported: convert the picture to RGB first";
+            return false;
+        }
         if (const char* problem = ImageSizeProblem(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
             error = problem;
             return false;

@@ -212,6 +212,12 @@ private:
 
 } // namespace
 
+uint64_t PipelineBytesPerWorker(const Y4mHeader& header, const PipelineOptions& options)
+{
+    const FrameConverter converter(header);
+    return uint64_t{std::max(1u, options.framesPerThread)} * header.FrameBytes() + 2 * converter.PictureBytes();
+}
+
 PipelineResult RunStreamPipeline(Y4mReader& reader, Y4mWriter& writer, const PictureProcessor& process,
                                  const PipelineOptions& options)
 {

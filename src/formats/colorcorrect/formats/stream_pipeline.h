@@ -52,6 +52,10 @@ struct PipelineResult {
     bool Ok() const { return failure == Failure::None; }
 };
 
+// Memory one worker takes for frames of this header: its share of the frames
+// in circulation and its two packed pictures.
+uint64_t PipelineBytesPerWorker(const Y4mHeader& header, const PipelineOptions& options);
+
 // Runs the stream: `reader` must have read the header, `writer` must have
 // written it. Returns when the input has ended and every frame is written,
 // or at the first failure.
