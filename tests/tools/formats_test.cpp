@@ -306,3 +306,43 @@ TEST(OutputFiles, LinksKeepPointingAndPipesAreWrittenThrough)
     EXPECT_STREQ(got, "through");
     EXPECT_TRUE(std::filesystem::is_fifo(dir.File("fifo")));
 }
+
+// The colour profile a file carries comes out again, in either format and
+// through the tool: a correction does not change the colour space.
+TEST(Pictures, ColourProfilesAreCarried)
+{
+    // A display profile's header (what PNG readers and writers check), no
+    // tags, and data that does not compress below what a PNG reader takes.
+    std::vector<uint8_t> icc(400);
+    for (size_t i = 132; i < icc.size(); ++i)
+        icc[i] = uint8_t(i * i * 31 >> 3);
+    const auto put = [&icc](size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            icc[at + size_t(k)] = uint8_t(v >> (24 - 8 * k));
+    };
+    put(0, 400);
+    put(8, 0x02100000);
+    for (auto [at, tag] : {std::pair{12, "mntr"}, {16, "RGB "}, {20, "XYZ "}, {36, "acsp"}})
+        std::copy(tag, tag + 4, icc.begin() + at);
+    put(68, 0xF6D6), put(72, 0x10000), put(76, 0xD32D);
+    std::vector<uint8_t> large(150000);
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = uint8_t(i * 7);
+    for (const auto& [format, profile] : {std::pair{ImageFormat::Png, icc}, {ImageFormat::Jpeg, icc}, {ImageFormat::Jpeg, large}}) {
+        RgbImage image = Pattern(8, 8, 3, 2), back;
+        image.icc = profile;
+        EXPECT_EQ(DecodeError(Encode(image, format), &back), "");
+        EXPECT_TRUE(back.icc == profile) << ImageFormatName(format) << " " << profile.size();
+    }
+    TempDir dir;
+    RgbImage image = Pattern(8, 8, 3, 3);
+    image.icc = icc;
+    const std::vector<uint8_t> png = Encode(image, ImageFormat::Png);
+    WriteFile(dir.File("in.png"), std::string(png.begin(), png.end()));
+    WriteFile(dir.File("look.json"), R"({"format": "colorcorrect-correction", "version": 1, "flags": {"primary": true}, "base": {"sat": 40}})");
+    ASSERT_EQ(colorcorrect::test::RunProcess({COLORCORRECT_CLI_PATH, "apply", "-c", dir.File("look.json"), dir.File("in.png"), dir.File("out.jpg")}).exitCode, 0);
+    const std::string out = ReadFile(dir.File("out.jpg"));
+    RgbImage back;
+    EXPECT_EQ(DecodeError(std::vector<uint8_t>(out.begin(), out.end()), &back), "");
+    EXPECT_TRUE(back.icc == icc);
+}

@@ -149,8 +149,10 @@ int ApplyToPicture(const ApplyOptions& o, const CorrectionProcessor& processor, 
     if (info == nullptr || !processor.ProcessInBands(info->bmiHeader, pixels, pixels, o.threads))
         return Fail(kCommand, inName, "the correction could not be applied to this picture");
     const int channels = image.channels;
+    std::vector<uint8_t> icc = std::move(image.icc);
     if (!YuvPictureToRgbImage(picture, channels, image, error))
         return Fail(kCommand, inName, error);
+    image.icc = std::move(icc); // the colour space is the input's
     picture.Free();
 
     if (*format == ImageFormat::Jpeg && channels == 4)

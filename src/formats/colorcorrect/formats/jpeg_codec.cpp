@@ -2,7 +2,10 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
+#include <vector>
 
 #include "codec_guard.h"
 
@@ -23,6 +26,65 @@ std::string TjMessage(tjhandle h)
 {
     const char* text = tjGetErrorStr2(h);
     return text != nullptr ? text : "unknown error";
+}
+
+// An ICC profile travels in APP2 segments that start with this name, then the
+// chunk's number and the number of chunks (each from 1).
+constexpr char kIccName[] = "ICC_PROFILE";
+constexpr size_t kIccHeader = sizeof kIccName + 2;   // name, its NUL, number, count
+constexpr size_t kIccChunk = 65535 - 2 - kIccHeader; // profile bytes a segment holds
+
+// The profile of a JPEG file, put together from its chunks; empty when there
+// is none or its chunks do not make up one profile (which is then dropped).
+std::vector<uint8_t> ReadIccProfile(const uint8_t* data, size_t size)
+{
+    std::vector<std::vector<uint8_t>> chunks;
+    size_t pos = 2; // after SOI
+    while (pos + 4 <= size && data[pos] == 0xFF) {
+        const uint8_t marker = data[pos + 1];
+        if (marker == 0xDA || marker == 0xD9) // start of scan, end of image
+            break;
+        const size_t length = size_t(data[pos + 2]) << 8 | data[pos + 3];
+        if (length < 2 || pos + 2 + length > size)
+            break;
+        const uint8_t* body = data + pos + 4;
+        if (marker == 0xE2 && length - 2 > kIccHeader && std::memcmp(body, kIccName, sizeof kIccName) == 0) {
+            const unsigned number = body[sizeof kIccName], count = body[sizeof kIccName + 1];
+            if (number == 0 || number > count || (!chunks.empty() && chunks.size() != count))
+                return {};
+            chunks.resize(count);
+            chunks[number - 1].assign(body + kIccHeader, body + (length - 2));
+        }
+        pos += 2 + length;
+    }
+    std::vector<uint8_t> profile;
+    for (const std::vector<uint8_t>& chunk : chunks) {
+        if (chunk.empty())
+            return {};
+        profile.insert(profile.end(), chunk.begin(), chunk.end());
+    }
+    return profile;
+}
+
+// `jpeg` with the profile's APP2 segments inserted after SOI and the JFIF
+// segment (which must stay first).
+std::vector<uint8_t> WithIccProfile(const uint8_t* jpeg, size_t size, const std::vector<uint8_t>& icc)
+{
+    size_t at = 2;
+    if (size >= 6 && jpeg[2] == 0xFF && jpeg[3] == 0xE0)
+        at = 4 + (size_t(jpeg[4]) << 8 | jpeg[5]);
+    const size_t count = (icc.size() + kIccChunk - 1) / kIccChunk;
+    std::vector<uint8_t> out(jpeg, jpeg + std::min(at, size));
+    for (size_t i = 0; i < count; ++i) {
+        const size_t n = std::min(kIccChunk, icc.size() - i * kIccChunk);
+        const size_t length = 2 + kIccHeader + n;
+        out.insert(out.end(), {0xFF, 0xE2, uint8_t(length >> 8), uint8_t(length)});
+        out.insert(out.end(), kIccName, kIccName + sizeof kIccName);
+        out.insert(out.end(), {uint8_t(i + 1), uint8_t(count)});
+        out.insert(out.end(), icc.begin() + std::ptrdiff_t(i * kIccChunk), icc.begin() + std::ptrdiff_t(i * kIccChunk + n));
+    }
+    out.insert(out.end(), jpeg + std::min(at, size), jpeg + size);
+    return out;
 }
 
 } // namespace
@@ -67,6 +129,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, RgbImage& image, std::string& 
             error = "damaged JPEG: " + TjMessage(d.h);
             return false;
         }
+        result.icc = ReadIccProfile(data, size);
         image = std::move(result);
         return true;
     });
@@ -102,7 +165,11 @@ bool EncodeJpeg(const RgbImage& image, int quality, std::vector<uint8_t>& out,
             unsigned char* p;
             ~Free() { tjFree(p); }
         } release{buffer};
-        out.assign(buffer, buffer + length);
+        // At most 255 chunks fit the numbering; a larger profile is left out.
+        if (!image.icc.empty() && image.icc.size() <= 255 * kIccChunk)
+            out = WithIccProfile(buffer, length, image.icc);
+        else
+            out.assign(buffer, buffer + length);
         return true;
     });
 }

@@ -22,6 +22,10 @@ struct PngState {
     size_t size = 0;
     size_t pos = 0;
     std::vector<uint8_t>* out = nullptr;
+    // The colour profile: read, it points into libpng's memory until the
+    // state is destroyed; written, into the image's.
+    png_bytep icc = nullptr;
+    png_uint_32 iccBytes = 0;
     char message[256] = {};
 };
 
@@ -68,6 +72,10 @@ bool ReadInfo(PngState& s, png_uint_32& width, png_uint_32& height, int& channel
     // absurd sizes before we see them.
     png_set_user_limits(s.png, 1u << 24, 1u << 24);
     png_read_info(s.png, s.info);
+    png_charp iccName = nullptr;
+    int iccCompression = 0;
+    if (png_get_iCCP(s.png, s.info, &iccName, &iccCompression, &s.icc, &s.iccBytes) == 0)
+        s.icc = nullptr;
     width = png_get_image_width(s.png, s.info);
     height = png_get_image_height(s.png, s.info);
     const int colorType = png_get_color_type(s.png, s.info);
@@ -105,6 +113,12 @@ bool WriteAll(PngState& s, png_uint_32 width, png_uint_32 height, int channels, 
     png_set_IHDR(s.png, s.info, width, height, 8,
                  channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (s.icc != nullptr) {
+        // A profile libpng finds malformed is left out with a warning rather
+        // than failing the picture.
+        png_set_benign_errors(s.png, 1);
+        png_set_iCCP(s.png, s.info, "icc", PNG_COMPRESSION_TYPE_BASE, s.icc, s.iccBytes);
+    }
     png_write_info(s.png, s.info);
     png_write_image(s.png, rows);
     png_write_end(s.png, nullptr);
@@ -161,6 +175,8 @@ bool DecodePng(const uint8_t* data, size_t size, RgbImage& image, std::string& e
             error = "damaged PNG: " + Message(s, "cannot read the pixels");
             return false;
         }
+        if (s.icc != nullptr)
+            result.icc.assign(s.icc, s.icc + s.iccBytes);
         image = std::move(result);
         return true;
     });
@@ -176,6 +192,10 @@ bool EncodePng(const RgbImage& image, std::vector<uint8_t>& out, std::string& er
         std::vector<uint8_t> bytes;
         PngState s;
         s.out = &bytes;
+        if (!image.icc.empty() && image.icc.size() <= 0xFFFFFFu) {
+            s.icc = const_cast<png_bytep>(image.icc.data());
+            s.iccBytes = static_cast<png_uint_32>(image.icc.size());
+        }
         s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s, OnError, OnWarning);
         if (s.png == nullptr) {
             error = "out of memory";

@@ -15,6 +15,9 @@ struct RgbImage {
     int height = 0;   // rows
     int channels = 0; // 3: R, G, B; 4: R, G, B, straight (not premultiplied) alpha
     std::vector<uint8_t> pixels; // width * height * channels bytes, top row first
+    // The ICC colour profile the file carried (empty: none). The PNG and JPEG
+    // writers embed it again: a correction does not change the colour space.
+    std::vector<uint8_t> icc{};
 
     size_t RowBytes() const { return static_cast<size_t>(width) * static_cast<size_t>(channels); }
     uint8_t* Row(int y) { return pixels.data() + RowBytes() * static_cast<size_t>(y); }
