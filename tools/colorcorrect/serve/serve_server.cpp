@@ -15,7 +15,9 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include <colorcorrect/formats/correction_file.h>
 #include <colorcorrect/formats/correction_processor.h>
@@ -144,6 +146,8 @@ struct ServeServer::Impl {
     httplib::Server http;
     int port = 0;
     std::atomic<bool> stopping{false};
+    std::mutex runMutex;             // orders Run's start against Stop
+    std::atomic<bool> running{false}; // Run has begun and not yet returned
     RgbImage startSource, startReference;
     std::string startSourceName, startReferenceName;
 
@@ -708,13 +712,32 @@ int ServeServer::Port() const
 
 bool ServeServer::Run()
 {
-    return m_impl->http.listen_after_bind();
+    {
+        std::lock_guard<std::mutex> lock(m_impl->runMutex);
+        if (m_impl->stopping)
+            return true;
+        m_impl->running = true;
+    }
+    const bool ok = m_impl->http.listen_after_bind();
+    m_impl->running = false;
+    return ok;
 }
 
 void ServeServer::Stop()
 {
-    m_impl->stopping = true;
+    bool running = false;
+    {
+        std::lock_guard<std::mutex> lock(m_impl->runMutex);
+        m_impl->stopping = true;
+        running = m_impl->running;
+    }
     m_impl->sessions.CloseAll();
+    // The listener ignores a stop that comes before it is up: a Run that has
+    // begun is waited for until it listens (or has given up), so that it
+    // cannot miss this stop and serve for ever. A Run yet to begin sees
+    // `stopping` and returns at once.
+    while (running && !m_impl->http.is_running() && m_impl->running)
+        std::this_thread::yield();
     m_impl->http.stop();
 }
 
