@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <colorcorrect/formats/correction_file.h>
+#include <colorcorrect/formats/correction_processor.h>
+#include <colorcorrect/formats/frame_convert.h>
 #include <colorcorrect/formats/image_io.h>
 #include "support/run_process.h"
 
@@ -91,4 +94,41 @@ TEST_F(Ffmpeg, Lut3dWithOurCubeGivesNearlyWhatApplyGives)
     EXPECT_LE(diff[diff.size() * 99 / 100], 5);
     EXPECT_LE(diff.back(), 16);
     EXPECT_GT(diff.back(), 0) << "the two pictures are identical: was the look applied at all?";
+}
+
+// At every siting, a 4:2:0 hue turn is the 4:4:4 turn of the interpolation averaged down with these weights.
+TEST_F(Ffmpeg, HueTurnOf420ChromaIsThe444TurnAveragedDown)
+{
+    using namespace colorcorrect::formats;
+    const std::string y4m = Sh(kSource + "1 -pix_fmt yuv420p -f yuv4mpegpipe -").out, header = y4m.substr(0, y4m.find('\n'));
+    const std::string json = R"({"format": "colorcorrect-correction", "version": 1, "flags": {"primary": true}, "base": {"hue": 64}})";
+    const std::vector<uint8_t> frame(y4m.begin() + std::ptrdiff_t(header.size() + 7), y4m.end()); // after "FRAME\n"
+    Y4mHeader h;
+    tagCOLORCORRINFO record;
+    CorrectionProcessor processor;
+    std::string error;
+    ASSERT_TRUE(ParseY4mHeader(header, h, error) && ParseCorrectionJson(json.data(), json.size(), record, error) &&
+                processor.Setup(record, error) && frame.size() == h.FrameBytes()) << error;
+    const int centred[] = {1, 3, 3, 1}, cosited[] = {1, 2, 1, 0};
+    for (const Y4mChroma siting : {Y4mChroma::C420Jpeg, Y4mChroma::C420Mpeg2, Y4mChroma::C420Paldv}) {
+        h.chroma = siting;
+        const FrameConverter converter(h);
+        const int *wx = siting == Y4mChroma::C420Jpeg ? centred : cosited, *wy = siting == Y4mChroma::C420Paldv ? cosited : centred;
+        std::vector<uint8_t> before(converter.PictureBytes()), after(before.size()), out = frame;
+        tagYUVBMINFOHEADER info = converter.PictureHeader();
+        converter.ToPicture(frame.data(), before.data());
+        ASSERT_TRUE(processor.Process(info, before.data(), after.data()));
+        converter.FromPicture(before.data(), after.data(), out.data(), 1, 255);
+        for (size_t k = h.LumaBytes(); k < out.size(); ++k) {
+            const int c = 1 + int(k >= h.LumaBytes() + h.ChromaBytes()), s = int((k - h.LumaBytes()) % h.ChromaBytes());
+            int sum = 0, total = 0;
+            for (int dy = 0; dy < 4; ++dy)
+                for (int dx = 0; dx < 4; ++dx, total += wy[dy] * wx[dx]) {
+                    const int y = std::clamp(2 * (s / h.ChromaWidth()) - 1 + dy, 0, h.height - 1);
+                    const int x = std::clamp(2 * (s % h.ChromaWidth()) - 1 + dx, 0, h.width - 1);
+                    sum += wy[dy] * wx[dx] * after[converter.Stride() * size_t(y) + 3 * size_t(x) + size_t(c)];
+                }
+            ASSERT_NEAR(out[k], (sum + total / 2) / total, 1) << Y4mChromaTag(siting) << " plane " << c << " sample " << s;
+        }
+    }
 }

@@ -12,6 +12,7 @@
 
 #include <colorcorrect/formats/correction_processor.h>
 #include <colorcorrect/formats/file_io.h>
+#include <colorcorrect/formats/frame_convert.h>
 #include <colorcorrect/formats/image_io.h>
 #include <colorcorrect/formats/stream_pipeline.h>
 #include <colorcorrect/formats/y4m.h>
@@ -64,6 +65,8 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
     std::string error;
     if (!reader.ReadHeader(error))
         return Fail(kCommand, inName, error);
+    if (const char* refusal = FrameConverter::Refusal(reader.Header(), o.progressive))
+        return Fail(kCommand, inName, std::string(refusal) + "; give --progressive to take every frame as progressive");
 
     PipelineOptions options;
     options.threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
@@ -90,6 +93,7 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
     ProgressLine progress(stderr, show);
     options.chromaLo = processor.Range().lo;
     options.chromaHi = processor.Range().hi;
+    options.asProgressive = o.progressive;
     options.onFrameWritten = [&progress](uint64_t frames) { progress.Update(frames); };
     const PipelineResult result = RunStreamPipeline(reader, writer, processor.Processor(), options);
     progress.Finish(result.frames);

@@ -52,10 +52,11 @@ const char* const kApplyFooter =
     "\n"
     "YUV4MPEG2 streams (8-bit C444, C444alpha, C420jpeg, C420mpeg2, C420paldv) are corrected\n"
     "frame by frame on all cores and written in order, in the input's format. 4:2:0 chroma is\n"
-    "interpolated to every pixel for the correction, and the change the correction makes is\n"
-    "averaged back onto the 4:2:0 samples, so chroma that the correction leaves alone stays\n"
-    "exactly as it was. A progress line (frames, frames per second) goes to standard error when\n"
-    "it is a terminal, or with --progress.\n"
+    "interpolated to every pixel at the siting the stream declares, corrected, and averaged back\n"
+    "onto the 4:2:0 samples; samples whose pixels the correction leaves alone stay exactly as\n"
+    "they were. Interlaced 4:2:0 (It, Ib) is resampled field by field; a stream that mixes\n"
+    "progressive and interlaced frames (Im) needs --progressive. A progress line (frames, frames\n"
+    "per second) goes to standard error when it is a terminal, or with --progress.\n"
     "\n"
     "Output files appear only when complete: a failure leaves no partial file.";
 
@@ -120,6 +121,8 @@ int RunCli(int argc, char** argv)
     applyCmd->add_option("-j,--threads", apply.threads, "Threads: stream workers, or threads sharing the rows of a still (default: one per core)")
         ->check(Quiet(CLI::Range(0u, 1024u)))
         ->type_name("N");
+    applyCmd->add_flag("--progressive", apply.progressive,
+                       "Streams: resample interlaced (It, Ib) and mixed (Im) 4:2:0 as progressive");
     applyCmd->add_flag("--progress", progressOn, "Show the progress line even when stderr is not a terminal");
     applyCmd->add_flag("--no-progress", progressOff, "Never show the progress line");
     applyCmd->footer(kApplyFooter);

@@ -21,6 +21,7 @@ struct ApplyOptions {
     int jpegQuality = 95;
     unsigned threads = 0; // streams: workers; stills: threads sharing the rows; 0 = one per core
     ProgressChoice progress = ProgressChoice::Auto;
+    bool progressive = false; // streams: resample interlaced and mixed 4:2:0 as progressive
 };
 int RunApply(const ApplyOptions& options);
 

@@ -5,7 +5,7 @@
 
 namespace colorcorrect::formats {
 
-FrameConverter::FrameConverter(const Y4mHeader& header)
+FrameConverter::FrameConverter(const Y4mHeader& header, bool asProgressive)
     : m_header(header), m_width(header.width), m_height(header.height)
 {
     const int bits = header.HasAlpha() ? 32 : 24;
@@ -23,9 +23,13 @@ FrameConverter::FrameConverter(const Y4mHeader& header)
         const bool centredY = header.chroma != Y4mChroma::C420Paldv;
         const int cw = header.ChromaWidth(), ch = header.ChromaHeight();
         m_upX = UpTaps(m_width, cw, centredX);
-        m_upY = UpTaps(m_height, ch, centredY);
         m_downX = DownTaps(m_width, cw, centredX);
-        m_downY = DownTaps(m_height, ch, centredY);
+        if (header.Interlaced() && !asProgressive && ch >= 2) {
+            FieldTaps(centredY);
+        } else {
+            m_upY = UpTaps(m_height, ch, centredY);
+            m_downY = DownTaps(m_height, ch, centredY);
+        }
         m_downShift = (centredX ? 3 : 2) + (centredY ? 3 : 2);
     }
 }
@@ -62,6 +66,36 @@ std::vector<std::vector<FrameConverter::DownTap>> FrameConverter::DownTaps(int l
             t = {{at(2 * i - 1), 1}, {at(2 * i), 2}, {at(2 * i + 1), 1}};
     }
     return taps;
+}
+
+void FrameConverter::FieldTaps(bool centred)
+{
+    const int ch = m_header.ChromaHeight();
+    m_upY.resize(size_t(m_height));
+    m_downY.resize(size_t(ch));
+    for (int field = 0; field < 2; ++field) {
+        const int rows = (m_height + 1 - field) / 2, chromaRows = (ch + 1 - field) / 2;
+        const std::vector<UpTap> up = UpTaps(rows, chromaRows, centred);
+        for (int k = 0; k < rows; ++k) {
+            UpTap t = up[size_t(k)];
+            t.i0 = 2 * t.i0 + field;
+            t.i1 = 2 * t.i1 + field;
+            m_upY[size_t(2 * k + field)] = t;
+        }
+        std::vector<std::vector<DownTap>> down = DownTaps(rows, chromaRows, centred);
+        for (int k = 0; k < chromaRows; ++k) {
+            for (DownTap& t : down[size_t(k)])
+                t.pos = 2 * t.pos + field;
+            m_downY[size_t(2 * k + field)] = std::move(down[size_t(k)]);
+        }
+    }
+}
+
+const char* FrameConverter::Refusal(const Y4mHeader& header, bool asProgressive)
+{
+    if (header.Is420() && header.interlace == Y4mInterlace::Mixed && !asProgressive)
+        return "4:2:0 streams that mix progressive and interlaced frames (Im) are not supported";
+    return nullptr;
 }
 
 void FrameConverter::ToPicture(const uint8_t* frame, uint8_t* picture) const
@@ -142,30 +176,68 @@ void FrameConverter::FromPicture(const uint8_t* before, const uint8_t* after, ui
     }
     if (!m_header.Is420())
         return;
+    if (m_header.chroma == Y4mChroma::C420Jpeg)
+        DownChroma<true>(before, after, planeU, planeV, chromaLo, chromaHi);
+    else
+        DownChroma<false>(before, after, planeU, planeV, chromaLo, chromaHi);
+}
 
-    const size_t cw = static_cast<size_t>(m_header.ChromaWidth());
+template <bool CentredX>
+void FrameConverter::DownChroma(const uint8_t* before, const uint8_t* after, uint8_t* planeU, uint8_t* planeV,
+                                int chromaLo, int chromaHi) const
+{
+    // 4:2:0 pictures have no alpha: 3 bytes a pixel. Samples whose pixels
+    // all lie inside the row (from 2i - 1 on) take the taps written out;
+    // the edges take the clamped table.
+    const int cw = m_header.ChromaWidth();
+    const int inside = std::max(0, (m_width - (CentredX ? 3 : 2)) / 2 + 1);
     const int round = 1 << (m_downShift - 1);
     for (size_t j = 0; j < m_downY.size(); ++j) {
-        for (size_t i = 0; i < cw; ++i) {
-            int du = 0, dv = 0;
-            for (const DownTap& ty : m_downY[j]) {
-                const size_t offset = m_stride * size_t(ty.pos);
-                const uint8_t* b = before + offset;
-                const uint8_t* a = after + offset;
+        size_t rows[4];
+        int weights[4];
+        const size_t taps = m_downY[j].size();
+        for (size_t t = 0; t < taps; ++t) {
+            rows[t] = m_stride * size_t(m_downY[j][t].pos);
+            weights[t] = m_downY[j][t].weight;
+        }
+        for (int i = 0; i < cw; ++i) {
+            int su = 0, sv = 0, changed = 0;
+            for (size_t t = 0; t < taps; ++t) {
+                const uint8_t* a = after + rows[t];
+                const uint8_t* b = before + rows[t];
                 int ru = 0, rv = 0;
-                for (const DownTap& tx : m_downX[i]) {
-                    const size_t px = size_t(tx.pos) * m_pixel;
-                    ru += tx.weight * (int(a[px + 1]) - int(b[px + 1]));
-                    rv += tx.weight * (int(a[px + 2]) - int(b[px + 2]));
+                if (i >= 1 && i < inside) {
+                    a += size_t(6 * i - 3);
+                    b += size_t(6 * i - 3);
+                    if (CentredX) {
+                        ru = a[1] + 3 * (a[4] + a[7]) + a[10];
+                        rv = a[2] + 3 * (a[5] + a[8]) + a[11];
+                        changed |= (a[10] ^ b[10]) | (a[11] ^ b[11]);
+                    } else {
+                        ru = a[1] + 2 * a[4] + a[7];
+                        rv = a[2] + 2 * a[5] + a[8];
+                    }
+                    changed |= (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[4] ^ b[4]) | (a[5] ^ b[5]) | (a[7] ^ b[7]) |
+                               (a[8] ^ b[8]);
+                } else {
+                    for (const DownTap& tx : m_downX[size_t(i)]) {
+                        const size_t px = size_t(tx.pos) * 3;
+                        ru += tx.weight * a[px + 1];
+                        rv += tx.weight * a[px + 2];
+                        changed |= (a[px + 1] ^ b[px + 1]) | (a[px + 2] ^ b[px + 2]);
+                    }
                 }
-                du += ty.weight * ru;
-                dv += ty.weight * rv;
+                su += weights[t] * ru;
+                sv += weights[t] * rv;
             }
-            uint8_t& u = planeU[cw * j + i];
-            uint8_t& v = planeV[cw * j + i];
-            // Arithmetic shifts: the change is rounded half up.
-            u = static_cast<uint8_t>(std::clamp(int(u) + ((du + round) >> m_downShift), chromaLo, chromaHi));
-            v = static_cast<uint8_t>(std::clamp(int(v) + ((dv + round) >> m_downShift), chromaLo, chromaHi));
+            uint8_t& u = planeU[size_t(cw) * j + size_t(i)];
+            uint8_t& v = planeV[size_t(cw) * j + size_t(i)];
+            // Cb and Cr are kept or replaced together: a hue turn can leave
+            // one of them as it was and still move the colour.
+            const int newU = changed ? (su + round) >> m_downShift : u;
+            const int newV = changed ? (sv + round) >> m_downShift : v;
+            u = static_cast<uint8_t>(std::clamp(newU, chromaLo, chromaHi));
+            v = static_cast<uint8_t>(std::clamp(newV, chromaLo, chromaHi));
         }
     }
 }

@@ -13,19 +13,29 @@
 //    centred in both directions, 420mpeg2 co-sited horizontally and centred
 //    vertically, 420paldv co-sited in both. Edges repeat the outermost
 //    sample. The result is rounded to nearest.
-//  - Down: the correction's change of each pixel's chroma (corrected minus
-//    interpolated) is averaged back to the chroma positions with the
-//    matching weights (1, 3, 3, 1 over four pixels for centred positions;
-//    1, 2, 1 over three for co-sited ones; edges repeated), rounded, and
-//    added to the frame's own chroma sample, which is then limited to the
-//    range the correction's output clipping allows.
-// Working on the change rather than on the corrected values means a
-// correction that leaves chroma alone leaves the 4:2:0 chroma exactly as it
-// was (a plain down-sampling of interpolated values would blur it a little
-// on every pass), while a correction that does change colours moves each
-// chroma sample by the average change around it.
+//  - Down: each chroma sample becomes the average of the corrected chroma of
+//    the pixels around its position, with the matching weights (1, 3, 3, 1
+//    over four pixels for centred positions; 1, 2, 1 over three for
+//    co-sited ones; edges repeated), rounded half up and limited to the
+//    range the correction's output clipping allows. So a correction changes
+//    chroma detail as it would in a 4:4:4 picture: a full desaturation
+//    leaves every sample at 128, not the detail the interpolation smoothed
+//    away.
+//  - Except: where the correction changed the chroma (Cb or Cr) of none of
+//    the pixels a sample averages, the frame's own Cb and Cr samples are
+//    kept, only limited to that range. Down-sampling interpolated values
+//    would blur the chroma a little on every pass; this way a correction
+//    that leaves colours alone leaves 4:2:0 chroma exactly as it was.
 //
-// Interlaced 4:2:0 streams are resampled like progressive ones.
+// Interlaced 4:2:0 (It, Ib) is resampled field by field vertically: the
+// even luma rows with the even chroma rows, the odd with the odd, each field
+// as a picture of its own with the same siting, so that the colours of one
+// field never leak into the other. (A frame of one or two rows has chroma
+// for one field only and is resampled as progressive.) Horizontally nothing
+// changes. Streams that mix progressive and interlaced frames (Im) carry
+// the kind of each frame in its FRAME line; they are refused (Refusal)
+// unless the caller asks to treat every frame as progressive. 4:4:4 frames
+// do not depend on the field order.
 
 #include <colorcorrect/colorcorrect.h>
 
@@ -39,7 +49,12 @@ namespace colorcorrect::formats {
 
 class FrameConverter {
 public:
-    explicit FrameConverter(const Y4mHeader& header);
+    // `asProgressive`: resample interlaced and mixed 4:2:0 as progressive.
+    explicit FrameConverter(const Y4mHeader& header, bool asProgressive = false);
+
+    // Why frames of this stream cannot be converted (one line, for a
+    // message), or nullptr when they can.
+    static const char* Refusal(const Y4mHeader& header, bool asProgressive);
 
     // The header of the packed pictures: 24 bits a pixel, or 32 with alpha
     // (444alpha), format colorcorrect::YUV_COMPRESSION, rows top to bottom,
@@ -55,8 +70,9 @@ public:
     // Writes a corrected picture back into the frame's planes. `before` is
     // the picture ToPicture made from this frame, `after` the corrected one
     // (they may not be the same buffer for 4:2:0). Luma, and 4:4:4 chroma,
-    // are taken from `after`; 4:2:0 chroma changes as described above and is
-    // limited to chromaLo..chromaHi (stored bytes). Alpha is left as it is.
+    // are taken from `after`; 4:2:0 chroma is brought down as described
+    // above and limited to chromaLo..chromaHi (stored bytes). Alpha is left
+    // as it is.
     void FromPicture(const uint8_t* before, const uint8_t* after, uint8_t* frame, int chromaLo,
                      int chromaHi) const;
 
@@ -72,6 +88,13 @@ private:
 
     static std::vector<UpTap> UpTaps(int lumaCount, int chromaCount, bool centred);
     static std::vector<std::vector<DownTap>> DownTaps(int lumaCount, int chromaCount, bool centred);
+    // The vertical tables of interlaced frames: each field's own tables, on
+    // the frame's rows.
+    void FieldTaps(bool centred);
+    // FromPicture's 4:2:0 chroma, for centred or co-sited horizontal siting.
+    template <bool CentredX>
+    void DownChroma(const uint8_t* before, const uint8_t* after, uint8_t* planeU, uint8_t* planeV, int chromaLo,
+                    int chromaHi) const;
 
     Y4mHeader m_header;
     tagYUVBMINFOHEADER m_info{};

@@ -25,7 +25,7 @@ public:
     Pipeline(Y4mReader& reader, Y4mWriter& writer, const PictureProcessor& process,
              const PipelineOptions& options, unsigned threads)
         : m_reader(reader), m_writer(writer), m_process(process), m_options(options),
-          m_converter(reader.Header()), m_threads(threads)
+          m_converter(reader.Header(), options.asProgressive), m_threads(threads)
     {
     }
 
@@ -221,6 +221,12 @@ uint64_t PipelineBytesPerWorker(const Y4mHeader& header, const PipelineOptions& 
 PipelineResult RunStreamPipeline(Y4mReader& reader, Y4mWriter& writer, const PictureProcessor& process,
                                  const PipelineOptions& options)
 {
+    if (const char* refusal = FrameConverter::Refusal(reader.Header(), options.asProgressive)) {
+        PipelineResult result;
+        result.failure = PipelineResult::Failure::Read;
+        result.error = refusal;
+        return result;
+    }
     unsigned threads = options.threads;
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());

@@ -37,6 +37,8 @@ struct PipelineOptions {
     // FrameConverter::FromPicture.
     int chromaLo = 0;
     int chromaHi = 255;
+    // Resample interlaced and mixed 4:2:0 as progressive (see FrameConverter).
+    bool asProgressive = false;
     // Called on the calling thread after each frame is written, with the
     // number of frames written so far.
     std::function<void(uint64_t frames)> onFrameWritten;
@@ -57,7 +59,7 @@ struct PipelineResult {
 uint64_t PipelineBytesPerWorker(const Y4mHeader& header, const PipelineOptions& options);
 
 // Runs the stream: `reader` must have read the header, `writer` must have
-// written it. Returns when the input has ended and every frame is written,
+// written it. A stream FrameConverter::Refusal names fails at once (Read). Returns when the input has ended and every frame is written,
 // or at the first failure.
 PipelineResult RunStreamPipeline(Y4mReader& reader, Y4mWriter& writer, const PictureProcessor& process,
                                  const PipelineOptions& options);

@@ -146,6 +146,10 @@ bool ParseY4mHeader(std::string_view line, Y4mHeader& header, std::string& error
                 error = "stream header: interlacing \"" + MessageExcerpt(value) + "\" is not one of p, t, b, m, ?";
                 return false;
             }
+            result.interlace = value[0] == 't'   ? Y4mInterlace::TopFirst
+                               : value[0] == 'b' ? Y4mInterlace::BottomFirst
+                               : value[0] == 'm' ? Y4mInterlace::Mixed
+                                                 : Y4mInterlace::Progressive;
             break;
         case 'C': {
             bool known = false;

@@ -28,6 +28,11 @@ namespace colorcorrect::formats {
 
 enum class Y4mChroma { C444, C444Alpha, C420Jpeg, C420Mpeg2, C420Paldv };
 
+// The I field: Ip progressive (also the meaning of I? and of a header
+// without I), It and Ib interlaced with the top or the bottom field first,
+// Im progressive and interlaced frames mixed.
+enum class Y4mInterlace { Progressive, TopFirst, BottomFirst, Mixed };
+
 // Longest header line and frame line accepted, newline excluded.
 inline constexpr size_t kMaxY4mHeaderLine = 4096;
 inline constexpr size_t kMaxY4mFrameLine = 1024;
@@ -38,12 +43,14 @@ struct Y4mHeader {
     int width = 0;
     int height = 0;
     Y4mChroma chroma = Y4mChroma::C420Jpeg;
+    Y4mInterlace interlace = Y4mInterlace::Progressive;
     // Every token after "YUV4MPEG2" as written ("W320", "F25:1",
     // "XYSCSS=444", ...), in order; FormatY4mHeader writes them back.
     std::vector<std::string> tokens;
 
     bool Is420() const { return chroma != Y4mChroma::C444 && chroma != Y4mChroma::C444Alpha; }
     bool HasAlpha() const { return chroma == Y4mChroma::C444Alpha; }
+    bool Interlaced() const { return interlace == Y4mInterlace::TopFirst || interlace == Y4mInterlace::BottomFirst; }
     int ChromaWidth() const { return Is420() ? (width + 1) / 2 : width; }
     int ChromaHeight() const { return Is420() ? (height + 1) / 2 : height; }
     size_t LumaBytes() const { return size_t(width) * size_t(height); }
