@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 using colorcorrect::OutputLevelsOf;
 
 TEST(OutputLevels, EveryRangeCombination)
 {
-    struct Case {
-        unsigned flags;
-        bool clipping;
-        int lumaMin, lumaMax, chroma;
-    };
+    struct Case { unsigned flags; bool clipping; int lumaMin, lumaMax, chroma; };
     const Case cases[] = {
         {0, true, 0, 255, 127},
         {RANGE_VIDEO_LUMA, true, 16, 235, 112},
@@ -23,8 +21,7 @@ TEST(OutputLevels, EveryRangeCombination)
     };
     for (const Case& c : cases) {
         const auto l = OutputLevelsOf(c.flags, c.clipping);
-        EXPECT_EQ(l.lumaMin, c.lumaMin) << c.flags << " " << c.clipping;
-        EXPECT_EQ(l.lumaMax, c.lumaMax) << c.flags << " " << c.clipping;
-        EXPECT_EQ(l.chromaLimit, c.chroma) << c.flags << " " << c.clipping;
+        EXPECT_EQ((std::array{l.lumaMin, l.lumaMax, l.chromaLimit}), (std::array{c.lumaMin, c.lumaMax, c.chroma}))
+            << c.flags << " " << c.clipping;
     }
 }

@@ -126,13 +126,11 @@ TEST_F(ServeServerTest, RequestsForAnotherHostNameAreRefused)
         EXPECT_EQ(m_client->Get("/app.js", {{"Host", host}})->status, 200) << host;
 }
 
-// Stop ends Run whenever it comes: before Run, or while Run is starting up
-// (repeated, as the start is a race). A Run that missed it would never return.
+// Stop ends Run whenever it comes: before Run, or while Run starts (a race, so repeated).
 TEST(ServeServerStop, EndsRunWheneverItComes)
 {
     for (int i = 0; i < 20; ++i) {
-        ServeOptions options;
-        options.host = "127.0.0.1";
+        ServeOptions options; // on the loopback address
         options.port = 0;
         ServeServer server(options);
         std::string error;
