@@ -123,10 +123,11 @@ TEST_F(Ffmpeg, HueTurnOf420ChromaIsThe444TurnAveragedDown)
             const int c = 1 + int(k >= h.LumaBytes() + h.ChromaBytes()), s = int((k - h.LumaBytes()) % h.ChromaBytes());
             int sum = 0, total = 0;
             for (int dy = 0; dy < 4; ++dy)
-                for (int dx = 0; dx < 4; ++dx, total += wy[dy] * wx[dx]) {
+                for (int dx = 0; dx < 4; ++dx) {
                     const int y = std::clamp(2 * (s / h.ChromaWidth()) - 1 + dy, 0, h.height - 1);
                     const int x = std::clamp(2 * (s % h.ChromaWidth()) - 1 + dx, 0, h.width - 1);
                     sum += wy[dy] * wx[dx] * after[converter.Stride() * size_t(y) + 3 * size_t(x) + size_t(c)];
+                    total += wy[dy] * wx[dx];
                 }
             ASSERT_NEAR(out[k], (sum + total / 2) / total, 1) << Y4mChromaTag(siting) << " plane " << c << " sample " << s;
         }

@@ -128,8 +128,7 @@ TEST(Pictures, DamagedAndEmptyPicturesAreRefused)
     std::vector<uint8_t> bmp = Encode(Pattern(9, 9, 3, 10), ImageFormat::Bmp);
     bmp.resize(bmp.size() - 5);
     EXPECT_EQ(DecodeError(bmp), "damaged, truncated, too large or unsupported BMP file");
-    // The variants the reader does not take are named: bit count at 28, compression at 30.
-    for (const auto& [at, value, message] :
+    for (const auto& [at, value, message] : // unsupported variants named: bit count at 28, compression at 30
          {std::tuple{28, 16, "16-bit BMP files are not supported (only 8-, 24- and 32-bit)"},
           {28, 1, "1-bit BMP files are not supported (only 8-, 24- and 32-bit)"},
           {30, 1, "run-length compressed BMP files are not supported (only uncompressed 8-, 24- and 32-bit)"}}) {
