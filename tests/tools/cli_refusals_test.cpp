@@ -49,7 +49,7 @@ const Refusal kRefusals[] = {
     // apply
     {{"apply", "-c", "@none.json", "@in.png", "@o.png"}, 1, "apply: @none.json: cannot open: No such file or directory\n"},
     {{"apply", "-c", "@look.json", "-j", "1024", "@huge.y4m", "@o.y4m"}, 1,
-     "apply: -j 1024 needs 768 MB a worker for these frames, more than half this machine's memory holds: use -j \n"},
+     "apply: -j 1024 needs 385 MB a worker for these frames, more than half this machine's memory holds: use -j \n"},
     {{"apply", "-c", "@look.json", "@none.png", "@o.png"}, 1, "apply: @none.png: cannot open: No such file or directory\n"},
     {{"apply", "-c", "@range.json", "@in.png", "@o.png"}, 1, "apply: @range.json: base.y_gamma 300 is outside -255..255\n"},
     {{"apply", "-c", "@look.json", "@damaged.png", "@old.png"}, 1, "apply: @damaged.png: damaged PNG: \n"},

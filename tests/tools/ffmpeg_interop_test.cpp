@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -38,6 +39,22 @@ ProcessResult Sh(const std::string& command)
     return r;
 }
 
+// Peak signal-to-noise ratio of two pictures of one size, in dB.
+double Psnr(const std::string& a, const std::string& b)
+{
+    colorcorrect::formats::RgbImage pa, pb;
+    std::string error;
+    const std::string ba = ReadFile(a), bb = ReadFile(b);
+    EXPECT_TRUE(DecodeImage(reinterpret_cast<const uint8_t*>(ba.data()), ba.size(), pa, error)) << error;
+    EXPECT_TRUE(DecodeImage(reinterpret_cast<const uint8_t*>(bb.data()), bb.size(), pb, error)) << error;
+    EXPECT_EQ(pa.pixels.size(), pb.pixels.size());
+    double sum = 0;
+    for (size_t i = 0; i < std::min(pa.pixels.size(), pb.pixels.size()); ++i)
+        sum += (double(pa.pixels[i]) - pb.pixels[i]) * (double(pa.pixels[i]) - pb.pixels[i]);
+    const double mse = sum / double(std::max<size_t>(1, pa.pixels.size()));
+    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
 class Ffmpeg : public ::testing::Test {
 protected:
     void SetUp() override
@@ -53,21 +70,44 @@ protected:
 
 } // namespace
 
+// FFmpeg's streams carry no range tag and are limited range: a neutral
+// correction moves no sample by more than 1 (the library's chroma floor),
+// and taken as the library's own full range it moves only that floor.
 TEST_F(Ffmpeg, IdentityPipeBetweenTwoFfmpegsKeepsTheVideo)
 {
-    for (const std::string format : {"yuv444p", "yuv420p"}) {
-        const std::string reference = Sh(kSource + "6 -pix_fmt " + format + " -f rawvideo -").out;
-        const std::string piped = Sh(kSource + "6 -pix_fmt " + format + " -f yuv4mpegpipe - | " + kCli +
-                                     " apply -c " + F("identity.json") + " - - | ffmpeg -v error -f yuv4mpegpipe "
-                                     "-i - -f rawvideo -pix_fmt " + format + " -").out;
-        ASSERT_EQ(piped.size(), reference.size()) << format;
-        ASSERT_EQ(reference.size(), 96u * 64u * 6u * (format == "yuv444p" ? 6u : 3u) / 2u);
-        for (size_t i = 0; i < reference.size(); ++i)
-            if (piped[i] != reference[i]) { // only the chroma floor: -128 comes out as -127
-                ASSERT_EQ(reference[i], '\0') << format << " byte " << i;
-                ASSERT_EQ(piped[i], '\1') << format << " byte " << i;
+    for (const std::string format : {"yuv444p", "yuv420p"})
+        for (const std::string range : {"", " --range full"}) {
+            const std::string reference = Sh(kSource + "6 -pix_fmt " + format + " -f rawvideo -").out;
+            const std::string piped = Sh(kSource + "6 -pix_fmt " + format + " -f yuv4mpegpipe - | " + kCli +
+                                         " apply -c " + F("identity.json") + range + " - - | ffmpeg -v error -f "
+                                         "yuv4mpegpipe -i - -f rawvideo -pix_fmt " + format + " -").out;
+            ASSERT_EQ(piped.size(), reference.size()) << format;
+            ASSERT_EQ(reference.size(), 96u * 64u * 6u * (format == "yuv444p" ? 6u : 3u) / 2u);
+            for (size_t i = 0; i < reference.size(); ++i) {
+                const int a = uint8_t(reference[i]), b = uint8_t(piped[i]);
+                ASSERT_LE(std::abs(a - b), 1) << format << range << " byte " << i;
+                // In full range only the chroma floor moves: -128 comes out as -127.
+                ASSERT_TRUE(range.empty() || a == b || (a == 0 && b == 1)) << format << " byte " << i;
             }
-    }
+        }
+}
+
+// One look on one picture, delivered as a PNG and as a BT.709 limited-range
+// stream made by FFmpeg: the stream's samples are read as what they are, so
+// the two results agree.
+TEST_F(Ffmpeg, PngAndBt709LimitedStreamOfOnePictureGetTheSameLook)
+{
+    Sh("ffmpeg -v error -f lavfi -i testsrc2=size=160x120 -frames:v 1 -pix_fmt rgb24 " + F("in.png"));
+    const std::string toStream = "ffmpeg -v error -i " + F("in.png") + " -vf scale=out_color_matrix=bt709:out_range=tv "
+                                 "-pix_fmt yuv444p -color_range tv -f yuv4mpegpipe - | " + kCli + " apply -c " + F("look.json");
+    const std::string toPng = " - - | ffmpeg -v error -f yuv4mpegpipe -i - -vf scale=in_color_matrix=bt709:in_range=tv "
+                              "-pix_fmt rgb24 ";
+    Sh(kCli + " apply -c " + F("look.json") + " " + F("in.png") + " " + F("png.png"));
+    Sh(toStream + " --matrix bt709" + toPng + F("y4m.png"));
+    Sh(toStream + " --range full" + toPng + F("misread.png"));
+    const double agreed = Psnr(dir.File("png.png"), dir.File("y4m.png"));
+    EXPECT_GE(agreed, 40.0);
+    EXPECT_LT(Psnr(dir.File("png.png"), dir.File("misread.png")), agreed - 10.0) << "the stream's YUV made no difference";
 }
 
 TEST_F(Ffmpeg, Lut3dWithOurCubeGivesNearlyWhatApplyGives)

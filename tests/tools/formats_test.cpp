@@ -17,9 +17,12 @@
 #include <vector>
 
 #include <colorcorrect/formats/byte_stream.h>
+#include <colorcorrect/formats/correction_processor.h>
 #include <colorcorrect/formats/cube_lut.h>
 #include <colorcorrect/formats/file_io.h>
+#include <colorcorrect/formats/frame_convert.h>
 #include <colorcorrect/formats/image_io.h>
+#include "support/random_record.h"
 #include "support/run_process.h"
 #include <colorcorrect/formats/y4m.h>
 
@@ -331,3 +334,38 @@ TEST(Pictures, ColourProfilesAreCarried)
     EXPECT_TRUE(back.icc == icc);
 }
 
+
+// Frames corrected a band of rows at a time, straight from the planes, are
+// the bytes of the whole-picture path: every siting and field order, odd
+// sizes, every stream YUV, random looks.
+TEST(FrameConverter, BandsGiveTheBytesOfWholePictures)
+{
+    using namespace colorcorrect::formats;
+    std::mt19937 rng(7);
+    const std::tuple<Y4mChroma, Y4mInterlace, int, int> cases[] = {
+        {Y4mChroma::C420Jpeg, Y4mInterlace::Progressive, 96, 64}, {Y4mChroma::C420Mpeg2, Y4mInterlace::Progressive, 33, 37},
+        {Y4mChroma::C420Paldv, Y4mInterlace::TopFirst, 35, 41},   {Y4mChroma::C420Jpeg, Y4mInterlace::BottomFirst, 7, 3},
+        {Y4mChroma::C444, Y4mInterlace::Progressive, 33, 19},     {Y4mChroma::C444Alpha, Y4mInterlace::Progressive, 5, 18}};
+    const std::pair<YuvMatrix, YuvRange> spaces[] = {{YuvMatrix::Bt601, YuvRange::Full},
+                                                     {YuvMatrix::Bt601, YuvRange::Limited},
+                                                     {YuvMatrix::Bt709, YuvRange::Limited}};
+    for (const auto& [chroma, interlace, width, height] : cases)
+        for (const auto& [matrix, range] : spaces) {
+            Y4mHeader h = MakeY4mHeader(width, height, chroma);
+            h.interlace = interlace;
+            const FrameConverter converter(h, false, matrix, range);
+            CorrectionProcessor processor;
+            std::string error;
+            ASSERT_TRUE(processor.Setup(colorcorrect::test::RandomRecord(rng), error)) << error;
+            std::vector<uint8_t> frame(h.FrameBytes());
+            for (uint8_t& b : frame)
+                b = uint8_t(rng());
+            std::vector<uint8_t> whole = frame;
+            FrameConverter::Scratch scratch;
+            const auto [lo, hi] = processor.Range();
+            ASSERT_TRUE(converter.CorrectFrameWhole(whole.data(), processor.Processor(), lo, hi));
+            ASSERT_TRUE(converter.CorrectFrame(frame.data(), processor.Processor(), scratch, lo, hi));
+            ASSERT_EQ(frame, whole) << Y4mChromaTag(chroma) << " " << width << "x" << height << " "
+                                    << int(interlace) << " " << int(matrix) << int(range);
+        }
+}

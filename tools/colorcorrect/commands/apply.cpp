@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -69,7 +68,10 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
         return Fail(kCommand, inName, std::string(refusal) + "; give --progressive to take every frame as progressive");
 
     PipelineOptions options;
-    options.threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    options.threads = o.threads;
+    options.threads = PipelineThreads(options);
+    options.matrix = o.matrix;
+    options.range = o.range.value_or(Y4mColorRange(reader.Header()).value_or(YuvRange::Limited));
     // Refuse a worker count the machine cannot hold rather than run out of
     // memory part-way through the stream.
     const uint64_t perWorker = PipelineBytesPerWorker(reader.Header(), options);

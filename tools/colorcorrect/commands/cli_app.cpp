@@ -58,6 +58,11 @@ const char* const kApplyFooter =
     "progressive and interlaced frames (Im) needs --progressive. A progress line (frames, frames\n"
     "per second) goes to standard error when it is a terminal, or with --progress.\n"
     "\n"
+    "A stream's YUV is taken as BT.601 (--matrix bt709 for BT.709) in the range its XCOLORRANGE\n"
+    "tag gives, limited when it has none (--range overrides both), and converted to the library's\n"
+    "full-range BT.601 for the correction and back; pixels the correction leaves alone keep\n"
+    "their bytes.\n"
+    "\n"
     "Output files appear only when complete: a failure leaves no partial file.";
 
 template <typename T>
@@ -121,6 +126,17 @@ int RunCli(int argc, char** argv)
     applyCmd->add_option("-j,--threads", apply.threads, "Threads: stream workers, or threads sharing the rows of a still (default: one per core)")
         ->check(Quiet(CLI::Range(0u, 1024u)))
         ->type_name("N");
+    applyCmd->add_option("--matrix", apply.matrix, "Streams: the YUV matrix, bt601 or bt709 (default bt601)")
+        ->transform(Quiet(CLI::CheckedTransformer(
+            Choices<formats::YuvMatrix>({{"bt601", formats::YuvMatrix::Bt601}, {"bt709", formats::YuvMatrix::Bt709}}),
+            CLI::ignore_case)))
+        ->type_name("M");
+    applyCmd->add_option("--range", apply.range,
+                         "Streams: full or limited (default: the stream's XCOLORRANGE, else limited)")
+        ->transform(Quiet(CLI::CheckedTransformer(
+            Choices<formats::YuvRange>({{"full", formats::YuvRange::Full}, {"limited", formats::YuvRange::Limited}}),
+            CLI::ignore_case)))
+        ->type_name("R");
     applyCmd->add_flag("--progressive", apply.progressive,
                        "Streams: resample interlaced (It, Ib) and mixed (Im) 4:2:0 as progressive");
     applyCmd->add_flag("--progress", progressOn, "Show the progress line even when stderr is not a terminal");

@@ -5,8 +5,11 @@
 // "<command>: <file>: <problem>". "-" names standard input or output.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <colorcorrect/formats/yuv_conversion.h>
 
 namespace colorcorrect::cli {
 
@@ -22,6 +25,8 @@ struct ApplyOptions {
     unsigned threads = 0; // streams: workers; stills: threads sharing the rows; 0 = one per core
     ProgressChoice progress = ProgressChoice::Auto;
     bool progressive = false; // streams: resample interlaced and mixed 4:2:0 as progressive
+    formats::YuvMatrix matrix = formats::YuvMatrix::Bt601; // streams: their YUV's matrix
+    std::optional<formats::YuvRange> range; // streams: their range; unset: XCOLORRANGE, else limited
 };
 int RunApply(const ApplyOptions& options);
 

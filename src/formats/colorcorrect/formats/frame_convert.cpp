@@ -5,8 +5,8 @@
 
 namespace colorcorrect::formats {
 
-FrameConverter::FrameConverter(const Y4mHeader& header, bool asProgressive)
-    : m_header(header), m_width(header.width), m_height(header.height)
+FrameConverter::FrameConverter(const Y4mHeader& header, bool asProgressive, YuvMatrix matrix, YuvRange range)
+    : m_header(header), m_conversion(matrix, range), m_width(header.width), m_height(header.height)
 {
     const int bits = header.HasAlpha() ? 32 : 24;
     m_pixel = bits / 8;
@@ -22,7 +22,6 @@ FrameConverter::FrameConverter(const Y4mHeader& header, bool asProgressive)
         const bool centredX = header.chroma == Y4mChroma::C420Jpeg;
         const bool centredY = header.chroma != Y4mChroma::C420Paldv;
         const int cw = header.ChromaWidth(), ch = header.ChromaHeight();
-        m_upX = UpTaps(m_width, cw, centredX);
         m_downX = DownTaps(m_width, cw, centredX);
         if (header.Interlaced() && !asProgressive && ch >= 2) {
             FieldTaps(centredY);
@@ -31,6 +30,24 @@ FrameConverter::FrameConverter(const Y4mHeader& header, bool asProgressive)
             m_downY = DownTaps(m_height, ch, centredY);
         }
         m_downShift = (centredX ? 3 : 2) + (centredY ? 3 : 2);
+
+        std::vector<int> lastUse(size_t(ch), 0);
+        for (int y = 0; y < m_height; ++y) {
+            lastUse[size_t(m_upY[size_t(y)].i0)] = y;
+            lastUse[size_t(m_upY[size_t(y)].i1)] = y;
+        }
+        m_emitAfter.resize(size_t(ch));
+        int reached = 0;
+        for (int j = 0; j < ch; ++j) {
+            int first = m_height, last = lastUse[size_t(j)];
+            for (const DownTap& t : m_downY[size_t(j)]) {
+                first = std::min(first, t.pos);
+                last = std::max(last, t.pos);
+            }
+            m_emitAfter[size_t(j)] = last;
+            reached = std::max(reached, last);
+            m_ring = std::max(m_ring, reached - first + 1);
+        }
     }
 }
 
@@ -106,8 +123,8 @@ void FrameConverter::ToPicture(const uint8_t* frame, uint8_t* picture) const
     const uint8_t* planeU = frame + lumaBytes;
     const uint8_t* planeV = planeU + chromaBytes;
     const uint8_t* planeA = planeV + chromaBytes;
-    const size_t cw = static_cast<size_t>(m_header.ChromaWidth());
     const size_t w = static_cast<size_t>(m_width);
+    std::vector<uint16_t> vu(size_t(m_header.ChromaWidth())), vv(vu.size());
 
     for (int y = 0; y < m_height; ++y) {
         uint8_t* row = picture + m_stride * size_t(y);
@@ -128,27 +145,12 @@ void FrameConverter::ToPicture(const uint8_t* frame, uint8_t* picture) const
             }
             continue;
         }
-        const UpTap& ty = m_upY[size_t(y)];
-        const uint8_t* u0 = planeU + cw * size_t(ty.i0);
-        const uint8_t* u1 = planeU + cw * size_t(ty.i1);
-        const uint8_t* v0 = planeV + cw * size_t(ty.i0);
-        const uint8_t* v1 = planeV + cw * size_t(ty.i1);
-        for (size_t x = 0; x < w; ++x) {
-            const UpTap& tx = m_upX[x];
-            const int u = ty.w0 * (tx.w0 * u0[tx.i0] + tx.w1 * u0[tx.i1]) +
-                          ty.w1 * (tx.w0 * u1[tx.i0] + tx.w1 * u1[tx.i1]);
-            const int v = ty.w0 * (tx.w0 * v0[tx.i0] + tx.w1 * v0[tx.i1]) +
-                          ty.w1 * (tx.w0 * v1[tx.i0] + tx.w1 * v1[tx.i1]);
-            uint8_t* p = row + x * m_pixel;
-            p[0] = ys[x];
-            p[1] = static_cast<uint8_t>((u + 8) >> 4);
-            p[2] = static_cast<uint8_t>((v + 8) >> 4);
-        }
+        UpRow(planeY, planeU, planeV, y, vu.data(), vv.data(), row);
     }
 }
 
-void FrameConverter::FromPicture(const uint8_t* before, const uint8_t* after, uint8_t* frame,
-                                 int chromaLo, int chromaHi) const
+void FrameConverter::FromPicture(const uint8_t* before, const uint8_t* after, const uint8_t* corrected,
+                                 uint8_t* frame, int chromaLo, int chromaHi) const
 {
     const size_t lumaBytes = m_header.LumaBytes();
     const size_t chromaBytes = m_header.ChromaBytes();
@@ -158,7 +160,7 @@ void FrameConverter::FromPicture(const uint8_t* before, const uint8_t* after, ui
     const size_t w = static_cast<size_t>(m_width);
 
     for (int y = 0; y < m_height; ++y) {
-        const uint8_t* row = after + m_stride * size_t(y);
+        const uint8_t* row = corrected + m_stride * size_t(y);
         uint8_t* ys = planeY + w * size_t(y);
         if (!m_header.Is420()) {
             uint8_t* us = planeU + w * size_t(y);
@@ -176,70 +178,274 @@ void FrameConverter::FromPicture(const uint8_t* before, const uint8_t* after, ui
     }
     if (!m_header.Is420())
         return;
-    if (m_header.chroma == Y4mChroma::C420Jpeg)
-        DownChroma<true>(before, after, planeU, planeV, chromaLo, chromaHi);
-    else
-        DownChroma<false>(before, after, planeU, planeV, chromaLo, chromaHi);
+    // The same filter as CorrectFrame's, over the whole picture at once.
+    const size_t cw = size_t(m_header.ChromaWidth());
+    Scratch rows;
+    rows.sumU.resize(cw * size_t(m_height));
+    rows.sumV.resize(rows.sumU.size());
+    rows.changed.resize(rows.sumU.size());
+    for (int y = 0; y < m_height; ++y) {
+        const size_t at = m_stride * size_t(y), ring = cw * size_t(y);
+        SumRow(before + at, after + at, corrected + at, &rows.sumU[ring], &rows.sumV[ring], &rows.changed[ring]);
+    }
+    for (size_t j = 0; j < m_downY.size(); ++j)
+        DownRow(int(j), rows, m_height, planeU, planeV, chromaLo, chromaHi);
 }
 
-template <bool CentredX>
-void FrameConverter::DownChroma(const uint8_t* before, const uint8_t* after, uint8_t* planeU, uint8_t* planeV,
-                                int chromaLo, int chromaHi) const
+void FrameConverter::UpRow(const uint8_t* planeY, const uint8_t* planeU, const uint8_t* planeV, int y,
+                           uint16_t* vu, uint16_t* vv, uint8_t* row) const
 {
-    // 4:2:0 pictures have no alpha: 3 bytes a pixel. Samples whose pixels
-    // all lie inside the row (from 2i - 1 on) take the taps written out;
-    // the edges take the clamped table.
-    const int cw = m_header.ChromaWidth();
-    const int inside = std::max(0, (m_width - (CentredX ? 3 : 2)) / 2 + 1);
-    const int round = 1 << (m_downShift - 1);
-    for (size_t j = 0; j < m_downY.size(); ++j) {
-        size_t rows[4];
-        int weights[4];
-        const size_t taps = m_downY[j].size();
-        for (size_t t = 0; t < taps; ++t) {
-            rows[t] = m_stride * size_t(m_downY[j][t].pos);
-            weights[t] = m_downY[j][t].weight;
+    // Vertically first, into a chroma row of 4 x the sample (vu, vv), then
+    // horizontally: the same sums as the 2-D weights, each vertical sum made
+    // once for the two pixels that share it.
+    const size_t cw = size_t(m_header.ChromaWidth()), w = size_t(m_width);
+    const UpTap& ty = m_upY[size_t(y)];
+    const uint8_t* u0 = planeU + cw * size_t(ty.i0);
+    const uint8_t* u1 = planeU + cw * size_t(ty.i1);
+    const uint8_t* v0 = planeV + cw * size_t(ty.i0);
+    const uint8_t* v1 = planeV + cw * size_t(ty.i1);
+    const uint8_t* ys = planeY + w * size_t(y);
+    for (size_t i = 0; i < cw; ++i) {
+        vu[i] = uint16_t(ty.w0 * u0[i] + ty.w1 * u1[i]);
+        vv[i] = uint16_t(ty.w0 * v0[i] + ty.w1 * v1[i]);
+    }
+    // Pixel 2i lies at or right of sample i and pixel 2i + 1 left of
+    // sample i + 1; at the edges the outermost sample repeats.
+    const bool centred = m_header.chroma == Y4mChroma::C420Jpeg;
+    uint8_t* __restrict out = row;
+    for (size_t i = 0; i < cw; ++i) {
+        const size_t x = 2 * i;
+        const int mu = vu[i], mv = vv[i];
+        const size_t right = i + 1 < cw ? i + 1 : i;
+        const int ru = vu[right], rv = vv[right];
+        int u0, v0, u1, v1;
+        if (centred) {
+            const size_t left = i > 0 ? i - 1 : 0;
+            u0 = 3 * mu + vu[left];
+            v0 = 3 * mv + vv[left];
+            u1 = 3 * mu + ru;
+            v1 = 3 * mv + rv;
+        } else {
+            u0 = 4 * mu;
+            v0 = 4 * mv;
+            u1 = 2 * (mu + ru);
+            v1 = 2 * (mv + rv);
         }
-        for (int i = 0; i < cw; ++i) {
-            int su = 0, sv = 0, changed = 0;
-            for (size_t t = 0; t < taps; ++t) {
-                const uint8_t* a = after + rows[t];
-                const uint8_t* b = before + rows[t];
-                int ru = 0, rv = 0;
-                if (i >= 1 && i < inside) {
-                    a += size_t(6 * i - 3);
-                    b += size_t(6 * i - 3);
-                    if (CentredX) {
-                        ru = a[1] + 3 * (a[4] + a[7]) + a[10];
-                        rv = a[2] + 3 * (a[5] + a[8]) + a[11];
-                        changed |= (a[10] ^ b[10]) | (a[11] ^ b[11]);
-                    } else {
-                        ru = a[1] + 2 * a[4] + a[7];
-                        rv = a[2] + 2 * a[5] + a[8];
-                    }
-                    changed |= (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[4] ^ b[4]) | (a[5] ^ b[5]) | (a[7] ^ b[7]) |
-                               (a[8] ^ b[8]);
-                } else {
-                    for (const DownTap& tx : m_downX[size_t(i)]) {
-                        const size_t px = size_t(tx.pos) * 3;
-                        ru += tx.weight * a[px + 1];
-                        rv += tx.weight * a[px + 2];
-                        changed |= (a[px + 1] ^ b[px + 1]) | (a[px + 2] ^ b[px + 2]);
-                    }
-                }
-                su += weights[t] * ru;
-                sv += weights[t] * rv;
-            }
-            uint8_t& u = planeU[size_t(cw) * j + size_t(i)];
-            uint8_t& v = planeV[size_t(cw) * j + size_t(i)];
-            // Cb and Cr are kept or replaced together: a hue turn can leave
-            // one of them as it was and still move the colour.
-            const int newU = changed ? (su + round) >> m_downShift : u;
-            const int newV = changed ? (sv + round) >> m_downShift : v;
-            u = static_cast<uint8_t>(std::clamp(newU, chromaLo, chromaHi));
-            v = static_cast<uint8_t>(std::clamp(newV, chromaLo, chromaHi));
+        out[3 * x] = ys[x];
+        out[3 * x + 1] = static_cast<uint8_t>((u0 + 8) >> 4);
+        out[3 * x + 2] = static_cast<uint8_t>((v0 + 8) >> 4);
+        if (x + 1 < w) {
+            out[3 * x + 3] = ys[x + 1];
+            out[3 * x + 4] = static_cast<uint8_t>((u1 + 8) >> 4);
+            out[3 * x + 5] = static_cast<uint8_t>((v1 + 8) >> 4);
         }
     }
+}
+
+void FrameConverter::SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected,
+                            uint16_t* __restrict sumU, uint16_t* __restrict sumV, uint8_t* __restrict changed) const
+{
+    // 4:2:0 pictures have no alpha: 3 bytes a pixel. Samples whose pixels
+    // all lie inside the row take the taps written out; the edges take the
+    // clamped table.
+    const bool centred = m_header.chroma == Y4mChroma::C420Jpeg;
+    const int cw = m_header.ChromaWidth();
+    const int inside = std::max(1, std::min(cw, (m_width - (centred ? 3 : 2)) / 2 + 1));
+    auto edge = [&](int i) {
+        int su = 0, sv = 0, ch = 0;
+        for (const DownTap& tx : m_downX[size_t(i)]) {
+            const size_t px = size_t(tx.pos) * 3;
+            su += tx.weight * corrected[px + 1];
+            sv += tx.weight * corrected[px + 2];
+            ch |= (libIn[px + 1] ^ libOut[px + 1]) | (libIn[px + 2] ^ libOut[px + 2]);
+        }
+        sumU[i] = uint16_t(su);
+        sumV[i] = uint16_t(sv);
+        changed[i] = uint8_t(ch != 0);
+    };
+    edge(0);
+    for (int i = 1; i < inside; ++i) {
+        const size_t at = size_t(6 * i - 3);
+        const uint8_t* __restrict c = corrected + at;
+        const uint8_t* __restrict a = libOut + at;
+        const uint8_t* __restrict b = libIn + at;
+        int ch = (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[4] ^ b[4]) | (a[5] ^ b[5]) | (a[7] ^ b[7]) | (a[8] ^ b[8]);
+        if (centred) {
+            sumU[i] = uint16_t(c[1] + 3 * (c[4] + c[7]) + c[10]);
+            sumV[i] = uint16_t(c[2] + 3 * (c[5] + c[8]) + c[11]);
+            ch |= (a[10] ^ b[10]) | (a[11] ^ b[11]);
+        } else {
+            sumU[i] = uint16_t(c[1] + 2 * c[4] + c[7]);
+            sumV[i] = uint16_t(c[2] + 2 * c[5] + c[8]);
+        }
+        changed[i] = uint8_t(ch != 0);
+    }
+    for (int i = inside; i < cw; ++i)
+        edge(i);
+}
+
+void FrameConverter::DownRow(int j, const Scratch& s, int ring, uint8_t* planeU, uint8_t* planeV, int chromaLo,
+                             int chromaHi) const
+{
+    const size_t cw = size_t(m_header.ChromaWidth());
+    const std::vector<DownTap>& taps = m_downY[size_t(j)];
+    const uint16_t* su[4];
+    const uint16_t* sv[4];
+    const uint8_t* ch[4];
+    int weights[4];
+    for (size_t t = 0; t < taps.size(); ++t) {
+        const size_t at = cw * size_t(taps[t].pos % ring);
+        su[t] = &s.sumU[at];
+        sv[t] = &s.sumV[at];
+        ch[t] = &s.changed[at];
+        weights[t] = taps[t].weight;
+    }
+    for (size_t t = taps.size(); t < 4; ++t) {
+        // A fourth row of weight 0 keeps the loop below one shape.
+        su[t] = su[0];
+        sv[t] = sv[0];
+        ch[t] = ch[0];
+        weights[t] = 0;
+    }
+    const int shift = m_downShift, round = 1 << (shift - 1);
+    uint8_t* __restrict us = planeU + cw * size_t(j);
+    uint8_t* __restrict vs = planeV + cw * size_t(j);
+    const int w0 = weights[0], w1 = weights[1], w2 = weights[2], w3 = weights[3];
+    for (size_t i = 0; i < cw; ++i) {
+        int u, v;
+        // Cb and Cr are kept or replaced together: a hue turn can leave one
+        // of them as it was and still move the colour.
+        if (ch[0][i] | ch[1][i] | ch[2][i] | ch[3][i]) {
+            u = (w0 * su[0][i] + w1 * su[1][i] + w2 * su[2][i] + w3 * su[3][i] + round) >> shift;
+            v = (w0 * sv[0][i] + w1 * sv[1][i] + w2 * sv[2][i] + w3 * sv[3][i] + round) >> shift;
+        } else {
+            u = us[i];
+            v = vs[i];
+        }
+        us[i] = static_cast<uint8_t>(std::clamp(u, chromaLo, chromaHi));
+        vs[i] = static_cast<uint8_t>(std::clamp(v, chromaLo, chromaHi));
+    }
+}
+
+bool FrameConverter::CorrectFrameWhole(uint8_t* frame, const PictureProcessor& process, int chromaLo,
+                                       int chromaHi) const
+{
+    const size_t bytes = PictureBytes(), w = size_t(m_width);
+    std::vector<uint8_t> stream(bytes), out(bytes);
+    ToPicture(frame, stream.data());
+    std::vector<uint8_t> library = stream, back = out;
+    const bool convert = !m_conversion.Identity();
+    for (int y = 0; convert && y < m_height; ++y)
+        m_conversion.ToLibrary(&stream[m_stride * size_t(y)], &library[m_stride * size_t(y)], w, m_pixel);
+    tagYUVBMINFOHEADER header = m_info;
+    if (!process(header, library.data(), out.data()))
+        return false;
+    for (int y = 0; convert && y < m_height; ++y) {
+        const size_t at = m_stride * size_t(y);
+        m_conversion.FromLibrary(&stream[at], &library[at], &out[at], &back[at], w, m_pixel);
+    }
+    m_conversion.ChromaLimits(chromaLo, chromaHi);
+    FromPicture(library.data(), out.data(), convert ? back.data() : out.data(), frame, chromaLo, chromaHi);
+    return true;
+}
+
+namespace {
+constexpr int kBand = 16; // rows CorrectFrame corrects at a time
+} // namespace
+
+size_t FrameConverter::ScratchBytes(const Y4mHeader& header)
+{
+    // Four bands of packed rows, and per chroma sample of a ring of at most
+    // eight rows (the widest vertical reach of the filters) two sums and a
+    // flag, and two more sums.
+    const size_t rowBytes = RowStride(header.width, header.HasAlpha() ? 32 : 24);
+    return 4 * kBand * rowBytes + size_t(header.ChromaWidth()) * (8 * 5 + 4);
+}
+
+bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& process, Scratch& s, int chromaLo,
+                                  int chromaHi) const
+{
+    // Rows lie m_stride apart, as the engine reads them.
+    const size_t w = size_t(m_width), rowBytes = m_stride;
+    const bool is420 = m_header.Is420(), identity = m_conversion.Identity();
+    const size_t cw = size_t(m_header.ChromaWidth());
+    s.stream.resize(rowBytes * kBand);
+    s.out.resize(s.stream.size());
+    if (!identity) {
+        s.library.resize(s.stream.size());
+        s.back.resize(rowBytes);
+    }
+    if (is420) {
+        s.sumU.resize(cw * size_t(m_ring));
+        s.sumV.resize(s.sumU.size());
+        s.changed.resize(s.sumU.size());
+        s.upU.resize(cw);
+        s.upV.resize(cw);
+    }
+    m_conversion.ChromaLimits(chromaLo, chromaHi);
+
+    uint8_t* planeY = frame;
+    uint8_t* planeU = frame + m_header.LumaBytes();
+    uint8_t* planeV = planeU + m_header.ChromaBytes();
+    const uint8_t* planeA = planeV + m_header.ChromaBytes();
+    int nextChroma = 0;
+    for (int y0 = 0; y0 < m_height; y0 += kBand) {
+        const int rows = std::min(kBand, m_height - y0);
+        for (int r = 0; r < rows; ++r) {
+            uint8_t* row = &s.stream[rowBytes * size_t(r)];
+            const size_t at = w * size_t(y0 + r);
+            if (is420) {
+                UpRow(planeY, planeU, planeV, y0 + r, s.upU.data(), s.upV.data(), row);
+            } else {
+                for (size_t x = 0; x < w; ++x) {
+                    uint8_t* p = row + x * m_pixel;
+                    p[0] = planeY[at + x];
+                    p[1] = planeU[at + x];
+                    p[2] = planeV[at + x];
+                    if (m_pixel == 4)
+                        p[3] = planeA[at + x];
+                }
+            }
+        }
+        uint8_t* library = s.stream.data();
+        if (!identity) {
+            library = s.library.data();
+            for (int r = 0; r < rows; ++r)
+                m_conversion.ToLibrary(&s.stream[rowBytes * size_t(r)], &library[rowBytes * size_t(r)], w, m_pixel);
+        }
+        tagYUVBMINFOHEADER header = m_info;
+        header.biHeight = rows;
+        header.biSizeImage = static_cast<uint32_t>(rowBytes * size_t(rows));
+        if (!process(header, library, s.out.data()))
+            return false;
+
+        for (int r = 0; r < rows; ++r) {
+            const int y = y0 + r;
+            const size_t at = rowBytes * size_t(r);
+            const uint8_t* corrected = &s.out[at];
+            if (!identity) {
+                m_conversion.FromLibrary(&s.stream[at], &library[at], &s.out[at], s.back.data(), w, m_pixel);
+                corrected = s.back.data();
+            }
+            const size_t plane = w * size_t(y);
+            if (!is420) {
+                for (size_t x = 0; x < w; ++x) {
+                    const uint8_t* p = corrected + x * m_pixel;
+                    planeY[plane + x] = p[0];
+                    planeU[plane + x] = p[1];
+                    planeV[plane + x] = p[2];
+                }
+                continue;
+            }
+            for (size_t x = 0; x < w; ++x)
+                planeY[plane + x] = corrected[3 * x];
+            const size_t ring = cw * size_t(y % m_ring);
+            SumRow(&library[at], &s.out[at], corrected, &s.sumU[ring], &s.sumV[ring], &s.changed[ring]);
+            while (nextChroma < int(m_emitAfter.size()) && m_emitAfter[size_t(nextChroma)] <= y)
+                DownRow(nextChroma++, s, m_ring, planeU, planeV, chromaLo, chromaHi);
+        }
+    }
+    return true;
 }
 
 } // namespace colorcorrect::formats

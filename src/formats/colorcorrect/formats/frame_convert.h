@@ -43,14 +43,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "stream_pipeline.h"
 #include "y4m.h"
+#include "yuv_conversion.h"
 
 namespace colorcorrect::formats {
 
 class FrameConverter {
 public:
     // `asProgressive`: resample interlaced and mixed 4:2:0 as progressive.
-    explicit FrameConverter(const Y4mHeader& header, bool asProgressive = false);
+    // `matrix` and `range`: the stream's YUV, converted to the library's
+    // working YUV for the correction and back (see YuvConversion).
+    explicit FrameConverter(const Y4mHeader& header, bool asProgressive = false,
+                            YuvMatrix matrix = YuvMatrix::Bt601, YuvRange range = YuvRange::Full);
 
     // Why frames of this stream cannot be converted (one line, for a
     // message), or nullptr when they can.
@@ -74,7 +79,39 @@ public:
     // above and limited to chromaLo..chromaHi (stored bytes). Alpha is left
     // as it is.
     void FromPicture(const uint8_t* before, const uint8_t* after, uint8_t* frame, int chromaLo,
-                     int chromaHi) const;
+                     int chromaHi) const
+    {
+        FromPicture(before, after, after, frame, chromaLo, chromaHi);
+    }
+    // As above, with the values written taken from `corrected` while
+    // `before` and `after` only tell which pixels the correction changed
+    // (they are the library's YUV when the stream's is converted).
+    void FromPicture(const uint8_t* before, const uint8_t* after, const uint8_t* corrected, uint8_t* frame,
+                     int chromaLo, int chromaHi) const;
+
+    // The most memory CorrectFrame's Scratch takes for frames of `header`.
+    static size_t ScratchBytes(const Y4mHeader& header);
+
+    // Buffers of one thread's CorrectFrame calls, sized on first use and
+    // then reused frame after frame.
+    struct Scratch {
+        std::vector<uint8_t> stream, library, out, back; // a band of packed rows each
+        std::vector<uint16_t> sumU, sumV;                // ring of chroma rows' horizontal sums
+        std::vector<uint8_t> changed;                    // ... and whether any of their pixels changed
+        std::vector<uint16_t> upU, upV;                  // one row's chroma, vertically interpolated
+    };
+
+    // Corrects one frame in place: the whole of the above (conversion to the
+    // library's YUV and back included) a band of rows at a time, straight
+    // from and to the planes, with `process` run on each band. The same
+    // bytes as CorrectFrameWhole. chromaLo..chromaHi are the correction's
+    // output chroma limits in the library's YUV. False when `process` fails.
+    bool CorrectFrame(uint8_t* frame, const PictureProcessor& process, Scratch& scratch, int chromaLo,
+                      int chromaHi) const;
+    // The same through whole packed pictures: ToPicture, the conversion,
+    // `process` on the whole picture, the conversion back, FromPicture.
+    // Slower; the reference the band path is checked against.
+    bool CorrectFrameWhole(uint8_t* frame, const PictureProcessor& process, int chromaLo, int chromaHi) const;
 
 private:
     struct UpTap {
@@ -91,20 +128,30 @@ private:
     // The vertical tables of interlaced frames: each field's own tables, on
     // the frame's rows.
     void FieldTaps(bool centred);
-    // FromPicture's 4:2:0 chroma, for centred or co-sited horizontal siting.
-    template <bool CentredX>
-    void DownChroma(const uint8_t* before, const uint8_t* after, uint8_t* planeU, uint8_t* planeV, int chromaLo,
-                    int chromaHi) const;
+
+    // The 4:2:0 parts of CorrectFrame.
+    void UpRow(const uint8_t* planeY, const uint8_t* planeU, const uint8_t* planeV, int y, uint16_t* vu,
+               uint16_t* vv, uint8_t* row) const;
+    void SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected, uint16_t* sumU,
+                uint16_t* sumV, uint8_t* changed) const;
+    void DownRow(int j, const Scratch& s, int ring, uint8_t* planeU, uint8_t* planeV, int chromaLo,
+                 int chromaHi) const;
 
     Y4mHeader m_header;
+    YuvConversion m_conversion;
     tagYUVBMINFOHEADER m_info{};
     int m_width;
     int m_height;
     size_t m_stride;
     size_t m_pixel;
-    std::vector<UpTap> m_upX, m_upY;
+    std::vector<UpTap> m_upY; // vertical; horizontally the weights are written out
     std::vector<std::vector<DownTap>> m_downX, m_downY;
     int m_downShift = 0; // log2 of the sum of the 2-D down weights
+    // CorrectFrame: chroma row j is written once luma row m_emitAfter[j] is
+    // corrected (every row it averages is, and no row left to build reads
+    // it); the horizontal sums of the last m_ring rows are kept.
+    std::vector<int> m_emitAfter;
+    int m_ring = 1;
 };
 
 } // namespace colorcorrect::formats

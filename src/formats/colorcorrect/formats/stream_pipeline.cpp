@@ -25,7 +25,7 @@ public:
     Pipeline(Y4mReader& reader, Y4mWriter& writer, const PictureProcessor& process,
              const PipelineOptions& options, unsigned threads)
         : m_reader(reader), m_writer(writer), m_process(process), m_options(options),
-          m_converter(reader.Header(), options.asProgressive), m_threads(threads)
+          m_converter(reader.Header(), options.asProgressive, options.matrix, options.range), m_threads(threads)
     {
     }
 
@@ -124,8 +124,7 @@ private:
     void WorkLoop()
     {
         try {
-            std::vector<BYTE> before(m_converter.PictureBytes());
-            std::vector<BYTE> after(m_converter.PictureBytes());
+            FrameConverter::Scratch scratch;
             for (;;) {
                 Slot* slot = nullptr;
                 {
@@ -136,15 +135,12 @@ private:
                     slot = m_work.front();
                     m_work.pop_front();
                 }
-                m_converter.ToPicture(slot->frame.data.data(), before.data());
-                tagYUVBMINFOHEADER header = m_converter.PictureHeader();
-                if (!m_process(header, before.data(), after.data())) {
+                if (!m_converter.CorrectFrame(slot->frame.data.data(), m_process, scratch, m_options.chromaLo,
+                                              m_options.chromaHi)) {
                     Fail(PipelineResult::Failure::Process,
                          "frame " + std::to_string(slot->index + 1) + " could not be corrected");
                     return;
                 }
-                m_converter.FromPicture(before.data(), after.data(), slot->frame.data.data(),
-                                        m_options.chromaLo, m_options.chromaHi);
                 {
                     std::lock_guard<std::mutex> lock(m_mutex);
                     m_done.emplace(slot->index, slot);
@@ -214,8 +210,12 @@ private:
 
 uint64_t PipelineBytesPerWorker(const Y4mHeader& header, const PipelineOptions& options)
 {
-    const FrameConverter converter(header);
-    return uint64_t{std::max(1u, options.framesPerThread)} * header.FrameBytes() + 2 * converter.PictureBytes();
+    return uint64_t{std::max(1u, options.framesPerThread)} * header.FrameBytes() + FrameConverter::ScratchBytes(header);
+}
+
+unsigned PipelineThreads(const PipelineOptions& options)
+{
+    return options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
 }
 
 PipelineResult RunStreamPipeline(Y4mReader& reader, Y4mWriter& writer, const PictureProcessor& process,
@@ -227,10 +227,7 @@ PipelineResult RunStreamPipeline(Y4mReader& reader, Y4mWriter& writer, const Pic
         result.error = refusal;
         return result;
     }
-    unsigned threads = options.threads;
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    Pipeline pipeline(reader, writer, process, options, threads);
+    Pipeline pipeline(reader, writer, process, options, PipelineThreads(options));
     return pipeline.Run();
 }
 

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "y4m.h"
+#include "yuv_conversion.h"
 
 namespace colorcorrect::formats {
 
@@ -33,8 +34,11 @@ struct PipelineOptions {
     unsigned threads = 0;
     // Frame buffers in circulation per worker (at least 1), plus two.
     unsigned framesPerThread = 2;
-    // Limits of 4:2:0 chroma after the correction (stored bytes); see
-    // FrameConverter::FromPicture.
+    // The stream's YUV; see YuvConversion.
+    YuvMatrix matrix = YuvMatrix::Bt601;
+    YuvRange range = YuvRange::Full;
+    // Limits of 4:2:0 chroma after the correction (stored bytes of the
+    // library's YUV); see FrameConverter::CorrectFrame.
     int chromaLo = 0;
     int chromaHi = 255;
     // Resample interlaced and mixed 4:2:0 as progressive (see FrameConverter).
@@ -55,12 +59,16 @@ struct PipelineResult {
 };
 
 // Memory one worker takes for frames of this header: its share of the frames
-// in circulation and its two packed pictures.
+// in circulation and its buffers of packed rows.
 uint64_t PipelineBytesPerWorker(const Y4mHeader& header, const PipelineOptions& options);
 
+// The workers RunStreamPipeline starts: options.threads, or one per core.
+unsigned PipelineThreads(const PipelineOptions& options);
+
 // Runs the stream: `reader` must have read the header, `writer` must have
-// written it. A stream FrameConverter::Refusal names fails at once (Read). Returns when the input has ended and every frame is written,
-// or at the first failure.
+// written it. A stream FrameConverter::Refusal names fails at once (Read).
+// Returns when the input has ended and every frame is written, or at the
+// first failure.
 PipelineResult RunStreamPipeline(Y4mReader& reader, Y4mWriter& writer, const PictureProcessor& process,
                                  const PipelineOptions& options);
 

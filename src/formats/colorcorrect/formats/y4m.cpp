@@ -69,6 +69,17 @@ bool Printable(std::string_view text)
 
 } // namespace
 
+std::optional<YuvRange> Y4mColorRange(const Y4mHeader& header)
+{
+    for (const std::string& token : header.tokens) {
+        if (token == "XCOLORRANGE=FULL")
+            return YuvRange::Full;
+        if (token == "XCOLORRANGE=LIMITED")
+            return YuvRange::Limited;
+    }
+    return std::nullopt;
+}
+
 const char* Y4mChromaTag(Y4mChroma chroma)
 {
     switch (chroma) {

@@ -18,11 +18,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "byte_stream.h"
+#include "yuv_conversion.h"
 
 namespace colorcorrect::formats {
 
@@ -58,6 +60,10 @@ struct Y4mHeader {
     // Y, Cb, Cr (and alpha) planes of one frame.
     size_t FrameBytes() const { return LumaBytes() * (HasAlpha() ? 2 : 1) + 2 * ChromaBytes(); }
 };
+
+// The range an XCOLORRANGE=FULL or =LIMITED token declares; none when the
+// header has no such token (or another value).
+std::optional<YuvRange> Y4mColorRange(const Y4mHeader& header);
 
 // The "C" value for a colour space: "444", "444alpha", "420jpeg",
 // "420mpeg2", "420paldv".
