@@ -16,6 +16,9 @@
 //   GetMatchVector/<area>/<frame>  a match vector from a region
 //   Bands/<case>/<frame>/threads:N one frame in row bands on N threads
 //                                  (wall-clock time: compare N = 1 and 2)
+//   StreamFrame/<C>/<yuv>/<look>/<size>  one stream frame corrected from
+//                                  its planes in bands ("fps" counter)
+//   StreamWhole/...                the same through whole packed pictures
 //   SetupFilter/<kind>             first set-up, match rebuild, cached
 //   Memory/<case>                  bytes a set-up filter holds
 //
@@ -36,6 +39,7 @@
 #include "bench_display.h"
 #include "bench_frames.h"
 #include "bench_records.h"
+#include "bench_streams.h"
 #include "bench_viewer.h"
 
 namespace colorcorrect::bench {
@@ -238,6 +242,7 @@ int main(int argc, char** argv)
     colorcorrect::bench::RegisterDisplayBenchmarks();
     colorcorrect::bench::RegisterViewerBenchmarks();
     colorcorrect::bench::RegisterAnalysisBenchmarks();
+    colorcorrect::bench::RegisterStreamBenchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

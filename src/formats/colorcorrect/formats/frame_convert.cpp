@@ -350,7 +350,42 @@ bool FrameConverter::CorrectFrameWhole(uint8_t* frame, const PictureProcessor& p
 }
 
 namespace {
+
 constexpr int kBand = 16; // rows CorrectFrame corrects at a time
+
+// 4:4:4 rows between planes and packed pixels. Restrict pointers and a
+// constant pixel size let the compiler keep everything in registers (byte
+// stores could alias anything) and vectorise the interleaving.
+template <size_t Pixel>
+void PackRow(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v,
+             const uint8_t* __restrict a, uint8_t* __restrict out, size_t w)
+{
+    for (size_t x = 0; x < w; ++x) {
+        out[Pixel * x] = y[x];
+        out[Pixel * x + 1] = u[x];
+        out[Pixel * x + 2] = v[x];
+        if constexpr (Pixel == 4)
+            out[Pixel * x + 3] = a[x];
+    }
+}
+
+template <size_t Pixel>
+void UnpackRow(const uint8_t* __restrict in, uint8_t* __restrict y, uint8_t* __restrict u, uint8_t* __restrict v,
+               size_t w)
+{
+    for (size_t x = 0; x < w; ++x) {
+        y[x] = in[Pixel * x];
+        u[x] = in[Pixel * x + 1];
+        v[x] = in[Pixel * x + 2];
+    }
+}
+
+void LumaOfRow(const uint8_t* __restrict in, uint8_t* __restrict y, size_t w)
+{
+    for (size_t x = 0; x < w; ++x)
+        y[x] = in[3 * x];
+}
+
 } // namespace
 
 size_t FrameConverter::ScratchBytes(const Y4mHeader& header)
@@ -394,18 +429,12 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
         for (int r = 0; r < rows; ++r) {
             uint8_t* row = &s.stream[rowBytes * size_t(r)];
             const size_t at = w * size_t(y0 + r);
-            if (is420) {
+            if (is420)
                 UpRow(planeY, planeU, planeV, y0 + r, s.upU.data(), s.upV.data(), row);
-            } else {
-                for (size_t x = 0; x < w; ++x) {
-                    uint8_t* p = row + x * m_pixel;
-                    p[0] = planeY[at + x];
-                    p[1] = planeU[at + x];
-                    p[2] = planeV[at + x];
-                    if (m_pixel == 4)
-                        p[3] = planeA[at + x];
-                }
-            }
+            else if (m_pixel == 4)
+                PackRow<4>(planeY + at, planeU + at, planeV + at, planeA + at, row, w);
+            else
+                PackRow<3>(planeY + at, planeU + at, planeV + at, nullptr, row, w);
         }
         uint8_t* library = s.stream.data();
         if (!identity) {
@@ -429,16 +458,13 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
             }
             const size_t plane = w * size_t(y);
             if (!is420) {
-                for (size_t x = 0; x < w; ++x) {
-                    const uint8_t* p = corrected + x * m_pixel;
-                    planeY[plane + x] = p[0];
-                    planeU[plane + x] = p[1];
-                    planeV[plane + x] = p[2];
-                }
+                if (m_pixel == 4)
+                    UnpackRow<4>(corrected, planeY + plane, planeU + plane, planeV + plane, w);
+                else
+                    UnpackRow<3>(corrected, planeY + plane, planeU + plane, planeV + plane, w);
                 continue;
             }
-            for (size_t x = 0; x < w; ++x)
-                planeY[plane + x] = corrected[3 * x];
+            LumaOfRow(corrected, planeY + plane, w);
             const size_t ring = cw * size_t(y % m_ring);
             SumRow(&library[at], &s.out[at], corrected, &s.sumU[ring], &s.sumV[ring], &s.changed[ring]);
             while (nextChroma < int(m_emitAfter.size()) && m_emitAfter[size_t(nextChroma)] <= y)

@@ -102,8 +102,8 @@ YuvConversion::YuvConversion(YuvMatrix matrix, YuvRange range)
     Build(m, libraryOffset, streamOffset, m_to);
     for (int k = 0; k < 3; ++k)
         for (int c = 0; c < 3; ++c)
-            for (int v = 0; v < 256; ++v)
-                m_back[k][c][v] = static_cast<int32_t>(std::lround(inverse[k][c] * v * 65536.0));
+            for (int d = -255; d <= 255; ++d)
+                m_back[k][c][d + 255] = static_cast<int32_t>(std::lround(inverse[k][c] * d * 65536.0));
     m_chromaBack = inverse[1][1];
 }
 
@@ -128,21 +128,65 @@ void YuvConversion::Build(const double m[3][3], const double offset[3], const do
 
 void YuvConversion::ToLibrary(const uint8_t* in, uint8_t* out, size_t pixels, size_t pixelBytes) const
 {
-    for (size_t i = 0; i < pixels; ++i, in += pixelBytes, out += pixelBytes) {
-        ToLibrary(in, out);
+    // Local table pointers and restrict: byte stores may alias anything,
+    // which would make the compiler reload the members for every sample.
+    const uint8_t* __restrict src = in;
+    uint8_t* __restrict dst = out;
+    if (m_separable) {
+        const uint8_t* __restrict ty = m_to.bytes[0];
+        const uint8_t* __restrict tu = m_to.bytes[1];
+        const uint8_t* __restrict tv = m_to.bytes[2];
+        for (size_t i = 0; i < pixels; ++i, src += pixelBytes, dst += pixelBytes) {
+            dst[0] = ty[src[0]];
+            dst[1] = tu[src[1]];
+            dst[2] = tv[src[2]];
+            if (pixelBytes == 4)
+                dst[3] = src[3];
+        }
+        return;
+    }
+    for (size_t i = 0; i < pixels; ++i, src += pixelBytes, dst += pixelBytes) {
+        Mix(m_to, src, dst);
         if (pixelBytes == 4)
-            out[3] = in[3];
+            dst[3] = src[3];
     }
 }
 
 void YuvConversion::FromLibrary(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut,
                                 uint8_t* out, size_t pixels, size_t pixelBytes) const
 {
-    for (size_t i = 0; i < pixels; ++i) {
-        const size_t at = i * pixelBytes;
-        FromLibrary(original + at, libIn + at, libOut + at, out + at);
-        if (pixelBytes == 4)
-            out[at + 3] = libOut[at + 3];
+    if (pixelBytes == 4)
+        FromLibraryRow<4>(original, libIn, libOut, out, pixels);
+    else
+        FromLibraryRow<3>(original, libIn, libOut, out, pixels);
+}
+
+template <size_t Pixel>
+void YuvConversion::FromLibraryRow(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut,
+                                   uint8_t* out, size_t pixels) const
+{
+    const uint8_t* __restrict o = original;
+    const uint8_t* __restrict a = libIn;
+    const uint8_t* __restrict b = libOut;
+    uint8_t* __restrict dst = out;
+    auto put = [](int32_t s) { return static_cast<uint8_t>(s < 0 ? 0 : (s > 255 ? 255 : s)); };
+    if (m_separable) {
+        const int32_t* __restrict by = m_back[0][0] + 255;
+        const int32_t* __restrict bu = m_back[1][1] + 255;
+        const int32_t* __restrict bv = m_back[2][2] + 255;
+        for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
+            dst[at] = put(o[at] + ((by[b[at] - a[at]] + 32768) >> 16));
+            dst[at + 1] = put(o[at + 1] + ((bu[b[at + 1] - a[at + 1]] + 32768) >> 16));
+            dst[at + 2] = put(o[at + 2] + ((bv[b[at + 2] - a[at + 2]] + 32768) >> 16));
+            if constexpr (Pixel == 4)
+                dst[at + 3] = b[at + 3];
+        }
+        return;
+    }
+    for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
+        FromLibrary(o + at, a + at, b + at, dst + at);
+        if constexpr (Pixel == 4)
+            dst[at + 3] = b[at + 3];
     }
 }
 

@@ -53,13 +53,9 @@ public:
     // corrected one.
     void FromLibrary(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut, uint8_t* out) const
     {
+        const int d0 = libOut[0] - libIn[0] + 255, d1 = libOut[1] - libIn[1] + 255, d2 = libOut[2] - libIn[2] + 255;
         for (int k = 0; k < 3; ++k) {
-            int32_t d = m_back[k][k][libOut[k]] - m_back[k][k][libIn[k]];
-            if (!m_separable) {
-                const int c1 = (k + 1) % 3, c2 = (k + 2) % 3;
-                d += m_back[k][c1][libOut[c1]] - m_back[k][c1][libIn[c1]] + m_back[k][c2][libOut[c2]] -
-                     m_back[k][c2][libIn[c2]];
-            }
+            const int32_t d = m_back[k][0][d0] + m_back[k][1][d1] + m_back[k][2][d2];
             const int32_t s = original[k] + ((d + 32768) >> 16);
             out[k] = static_cast<uint8_t>(s < 0 ? 0 : (s > 255 ? 255 : s));
         }
@@ -81,8 +77,13 @@ private:
         int32_t mix[3][3][256]; // output k from input c, 16.16, offset and rounding in [k][0]
         uint8_t bytes[3][256];  // the diagonal alone, rounded and clamped (separable maps)
     };
+    template <size_t Pixel>
+    void FromLibraryRow(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut, uint8_t* out,
+                        size_t pixels) const;
     static void Build(const double m[3][3], const double offset[3], const double inOffset[3], Tables& t);
-    using BackTables = int32_t[3][3][256]; // output k from input c: the change times the inverse, 16.16
+    // Output k from the change of input c (-255..255, at [change + 255]):
+    // the change times the inverse, 16.16.
+    using BackTables = int32_t[3][3][511];
     static void Mix(const Tables& t, const uint8_t* in, uint8_t* out)
     {
         for (int k = 0; k < 3; ++k) {
