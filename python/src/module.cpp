@@ -87,9 +87,19 @@ struct Filter {
     unsigned threads = 1;
 };
 
+// More threads than this for one frame only cost memory.
+constexpr unsigned kMaxThreads = 256;
+
+unsigned CheckThreads(unsigned threads)
+{
+    if (threads > kMaxThreads)
+        throw py::value_error("threads " + std::to_string(threads) + " is outside 0.." + std::to_string(kMaxThreads));
+    return threads;
+}
+
 unsigned Threads(const Filter& f, std::optional<unsigned> threads)
 {
-    return threads ? *threads : f.threads;
+    return threads ? CheckThreads(*threads) : f.threads;
 }
 
 // The output array of apply/apply_rgb: `out`, checked against the input, or
@@ -277,7 +287,7 @@ PYBIND11_MODULE(_colorcorrect, m)
                        "use from several threads at once.")
         .def(py::init([](const Correction& look, unsigned threads) {
                  Filter f;
-                 f.threads = threads;
+                 f.threads = CheckThreads(threads);
                  std::string error;
                  if (!f.processor->Setup(*look.record, error))
                      throw py::value_error(error);
@@ -383,6 +393,7 @@ PYBIND11_MODULE(_colorcorrect, m)
     m.def(
         "_correct_stream_fds",
         [](const Filter& f, int inFd, int outFd, unsigned threads, bool progressive) {
+            CheckThreads(threads);
             py::gil_scoped_release release;
             return CorrectStreamFds(*f.processor, inFd, outFd, threads, progressive);
         },
@@ -392,6 +403,7 @@ PYBIND11_MODULE(_colorcorrect, m)
         "_correct_y4m_range",
         [](const Filter& f, const std::string& input, const std::string& output, uint64_t offset, uint64_t length,
            unsigned threads, bool progressive) {
+            CheckThreads(threads);
             py::gil_scoped_release release;
             return CorrectY4mRange(*f.processor, input, output, offset, length, threads, progressive);
         },

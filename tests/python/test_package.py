@@ -153,6 +153,7 @@ REFUSED = [  # call, text the message must hold
     (lambda f: f.apply(RGB, out=np.zeros((4, 5, 4), np.uint8)), "shape"),
     (lambda f: f.apply(RGB, out=np.broadcast_to(RGB, RGB.shape)), "read-only"),
     (lambda f: f.apply_rgb(np.empty((1, (1 << 28) + 1, 3), np.uint8)), "too large"),
+    (lambda f: f.apply(RGB, threads=100000), "threads"),
     (lambda f: cc.scope("sideways", RGB), "unknown display"),
     (lambda f: cc.scope("vector", RGB, isolate=5), "isolate"),
     (lambda f: cc.cube(LOOK, 1), "2..256"),
