@@ -291,4 +291,10 @@ def main(argv=None):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    # Run as `python3 -m`, this file is __main__, and tasks defined here would
+    # be sent to the workers as __main__.correct_range, which a worker started
+    # by dask-worker cannot find. The module imported under its own name
+    # sends them as colorcorrect.distributed.correct_range.
+    from colorcorrect import distributed
+
+    sys.exit(distributed.main())
