@@ -157,12 +157,18 @@ class Progress:
 def plan(inputs, outdir, frames_per_task):
     """One entry per input: kind, output name and what its tasks need."""
     jobs = []
+    targets = {}
     for source in inputs:
         name = os.path.basename(source)
         target = os.path.join(outdir, name)
         suffix = os.path.splitext(name)[1].lower()
         job = {"source": source, "target": target, "futures": [], "error": None}
         try:
+            if os.path.abspath(target) in targets:
+                raise ValueError(f"its output {target} is also the output of {targets[os.path.abspath(target)]}")
+            targets[os.path.abspath(target)] = source
+            if os.path.exists(target) and os.path.samefile(source, target):
+                raise ValueError("the output would replace the input: choose another output folder")
             if suffix in PICTURE_SUFFIXES:
                 job.update(kind="picture", frames=1)
             elif suffix in STREAM_SUFFIXES:
@@ -222,13 +228,15 @@ def run(client, look_path, outdir, inputs, frames_per_task=16, decode_args=(), e
         if fut.status == "error":
             if job["error"] is None:
                 job["error"] = str(fut.exception())
-                client.cancel([f for f in job["futures"] if f is not fut])
+                client.cancel([f for f in job["futures"] if f.status == "pending"])
                 if progress.total is not None:
                     progress.total -= job["frames"]
             continue
         if fut.status == "cancelled":
             continue
         progress.add(fut.result())
+        # Forgotten results are not computed again if their worker dies.
+        fut.release()
     progress.add(0, final=True)
 
     results = {}

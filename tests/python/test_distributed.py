@@ -59,8 +59,10 @@ def test_cluster_run_equals_the_tool(tmp_path):
     subprocess.run(["ffmpeg", "-v", "error", "-i", str(tmp_path / "long.y4m"), "-c:v", "ffv1",
                     str(tmp_path / "clip.mkv")], check=True)
     (tmp_path / "bad.png").write_bytes(b"\x89PNG\r\n\x1a\n damaged")
+    (tmp_path / "still.png").write_bytes(b"")  # the same output name as a picture before it
     pictures = [str(GOLDEN / "apply" / "in" / n) for n in ("still.png", "alpha.png")]
     inputs = [str(tmp_path / n) for n in ("long.y4m", "full.y4m", "clip.mkv", "bad.png", "odd.y4m")] + pictures
+    inputs.append(str(tmp_path / "still.png"))
     out, marker = tmp_path / "out", str(tmp_path / "killed")
 
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
@@ -73,11 +75,11 @@ def test_cluster_run_equals_the_tool(tmp_path):
                               "--encode-args=-c:v ffv1", *inputs], capture_output=True, text=True, timeout=240)
     assert os.path.exists(marker), "no worker was killed"
     lines = run.stderr.splitlines()
-    assert run.returncode == 1 and "bad.png: damaged PNG" in lines[-1]
-    assert lines[-2].startswith("progress: 92/92 frames")
+    assert run.returncode == 1 and "bad.png: damaged PNG" in lines[-2] and "also the output of" in lines[-1]
+    assert lines[-3].startswith("progress: 92/92 frames")
     assert sorted(os.listdir(out)) == ["alpha.png", "clip.mkv", "full.y4m", "long.y4m", "odd.y4m", "still.png"]
 
-    for source in inputs[:2] + inputs[4:]:
+    for source in inputs[:2] + inputs[4:-1]:
         name = os.path.basename(source)
         expected = subprocess.run([CLI, "apply", "-c", LOOK, source, "-"], capture_output=True,
                                   check=True).stdout
