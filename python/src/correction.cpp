@@ -210,7 +210,7 @@ void BindCorrection(py::module_& m)
                  copy.path = c.path;
                  return copy;
              })
-        .def("__eq__", [](const Correction& a, const Correction& b) { return *a.record == *b.record; })
+        .def("__eq__", [](const Correction& a, const Correction& b) { return *a.record == *b.record; }, py::is_operator())
         .def("__repr__", [](const Correction& c) { return "<colorcorrect.Correction flags=" +
                                                           std::to_string(c.record->dwFlags) + ">"; })
         .def_property_readonly("path", [](const Correction& c) { return c.path; })

@@ -134,6 +134,9 @@ def test_correction_fields_and_files(tmp_path):
     cli = subprocess.run([cc_cli(), "convert", str(tmp_path / "l.ccr"), "-"], capture_output=True, check=True)
     assert cli.stdout.decode() == look.to_json()
     assert len(look.to_bytes()) == 564 and cc.Correction.from_bytes(look.to_bytes()) == look
+    orphan = cc.Correction().match.vectors[15]  # outlives its correction
+    orphan.sat_soft = 255
+    assert orphan.sat_soft == 255 and look != cc.Correction() and look != 5
 
 
 def cc_cli():
