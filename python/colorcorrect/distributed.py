@@ -281,9 +281,11 @@ def main(argv=None):
         client, cluster = Client(args.scheduler), None
     else:
         # Failed tasks are reported below, once each, without the workers'
-        # own log lines.
+        # own log lines; the workers' scratch space goes to the temporary
+        # folder, not into the folder the command was started in.
         cluster = LocalCluster(n_workers=args.workers or os.cpu_count(), threads_per_worker=1, processes=True,
-                               dashboard_address=None, silence_logs=logging.CRITICAL)
+                               dashboard_address=None, silence_logs=logging.CRITICAL,
+                               local_directory=tempfile.gettempdir())
         client = Client(cluster)
     try:
         results = run(client, args.correction, args.output, args.inputs, args.frames_per_task,

@@ -66,7 +66,7 @@ def test_cluster_run_equals_the_tool(tmp_path):
     out, marker = tmp_path / "out", str(tmp_path / "killed")
 
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-                      dashboard_address=None) as cluster, Client(cluster) as client:
+                      dashboard_address=None, local_directory=str(tmp_path)) as cluster, Client(cluster) as client:
         client.register_worker_plugin(kill_once(marker))
         # As a user runs it: the tasks must reach workers that did not start
         # from this program.
