@@ -190,8 +190,6 @@ def run(client, look_path, outdir, inputs, frames_per_task=16, decode_args=(), e
     look = cc.Correction.load(look_path).to_bytes()
     os.makedirs(outdir, exist_ok=True)
     jobs = plan(inputs, outdir, frames_per_task)
-    known = [j["frames"] for j in jobs if j["error"] is None]
-    progress = Progress(None if None in known else sum(known), progress_stream)
 
     owner = {}
     for job in jobs:
@@ -204,9 +202,13 @@ def run(client, look_path, outdir, inputs, frames_per_task=16, decode_args=(), e
             # The whole output file exists from the start, under a temporary
             # name: each range task writes its frames into their place.
             job["temp"] = _temp_name(dst)
-            with open(job["temp"], "wb") as f:
-                f.write(header)
-                f.truncate(len(header) + step * layout["frames"])
+            try:
+                with open(job["temp"], "wb") as f:
+                    f.write(header)
+                    f.truncate(len(header) + step * layout["frames"])
+            except OSError as e:
+                job["error"] = str(e)
+                continue
             for first in range(0, layout["frames"], frames_per_task):
                 count = min(frames_per_task, layout["frames"] - first)
                 job["futures"].append(client.submit(
@@ -221,6 +223,8 @@ def run(client, look_path, outdir, inputs, frames_per_task=16, decode_args=(), e
         for fut in job["futures"]:
             owner[fut.key] = job
 
+    known = [j["frames"] for j in jobs if j["error"] is None]
+    progress = Progress(None if None in known else sum(known), progress_stream)
     from distributed import as_completed
     pending = [f for j in jobs for f in j["futures"]]
     for fut in as_completed(pending):
@@ -278,7 +282,11 @@ def main(argv=None):
         print(f"distributed: {e}", file=sys.stderr)
         return 1
     if args.scheduler:
-        client, cluster = Client(args.scheduler), None
+        try:
+            client, cluster = Client(args.scheduler, timeout=30), None
+        except OSError as e:
+            print(f"distributed: {args.scheduler}: {e}", file=sys.stderr)
+            return 1
     else:
         # Failed tasks are reported below, once each, without the workers'
         # own log lines; the workers' scratch space goes to the temporary
