@@ -10,6 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libpng-dev libturbojpeg0-dev
   ffmpeg
   libcpp-httplib-dev chromium
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
 )
 
 missing=()

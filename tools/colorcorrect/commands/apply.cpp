@@ -93,11 +93,9 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
     const bool show = o.progress == ProgressChoice::On ||
                       (o.progress == ProgressChoice::Auto && ::isatty(STDERR_FILENO) == 1);
     ProgressLine progress(stderr, show);
-    options.chromaLo = processor.Range().lo;
-    options.chromaHi = processor.Range().hi;
     options.asProgressive = o.progressive;
     options.onFrameWritten = [&progress](uint64_t frames) { progress.Update(frames); };
-    const PipelineResult result = RunStreamPipeline(reader, writer, processor.Processor(), options);
+    const PipelineResult result = processor.ProcessStream(reader, writer, options);
     progress.Finish(result.frames);
     if (result.failure == PipelineResult::Failure::Read) {
         // The frames before the damage are a valid stream of their own: keep
@@ -147,19 +145,9 @@ int ApplyToPicture(const ApplyOptions& o, const CorrectionProcessor& processor, 
         return Fail(kCommand, inName, error);
     std::vector<uint8_t>().swap(bytes);
 
-    CVoraDib picture;
-    if (!RgbImageToYuvPicture(image, picture, error))
-        return Fail(kCommand, inName, error);
-    tagDIBINFO* info = picture;
-    BYTE* pixels = picture;
-    if (info == nullptr || !processor.ProcessInBands(info->bmiHeader, pixels, pixels, o.threads))
+    if (!processor.ProcessImage(image, o.threads))
         return Fail(kCommand, inName, "the correction could not be applied to this picture");
     const int channels = image.channels;
-    std::vector<uint8_t> icc = std::move(image.icc);
-    if (!YuvPictureToRgbImage(picture, channels, image, error))
-        return Fail(kCommand, inName, error);
-    image.icc = std::move(icc); // the colour space is the input's
-    picture.Free();
 
     if (*format == ImageFormat::Jpeg && channels == 4)
         std::fprintf(stderr, "%s: %s: JPEG has no alpha channel; the alpha channel is left out\n", kCommand,

@@ -48,23 +48,9 @@ bool LoadCorrection(const char* command, const std::string& path, tagCOLORCORRIN
 
 bool LoadPicture(const char* command, const std::string& path, RgbImage& image)
 {
-    const std::string shown = DisplayName(path, "standard input");
-    std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(path, kMaxImageFileBytes, bytes, error)) {
-        Fail(command, shown, error);
-        return false;
-    }
-    if (bytes.empty()) {
-        Fail(command, shown, "empty input: no picture");
-        return false;
-    }
-    if (!SniffImageFormat(bytes.data(), bytes.size())) {
-        Fail(command, shown, "not a PNG, JPEG or BMP picture");
-        return false;
-    }
-    if (!DecodeImage(bytes.data(), bytes.size(), image, error)) {
-        Fail(command, shown, error);
+    if (!ReadImageFile(path, image, error)) {
+        Fail(command, DisplayName(path, "standard input"), error);
         return false;
     }
     return true;
@@ -122,15 +108,9 @@ bool WriteCorrectionFile(const char* command, const std::string& path, const tag
         Fail(command, shown, "the correction cannot be written: " + problem);
         return false;
     }
-    std::string lower = path;
-    for (char& c : lower)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    const auto endsWith = [&](const std::string& tail) {
-        return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
-    };
     std::string error;
     bool written = false;
-    if (!IsStdio(path) && (endsWith(".ccr") || endsWith(".bin"))) {
+    if (CorrectionFormatForPath(path) == CorrectionFormat::Binary) {
         const auto bytes = CorrectionToBinary(record);
         written = WriteWholeFile(path, bytes.data(), bytes.size(), error);
     } else {

@@ -29,9 +29,7 @@ std::string DisplayName(const std::string& path, const char* stdioName);
 bool LoadCorrection(const char* command, const std::string& path, tagCOLORCORRINFO& record,
                     formats::CorrectionFormat* format = nullptr);
 
-// Compressed or not, a picture file larger than the largest picture plus
-// room for headers is refused before it is read.
-inline constexpr size_t kMaxImageFileBytes = size_t(formats::kMaxImageBytes) + (size_t{1} << 20);
+using formats::kMaxImageFileBytes;
 
 // Reads and decodes a PNG, JPEG or BMP picture ("-": standard input). On
 // failure the message has been written and false returned.

@@ -20,18 +20,6 @@ namespace {
 
 constexpr const char* kCommand = "lut";
 
-// "look" for "dir/look.json".
-std::string BaseName(const std::string& path)
-{
-    if (IsStdio(path))
-        return "correction";
-    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot != 0)
-        name.erase(dot);
-    return name;
-}
-
 } // namespace
 
 int RunLut(const LutOptions& o)
@@ -58,7 +46,7 @@ int RunLut(const LutOptions& o)
         if (!processor.Setup(record, error))
             return Fail(kCommand, DisplayName(o.correction, "standard input"), error);
         CubeLut lut;
-        lut.title = o.title.empty() ? BaseName(o.correction) : o.title;
+        lut.title = o.title.empty() ? CubeTitleForPath(o.correction) : o.title;
         if (!SampleCube(o.cubeSize, processor.Processor(), lut, error))
             return Fail(kCommand, error);
         const std::string text = FormatCube(lut);

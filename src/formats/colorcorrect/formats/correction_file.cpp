@@ -647,4 +647,20 @@ std::array<uint8_t, kCorrectionRecordBytes> CorrectionToBinary(const tagCOLORCOR
     return bytes;
 }
 
+CorrectionFormat CorrectionFormatForPath(const std::string& path)
+{
+    const auto endsWith = [&path](std::string_view tail) {
+        if (path.size() < tail.size())
+            return false;
+        for (size_t i = 0; i < tail.size(); ++i) {
+            char c = path[path.size() - tail.size() + i];
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            if (c != tail[i])
+                return false;
+        }
+        return true;
+    };
+    return endsWith(".ccr") || endsWith(".bin") ? CorrectionFormat::Binary : CorrectionFormat::Json;
+}
+
 } // namespace colorcorrect::formats

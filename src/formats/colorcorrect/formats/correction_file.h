@@ -64,6 +64,10 @@ std::string CorrectionToJson(const tagCOLORCORRINFO& record);
 // The 564 bytes of the binary form (little-endian, as the record is laid out).
 std::array<uint8_t, kCorrectionRecordBytes> CorrectionToBinary(const tagCOLORCORRINFO& record);
 
+// The form a file name asks for: binary when it ends in .ccr or .bin (any
+// case), JSON otherwise ("-" included).
+CorrectionFormat CorrectionFormatForPath(const std::string& path);
+
 // A default record: Init(564).
 tagCOLORCORRINFO DefaultCorrection();
 

@@ -216,4 +216,15 @@ bool ParseCube(std::string_view text, CubeLut& lut, std::string& error) noexcept
     return false;
 }
 
+std::string CubeTitleForPath(const std::string& path)
+{
+    if (path == "-")
+        return "correction";
+    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot != 0)
+        name.erase(dot);
+    return name;
+}
+
 } // namespace colorcorrect::formats

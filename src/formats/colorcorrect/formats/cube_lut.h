@@ -38,6 +38,10 @@ int CubeGridValue(int i, int size);
 // processor fails.
 bool SampleCube(int size, const PictureProcessor& process, CubeLut& lut, std::string& error);
 
+// The title a table gets from its correction file's name: "look" for
+// "dir/look.json", "correction" for standard input ("-").
+std::string CubeTitleForPath(const std::string& path);
+
 // The .cube text: a comment line, TITLE (when set), LUT_3D_SIZE, the domain,
 // then N^3 lines "r g b" with six decimals.
 std::string FormatCube(const CubeLut& lut);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "codec_guard.h"
+#include "file_io.h"
 #include "jpeg_codec.h"
 #include "png_codec.h"
 
@@ -266,25 +267,64 @@ bool EncodeImage(const RgbImage& image, ImageFormat format, const EncodeOptions&
     });
 }
 
+bool RgbPixelsToYuvPicture(const uint8_t* pixels, int width, int height, int channels, size_t rowBytes,
+                           CVoraDib& picture, std::string& error)
+{
+    if (pixels == nullptr || (channels != 3 && channels != 4) || width <= 0 || height <= 0 ||
+        rowBytes < size_t(width) * size_t(channels)) {
+        error = "no picture";
+        return false;
+    }
+    if (const char* problem = ImageSizeProblem(uint64_t(width), uint64_t(height))) {
+        error = problem;
+        return false;
+    }
+    const int bits = channels == 4 ? 32 : 24;
+    CVoraDib dib;
+    if (!dib.AllocYUV(width, height, bits, 0)) {
+        error = "not enough memory for the picture";
+        return false;
+    }
+    unsigned step = 0, stride = 0;
+    dib.GetIncrements(step, stride);
+    BYTE* base = dib;
+    for (int y = 0; y < height; ++y) {
+        BYTE* q = RowFromTop(base, stride, height, y);
+        const uint8_t* p = pixels + rowBytes * size_t(y);
+        for (int x = 0; x < width; ++x, p += channels, q += step) {
+            RgbBytesToYuvBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
+            if (bits == 32)
+                q[3] = p[3];
+        }
+    }
+    picture = std::move(dib);
+    return true;
+}
+
 bool RgbImageToYuvPicture(const RgbImage& image, CVoraDib& picture, std::string& error)
 {
     if (!image.Valid()) {
         error = "no picture";
         return false;
     }
-    const int bits = image.channels == 4 ? 32 : 24;
-    CVoraDib dib;
-    if (!dib.AllocYUV(image.width, image.height, bits, 0)) {
-        error = "not enough memory for the picture";
+    return RgbPixelsToYuvPicture(image.pixels.data(), image.width, image.height, image.channels, image.RowBytes(),
+                                 picture, error);
+}
+
+bool ReadImageFile(const std::string& path, RgbImage& image, std::string& error)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, kMaxImageFileBytes, bytes, error))
+        return false;
+    if (bytes.empty()) {
+        error = "empty input: no picture";
         return false;
     }
-    FillPicture(image, dib, [bits](const uint8_t* p, BYTE* q) {
-        RgbBytesToYuvBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
-        if (bits == 32)
-            q[3] = p[3];
-    });
-    picture = std::move(dib);
-    return true;
+    if (!SniffImageFormat(bytes.data(), bytes.size())) {
+        error = "not a PNG, JPEG or BMP picture";
+        return false;
+    }
+    return DecodeImage(bytes.data(), bytes.size(), image, error);
 }
 
 bool YuvPictureToRgbImage(const CVoraDib& picture, int channels, RgbImage& image, std::string& error)

@@ -43,6 +43,20 @@ struct EncodeOptions {
 bool EncodeImage(const RgbImage& image, ImageFormat format, const EncodeOptions& options,
                  std::vector<uint8_t>& out, std::string& error) noexcept;
 
+// Compressed or not, a picture file larger than the largest picture plus
+// room for headers is refused before it is read.
+inline constexpr size_t kMaxImageFileBytes = size_t(kMaxImageBytes) + (size_t{1} << 20);
+
+// Reads and decodes a PNG, JPEG or BMP file ("-": standard input). False
+// with a message (the caller adds the file name) for an unreadable, empty,
+// unknown or damaged picture.
+bool ReadImageFile(const std::string& path, RgbImage& image, std::string& error);
+
+// A packed YUV picture of `height` rows of `width` RGB (3 channels) or RGBA
+// (4) pixels, rows `rowBytes` apart, top row first: as RgbImageToYuvPicture.
+bool RgbPixelsToYuvPicture(const uint8_t* pixels, int width, int height, int channels, size_t rowBytes,
+                           CVoraDib& picture, std::string& error);
+
 // A packed YUV picture of the image: 24 bits (Y, U+128, V+128) for RGB, 32
 // bits with straight alpha in the fourth byte for RGBA. False when the
 // picture cannot be allocated.
