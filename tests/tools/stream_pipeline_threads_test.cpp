@@ -50,6 +50,7 @@ PipelineResult RunPipeline(Y4mReader& reader, ByteSink& sink, const PictureProce
     EXPECT_TRUE(writer.WriteHeader(reader.Header(), error));
     PipelineOptions options;
     options.threads = threads;
+    options.range = YuvRange::Full; // the library's own YUV: frames reach `process` as they are
     options.onFrameWritten = std::move(progress);
     return RunStreamPipeline(reader, writer, process, options);
 }

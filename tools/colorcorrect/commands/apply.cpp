@@ -71,7 +71,7 @@ int ApplyToStream(const ApplyOptions& o, const CorrectionProcessor& processor, I
     options.threads = o.threads;
     options.threads = PipelineThreads(options);
     options.matrix = o.matrix;
-    options.range = o.range.value_or(Y4mColorRange(reader.Header()).value_or(YuvRange::Limited));
+    options.range = o.range;
     // Refuse a worker count the machine cannot hold rather than run out of
     // memory part-way through the stream.
     const uint64_t perWorker = PipelineBytesPerWorker(reader.Header(), options);

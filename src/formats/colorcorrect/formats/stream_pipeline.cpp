@@ -25,7 +25,9 @@ public:
     Pipeline(Y4mReader& reader, Y4mWriter& writer, const PictureProcessor& process,
              const PipelineOptions& options, unsigned threads)
         : m_reader(reader), m_writer(writer), m_process(process), m_options(options),
-          m_converter(reader.Header(), options.asProgressive, options.matrix, options.range), m_threads(threads)
+          m_converter(reader.Header(), options.asProgressive, options.matrix,
+                      options.range.value_or(Y4mColorRange(reader.Header()).value_or(YuvRange::Limited))),
+          m_threads(threads)
     {
     }
 

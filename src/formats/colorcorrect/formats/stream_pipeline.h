@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "y4m.h"
@@ -34,9 +35,10 @@ struct PipelineOptions {
     unsigned threads = 0;
     // Frame buffers in circulation per worker (at least 1), plus two.
     unsigned framesPerThread = 2;
-    // The stream's YUV; see YuvConversion.
+    // The stream's YUV; see YuvConversion. Unset, the range is the header's
+    // XCOLORRANGE, else limited (FFmpeg's convention for untagged YUV).
     YuvMatrix matrix = YuvMatrix::Bt601;
-    YuvRange range = YuvRange::Full;
+    std::optional<YuvRange> range;
     // Limits of 4:2:0 chroma after the correction (stored bytes of the
     // library's YUV); see FrameConverter::CorrectFrame.
     int chromaLo = 0;
