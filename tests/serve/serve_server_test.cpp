@@ -44,6 +44,36 @@ std::string PngOf(int width, int height, uint8_t r, uint8_t g, uint8_t b)
     return std::string(out.begin(), out.end());
 }
 
+// A small file of `format` whose header claims 8000 x 8000 pixels.
+std::string Claiming8000(ImageFormat format)
+{
+    const RgbImage image{2, 2, 3, std::vector<uint8_t>(12, 90)};
+    std::vector<uint8_t> out;
+    std::string error;
+    EncodeImage(image, format, EncodeOptions{}, out, error);
+    std::string f(out.begin(), out.end());
+    const auto put = [&f](size_t at, int bytes, bool bigEndian) {
+        for (int k = 0; k < bytes; ++k)
+            f[at + size_t(k)] = char(8000 >> 8 * (bigEndian ? bytes - 1 - k : k));
+    };
+    const size_t sof = f.find("\xFF\xC0");
+    for (int i = 0; i < 2; ++i)
+        format == ImageFormat::Png   ? put(16 + 4 * i, 4, true)
+        : format == ImageFormat::Bmp ? put(18 + 4 * i, 4, false)
+                                     : put(sof + 5 + 2 * i, 2, true);
+    if (format == ImageFormat::Png) { // the header chunk's checksum
+        uint32_t c = 0xFFFFFFFFu;
+        for (size_t i = 12; i < 29; ++i) {
+            c ^= uint8_t(f[i]);
+            for (int k = 0; k < 8; ++k)
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        for (int k = 0; k < 4; ++k)
+            f[29 + size_t(k)] = char(~c >> (24 - 8 * k));
+    }
+    return f;
+}
+
 RgbImage Decoded(const std::string& bytes)
 {
     RgbImage image;

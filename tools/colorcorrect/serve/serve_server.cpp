@@ -40,9 +40,6 @@ using nlohmann::json;
 // How long an event stream waits for a preview before it sends a keep-alive
 // comment (which also tells the server the page is still open).
 constexpr std::chrono::seconds kEventKeepAlive{10};
-// Largest uploaded picture: an 8K frame and then some. Each session keeps
-// several copies of its pictures.
-constexpr uint64_t kMaxServePixels = 40'000'000;
 
 void SendError(httplib::Response& res, int status, const std::string& message)
 {
@@ -339,14 +336,9 @@ struct ServeServer::Impl {
         }
         RgbImage image;
         std::string error;
-        if (!DecodeImage(data, req.body.size(), image, error)) {
-            SendError(res, 400, name + ": " + error);
-            return;
-        }
-        if (uint64_t(image.width) * uint64_t(image.height) > kMaxServePixels) {
-            SendError(res, 413, name + ": " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-                                    " is larger than the server takes (at most " +
-                                    std::to_string(kMaxServePixels / 1000000) + " million pixels)");
+        bool tooLarge = false;
+        if (!DecodeImage(data, req.body.size(), image, error, kMaxServePixels, &tooLarge)) {
+            SendError(res, tooLarge ? 413 : 400, name + ": " + error);
             return;
         }
         const bool ok = reference ? session->SetReference(image, name, error) : session->SetSource(image, name, error);
