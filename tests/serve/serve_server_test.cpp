@@ -6,6 +6,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -224,6 +225,7 @@ TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
         {"PUT /api/reference", std::string(5000, 'x'), 413, "the request is larger than the server accepts"},
         {"GET /api/download/correction?form=xml", "", 400, ""},
         {"GET /api/download/lut?size=257", "", 400, "parameter size"},
+        {"GET /api/download/lut?size=66", "", 400, "size 66 is larger than programs that read .cube files take: use 2..65"},
         {"GET /api/download/picture?format=gif", "", 400, ""},
         {"POST /api/gesture", R"({"phase": "begin", "x": 1, "y": 1})", 400, "missing kind"},
         {"POST /api/gesture", R"({"kind": "spiral", "phase": "begin", "x": 1, "y": 1})", 400, "kind must be coupled, huesat"},
@@ -270,7 +272,9 @@ TEST_F(ServeServerTest, EveryKindOfRequestIsServed)
     EXPECT_EQ(fromJson.Base.sHue, -100);
     EXPECT_EQ(binary.size(), 564u);
     EXPECT_EQ(std::memcmp(&fromJson, &fromBinary, sizeof fromJson), 0);
-    EXPECT_NE(Send("GET /api/download/lut?size=2").body.find("LUT_3D_SIZE 2\n"), std::string::npos);
+    const std::string lut = Send("GET /api/download/lut?size=65").body; // sent a slice at a time
+    EXPECT_NE(lut.find("LUT_3D_SIZE 65\n"), std::string::npos);
+    EXPECT_EQ(std::count(lut.begin(), lut.end(), '\n'), 5 + 65 * 65 * 65);
     for (int type : {1, 2, 4, 5, 6, 7})
         EXPECT_EQ(Decoded(Send("GET /api/scope.png?type=" + std::to_string(type)).body).width, 384) << type;
     ASSERT_EQ(Send("POST /api/options", R"({"channel": 4, "isolate_vector": 15, "intensity": 0})").status, 200);

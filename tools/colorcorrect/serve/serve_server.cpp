@@ -37,6 +37,10 @@ namespace {
 
 using nlohmann::json;
 
+// The largest .cube the server writes: programs that read the format
+// commonly take up to 65 points a side; a larger table costs time and memory
+// (256 points: 450 MB of text) and helps nobody.
+constexpr int kMaxServeCubeSize = 65;
 // How long an event stream waits for a preview before it sends a keep-alive
 // comment (which also tells the server the page is still open).
 constexpr std::chrono::seconds kEventKeepAlive{10};
@@ -514,17 +518,37 @@ struct ServeServer::Impl {
         const auto size = IntParam(req, res, "size", kMinCubeSize, kMaxCubeSize, 33);
         if (!size)
             return;
+        if (*size > kMaxServeCubeSize) {
+            SendError(res, 400,
+                      "size " + std::to_string(*size) + " is larger than programs that read .cube files take: use 2.." +
+                          std::to_string(kMaxServeCubeSize) + " (33 is usual)");
+            return;
+        }
         const tagCOLORCORRINFO cc = session->State().correction;
         CorrectionProcessor processor;
-        CubeLut lut;
-        lut.title = "colorcorrect";
+        auto lut = std::make_shared<CubeLut>();
+        lut->title = "colorcorrect";
         std::string error;
-        if (!processor.Setup(cc, error) || !SampleCube(int(*size), processor.Processor(), lut, error)) {
+        if (!processor.Setup(cc, error) || !SampleCube(int(*size), processor.Processor(), *lut, error)) {
             SendError(res, 500, error);
             return;
         }
-        const std::string text = FormatCube(lut);
-        SendBytes(res, std::vector<uint8_t>(text.begin(), text.end()), "text/plain; charset=utf-8", "correction.cube");
+        // The text is some 27 times the table: it goes out a slice at a time.
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("Content-Disposition", "attachment; filename=\"correction.cube\"");
+        res.set_chunked_content_provider(
+            "text/plain; charset=utf-8", [lut, next = size_t{0}, head = true](size_t, httplib::DataSink& sink) mutable {
+                constexpr size_t kEntriesPerSlice = 8192;
+                std::string text = head ? FormatCubeHead(*lut) : std::string();
+                head = false;
+                AppendCubeEntries(*lut, next, kEntriesPerSlice, text);
+                next += kEntriesPerSlice;
+                if (!text.empty() && !sink.write(text.data(), text.size()))
+                    return false;
+                if (next >= lut->rgb.size() / 3)
+                    sink.done();
+                return true;
+            });
     }
 
     void DownloadPicture(const Session& session, const Req& req, Res& res)
