@@ -6,6 +6,11 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -91,7 +96,7 @@ protected:
         ServeOptions options;
         options.host = "127.0.0.1";
         options.port = 0;
-        options.maxUploadBytes = 4096;
+        options.maxUploadBytes = 16384;
         options.maxSessions = 2;
         m_server = std::make_unique<ServeServer>(options);
         std::string error;
@@ -116,7 +121,9 @@ protected:
     Reply SendAs(const httplib::Headers& session, const std::string& request, const std::string& body = "")
     {
         const std::string method = request.substr(0, request.find(' ')), path = request.substr(method.size() + 1);
-        const char* type = body.rfind("\x89PNG", 0) == 0 ? "image/png" : "application/json";
+        const char* type = body.rfind("\x89PNG", 0) == 0  ? "image/png"
+                           : body.rfind("form=", 0) == 0 ? "application/x-www-form-urlencoded"
+                                                         : "application/json";
         auto res = method == "GET"    ? m_client->Get(path, session)
                    : method == "POST" ? m_client->Post(path, session, body, type)
                                       : m_client->Put(path, session, body, type);
@@ -222,7 +229,8 @@ TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
         {"GET /api/scope.png?type=8", "", 400, "...type"},
         {"PUT /api/reference?name=x.txt", "hello", 415, "x.txt: not a PNG, JPEG or BMP picture"},
         {"PUT /api/reference?name=cut.png", truncated, 400, "cut.png"},
-        {"PUT /api/reference", std::string(5000, 'x'), 413, "the request is larger than the server accepts"},
+        {"PUT /api/reference", std::string(20000, 'x'), 413, "the request is larger than the server accepts (at most 16384 bytes"},
+        {"POST /api/options", "form=" + std::string(9000, 'x'), 413, "a body sent as a form (application/x-www-form-urlencoded) is limited to 8 KB"},
         {"GET /api/download/correction?form=xml", "", 400, ""},
         {"GET /api/download/lut?size=257", "", 400, "parameter size"},
         {"GET /api/download/lut?size=66", "", 400, "size 66 is larger than programs that read .cube files take: use 2..65"},
@@ -256,6 +264,27 @@ TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
     after.erase("preview");
     expected.erase("preview");
     EXPECT_EQ(after, expected);
+}
+
+// What the client library would not send: a POST without Content-Length is
+// answered at once, not after the read times out.
+TEST_F(ServeServerTest, ABodyWithoutItsLengthIsRefusedAtOnce)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(uint16_t(m_server->Port()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    const std::string request = "POST /api/undo HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(m_server->Port()) + "\r\nConnection: close\r\n\r\n";
+    ASSERT_EQ(write(fd, request.data(), request.size()), ssize_t(request.size()));
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        answer.append(buffer, size_t(n));
+    close(fd);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 411", 0), 0u) << answer;
+    EXPECT_NE(answer.find("the request must give its body's length in a Content-Length header"), std::string::npos);
 }
 
 TEST_F(ServeServerTest, EveryKindOfRequestIsServed)

@@ -657,11 +657,17 @@ void ServeServer::Impl::Routes()
         }
         SendError(res, 500, what);
     });
-    http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    http.set_error_handler([this](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty())
             return;
-        if (res.status == 413)
-            SendError(res, 413, "the request is larger than the server accepts (see --max-upload)");
+        // The client library holds form posts to 8 KB whatever --max-upload says.
+        const bool form = req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) == 0;
+        if (res.status == 413 && form && req.get_header_value<uint64_t>("Content-Length") <= options.maxUploadBytes)
+            SendError(res, 413, "a body sent as a form (application/x-www-form-urlencoded) is limited to 8 KB: "
+                                "send JSON as application/json, a picture as image/png, image/jpeg or image/bmp");
+        else if (res.status == 413)
+            SendError(res, 413, "the request is larger than the server accepts (at most " +
+                                    std::to_string(options.maxUploadBytes) + " bytes, see --max-upload)");
         else if (res.status == 404)
             SendError(res, 404, "no such page or request");
         else
@@ -674,6 +680,14 @@ void ServeServer::Impl::Routes()
     http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         if (!HostAllowed(req.get_header_value("Host"))) {
             SendError(res, 421, "this server answers only requests for its own address (Host header)");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // Without a length the body would be read until the client closes or
+        // the read times out; a chunked one could grow without bound.
+        if ((req.method == "POST" || req.method == "PUT") &&
+            (!req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))) {
+            SendError(res, 411, "the request must give its body's length in a Content-Length header (0 for no body); "
+                                "bodies in chunks are not taken");
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
