@@ -139,19 +139,60 @@ protected:
     httplib::Headers m_session;
 };
 
-TEST_F(ServeServerTest, ThePageMakesSessionsUpToTheLimitAndUnknownOnesAreRefused)
+TEST_F(ServeServerTest, SessionsAreMadeUpToTheLimitAndUnknownOnesAreRefused)
 {
     EXPECT_EQ(SendAs({}, "GET /api/state").status, 401);
     EXPECT_EQ(SendAs({{"Cookie", "cc_session=0123456789abcdef0123456789abcdef"}}, "GET /api/state").Error(),
               "no session or the session has expired: reload the page");
-    auto page = m_client->Get("/");
+    auto page = m_client->Get("/"); // the page's script makes its session, not the page
     EXPECT_NE(page->body.find("<script type=\"module\" src=\"app.js\">"), std::string::npos);
-    EXPECT_NE(page->get_header_value("Set-Cookie").find("HttpOnly"), std::string::npos);
-    const Reply third = SendAs({}, "POST /api/session");
-    EXPECT_EQ(third.status, 503);
-    EXPECT_EQ(third.Error().find("too many sessions"), 0u) << third.body;
+    EXPECT_FALSE(page->has_header("Set-Cookie"));
+    EXPECT_NE(m_client->Post("/api/session")->get_header_value("Set-Cookie").find("HttpOnly"), std::string::npos);
+    auto third = m_client->Post("/api/session");
+    EXPECT_EQ(third->status, 503);
+    EXPECT_EQ((Reply{0, third->body}).Error().find("too many sessions are open (at most 2); close another page or try again in "), 0u) << third->body;
+    EXPECT_GE(third->get_header_value<uint64_t>("Retry-After"), 1u); // within the page-gone limit
+    EXPECT_LE(third->get_header_value<uint64_t>("Retry-After"), 90u);
     EXPECT_EQ(m_server->Sessions().Count(), 2u);
     EXPECT_EQ(State()["source"], (json{{"width", 720}, {"height", 480}, {"name", ""}}));
+}
+
+// At most 3 streams a session and 2 a session in all; the requests keep threads of their own.
+TEST_F(ServeServerTest, EventStreamsAreLimitedAndLeaveRequestsTheirThreads)
+{
+    const httplib::Headers other = NewSession();
+    std::vector<std::thread> held;
+    const auto stream = [this](const httplib::Headers& session) {
+        httplib::Client client("127.0.0.1", m_server->Port());
+        std::string body; // a refusal, or the start of a stream (which is then left)
+        auto res = client.Get("/api/events", session, [&body](const char* data, size_t n) {
+            body.append(data, n);
+            return body.find("event:") == std::string::npos && body.find(": waiting") == std::string::npos;
+        });
+        return Reply{res ? res->status : 0, body};
+    };
+    const auto holdOpen = [&](const httplib::Headers& session, unsigned streams) {
+        held.emplace_back([session, port = m_server->Port()] {
+            httplib::Client client("127.0.0.1", port);
+            client.set_read_timeout(std::chrono::seconds(60));
+            client.Get("/api/events", session, [](const char*, size_t) { return true; });
+        });
+        const auto s = m_server->Sessions().Find(session.begin()->second.substr(strlen("cc_session=")));
+        while (s->Streams() < streams)
+            std::this_thread::yield();
+    };
+    for (unsigned i = 1; i <= 3; ++i)
+        holdOpen(m_session, i);
+    EXPECT_EQ(stream(m_session).Error(), "this page has 3 event streams open already: close some of its tabs");
+    holdOpen(other, 1);
+    const Reply full = stream(other);
+    EXPECT_EQ(full.status, 503);
+    EXPECT_EQ(full.Error(), "the server has its most event streams open (4): try again later");
+    for (int i = 0; i < 30; ++i) // more than the threads the streams may hold
+        EXPECT_EQ(SendAs(other, "GET /api/state").status, 200);
+    m_server->Stop();
+    for (std::thread& t : held)
+        t.join();
 }
 
 TEST_F(ServeServerTest, RequestsForAnotherHostNameAreRefused)
@@ -179,6 +220,21 @@ TEST(ServeServerStop, EndsRunWheneverItComes)
         server.Stop();
         run.join();
     }
+}
+
+TEST(SessionRegistryTest, ASessionWithoutAPageExpiresSoonerThanOneWithAStream)
+{
+    SessionRegistry registry(4, std::chrono::hours(1), std::chrono::seconds(0));
+    std::string error;
+    auto open = registry.Create(error);
+    ASSERT_TRUE(open && open->AddStream(1)) << error;
+    auto gone = registry.Create(error);
+    ASSERT_TRUE(gone) << error;
+    while (ServeSession::Clock::now() <= gone->LastUsed())
+        std::this_thread::yield();
+    EXPECT_EQ(registry.Expire(), 1u);
+    EXPECT_EQ(registry.Find(gone->Id()), nullptr);
+    EXPECT_EQ(registry.Find(open->Id()), open);
 }
 
 TEST(SessionRegistryTest, IdleSessionsExpire)
@@ -231,6 +287,10 @@ TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
         {"PUT /api/reference?name=cut.png", truncated, 400, "cut.png"},
         {"PUT /api/reference", std::string(20000, 'x'), 413, "the request is larger than the server accepts (at most 16384 bytes"},
         {"POST /api/options", "form=" + std::string(9000, 'x'), 413, "a body sent as a form (application/x-www-form-urlencoded) is limited to 8 KB"},
+        // Refused from the header, before 256 MB are taken for the pixels.
+        {"PUT /api/reference?name=p.png", Claiming8000(ImageFormat::Png), 413, "p.png: the picture is 8000 x 8000, more than the 40 million pixels allowed"},
+        {"PUT /api/reference?name=j.jpg", Claiming8000(ImageFormat::Jpeg), 413, "j.jpg: the picture is 8000 x 8000"},
+        {"PUT /api/reference?name=b.bmp", Claiming8000(ImageFormat::Bmp), 413, "b.bmp: the picture is 8000 x 8000"},
         {"GET /api/download/correction?form=xml", "", 400, ""},
         {"GET /api/download/lut?size=257", "", 400, "parameter size"},
         {"GET /api/download/lut?size=66", "", 400, "size 66 is larger than programs that read .cube files take: use 2..65"},

@@ -41,6 +41,11 @@ using nlohmann::json;
 // commonly take up to 65 points a side; a larger table costs time and memory
 // (256 points: 450 MB of text) and helps nobody.
 constexpr int kMaxServeCubeSize = 65;
+// Event streams one session may hold: a page shares one among its tabs, and
+// a reloaded tab's old stream lingers until the next keep-alive finds it gone.
+constexpr unsigned kMaxStreamsPerSession = 3;
+// Threads of the pool that only ever answer requests (see MaxStreams).
+constexpr size_t kRequestThreads = 16;
 // How long an event stream waits for a preview before it sends a keep-alive
 // comment (which also tells the server the page is still open).
 constexpr std::chrono::seconds kEventKeepAlive{10};
@@ -151,10 +156,16 @@ struct ServeServer::Impl {
     std::atomic<bool> running{false}; // Run has begun and not yet returned
     RgbImage startSource, startReference;
     std::string startSourceName, startReferenceName;
+    std::atomic<size_t> openStreams{0}; // event streams of all sessions
 
-    std::shared_ptr<ServeSession> NewSession(std::string& error)
+    // Each event stream holds a thread of the pool for as long as it is
+    // open; the pool has this many for them and kRequestThreads besides, so
+    // that open pages can never leave requests without a thread.
+    size_t MaxStreams() const { return options.maxSessions * 2; }
+
+    std::shared_ptr<ServeSession> NewSession(std::string& error, std::chrono::seconds* retryAfter)
     {
-        auto session = sessions.Create(error);
+        auto session = sessions.Create(error, retryAfter);
         if (!session)
             return nullptr;
         if (startSource.width > 0 && !session->SetSource(startSource, startSourceName, error))
@@ -206,24 +217,11 @@ struct ServeServer::Impl {
     void Routes();
     void Handlers();
 
-    // Routes without a session.
-    void Page(const Req& req, Res& res)
+    // Routes without a session. The page makes its session when its script
+    // runs (POST /api/session), so that fetching it (a link preview, a
+    // crawler, a script) does not take one of the few.
+    void Page(const Req&, Res& res)
     {
-        std::shared_ptr<ServeSession> session;
-        const std::string id = CookieValue(req, kSessionCookie);
-        if (!id.empty())
-            session = sessions.Find(id);
-        if (!session) {
-            std::string error;
-            session = NewSession(error);
-            if (!session) {
-                res.status = 503;
-                res.set_content("<!doctype html><meta charset=utf-8><title>colorcorrect</title><p>" + error,
-                                "text/html; charset=utf-8");
-                return;
-            }
-            SetCookie(res, *session);
-        }
         const WebAsset* page = FindWebAsset("index.html");
         res.set_header("Cache-Control", "no-store");
         res.set_content(reinterpret_cast<const char*>(page->data), page->size, WebContentType(page->path));
@@ -243,8 +241,11 @@ struct ServeServer::Impl {
     void CreateSession(const Req&, Res& res)
     {
         std::string error;
-        auto session = NewSession(error);
+        std::chrono::seconds retryAfter{0};
+        auto session = NewSession(error, &retryAfter);
         if (!session) {
+            if (retryAfter.count() > 0)
+                res.set_header("Retry-After", std::to_string(retryAfter.count()));
             SendError(res, 503, error);
             return;
         }
@@ -424,8 +425,34 @@ struct ServeServer::Impl {
                 return;
             last = uint64_t(*after);
         }
+        if (!session->AddStream(kMaxStreamsPerSession)) {
+            SendError(res, 429, "this page has " + std::to_string(kMaxStreamsPerSession) +
+                                    " event streams open already: close some of its tabs");
+            return;
+        }
+        if (++openStreams > MaxStreams()) {
+            --openStreams;
+            session->RemoveStream();
+            res.set_header("Retry-After", "30");
+            SendError(res, 503, "the server has its most event streams open (" + std::to_string(MaxStreams()) +
+                                    "): try again later");
+            return;
+        }
+        // Counted while the connection lasts: the provider (and this) goes
+        // when the stream ends, however it ends.
+        struct Hold {
+            std::shared_ptr<ServeSession> session;
+            std::atomic<size_t>& open;
+            ~Hold()
+            {
+                session->RemoveStream();
+                --open;
+            }
+        };
+        const std::shared_ptr<Hold> hold(new Hold{session, openStreams});
         res.set_chunked_content_provider(
-            "text/event-stream", [this, session, last](size_t, httplib::DataSink& sink) mutable {
+            "text/event-stream", [this, session, last, hold](size_t, httplib::DataSink& sink) mutable {
+                (void)hold;
                 const EncodedPreview p = session->Previews().WaitForNewer(last, kEventKeepAlive);
                 if (stopping || session->Previews().Closed()) {
                     const std::string bye = "event: closed\ndata: {}\n\n";
@@ -643,7 +670,7 @@ void ServeServer::Impl::Handlers()
 void ServeServer::Impl::Routes()
 {
     http.set_payload_max_length(options.maxUploadBytes);
-    const size_t threads = options.maxSessions * 2 + 8; // each open page holds one for its event stream
+    const size_t threads = MaxStreams() + kRequestThreads;
     http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         std::string what = "internal error";

@@ -101,6 +101,21 @@ async function flushCorrection() {
   }
 }
 
+// The page's session: the cookie's when the server still knows it, else a
+// new one. A full server says when it has room again; the page waits that long.
+async function openSession() {
+  for (;;) {
+    const known = await fetch('/api/state');
+    if (known.status !== 401) return;
+    const made = await fetch('/api/session', { method: 'POST' });
+    if (made.ok) return;
+    const wait = Math.max(1, Number(made.headers.get('Retry-After')) || 30);
+    const data = await made.json().catch(() => ({}));
+    setStatus(`${data.error || made.statusText} (trying again by itself)`, true);
+    await new Promise((resolve) => setTimeout(resolve, wait * 1000));
+  }
+}
+
 async function refresh() {
   const data = await call('GET', '/api/state');
   if (data) refreshScope();
@@ -456,8 +471,25 @@ function refreshScope() {
   img.src = url;
 }
 
+let streamLost = false;
+
+// Previews are announced on an event stream. The browser reconnects a stream
+// that broke by itself; one the server refused is tried again here.
 function listen() {
   const events = new EventSource('/api/events');
+  events.onopen = () => {
+    if (streamLost) setStatus('');
+    streamLost = false;
+  };
+  events.onerror = () => {
+    streamLost = true;
+    if (events.readyState === EventSource.CONNECTING) {
+      setStatus('Lost the connection to the server: reconnecting…', true);
+      return;
+    }
+    setStatus('The server refused the preview stream: trying again in 10 s', true);
+    setTimeout(listen, 10000);
+  };
   events.addEventListener('preview', (e) => {
     const info = JSON.parse(e.data);
     const img = $('#preview');
@@ -885,6 +917,7 @@ async function start() {
   setupScope();
   setupUploads();
   setupHistory();
+  await openSession();
   const data = await refresh();
   if (!data) return;
   buildAnalysis();
