@@ -715,6 +715,7 @@ void ServeServer::Impl::Routes()
             (!req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))) {
             SendError(res, 411, "the request must give its body's length in a Content-Length header (0 for no body); "
                                 "bodies in chunks are not taken");
+            res.set_header("Connection", "close"); // whatever body follows is not read
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
