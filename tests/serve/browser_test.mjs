@@ -88,9 +88,10 @@ try {
     const sizes = await page.$$eval('#preview, #scope', (all) => all.map((i) => `${i.naturalWidth}x${i.naturalHeight}`).join());
     assert(sizes === '720x480,384x288', `preview and scope sizes ${sizes}`);
     const before = await page.evaluate(() => Number(document.body.dataset.preview));
-    await setField(page, 'base.y_gamma', 40);
-    await page.locator('input[data-path="flags.primary"]').check();
-    await waitForState(page, (s) => s.correction.base.y_gamma === 40 && s.correction.flags.primary, 'gamma 40');
+    assert(await page.isVisible('.group-off[data-flag="primary"]'), 'no note that the primary group is off');
+    await setField(page, 'base.y_gamma', 40); // switches the group on, in the same undo step
+    await waitForState(page, (s) => s.correction.base.y_gamma === 40 && s.correction.flags.primary && s.undo === 1, 'gamma 40, on');
+    assert(!(await page.isVisible('.group-off[data-flag="primary"]')), 'the off note stays');
     await newPreview(page, before);
   });
 

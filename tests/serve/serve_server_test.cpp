@@ -407,7 +407,8 @@ TEST_F(ServeServerTest, DragsAndAnalysesChangeTheCorrectionInOneStep)
     ASSERT_EQ(gesture("huesat", "move", 250, 60, hue).status, 200);
     EXPECT_EQ(State()["undo"], 1);
     const json turned = gesture("huesat", "end", 192, 44, hue).Json();
-    EXPECT_EQ(json({turned["correction"]["base"]["hue"], turned["undo"]}), json({-127, 1}));
+    EXPECT_EQ(json({turned["correction"]["base"]["hue"], turned["undo"], turned["correction"]["flags"]["primary"]}),
+              json({-127, 1, true})); // the drag switched the primary group on
     Send("POST /api/undo");
     // A match vector from the red bar of the default picture, then dragged.
     const json red = Send("POST /api/analysis", R"({"kind": "mv_get", "source_rect": [530, 50, 560, 100]})").Json();

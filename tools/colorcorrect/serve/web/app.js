@@ -162,11 +162,33 @@ function applyState(data) {
   drawSixFields();
   drawMatch();
   drawSplit();
+  drawGroupsOff();
   $('#set-count').textContent = data.sets;
   if (selectedPanel() === 'sets') loadSets();
 }
 
 // ---- building the controls ----------------------------------------------------
+
+// The flag of the group a control belongs to: an edit there switches the
+// group on, in the same undo step, so that no edit goes unseen.
+function groupFlag(path) {
+  if (path.startsWith('vector6.')) return 'six_vector';
+  if (path.startsWith('match.')) return 'match_vector';
+  if (/^base\.(soft_|range_flags)/.test(path)) return 'clipping';
+  return path.startsWith('base.') ? 'primary' : null;
+}
+
+function switchGroupOn(path) {
+  const flag = groupFlag(path);
+  if (!flag || state.correction.flags[flag]) return;
+  state.correction.flags[flag] = true;
+  drawGroupsOff();
+}
+
+// A group that is off says so beside its switch.
+function drawGroupsOff() {
+  for (const note of $$('.group-off')) note.hidden = !!state.correction.flags[note.dataset.flag];
+}
 
 function field(container, label, path, onChange) {
   const [min, max] = limits(path);
@@ -180,6 +202,7 @@ function field(container, label, path, onChange) {
     input.addEventListener('input', () => {
       const v = Math.max(min, Math.min(max, Math.trunc(Number(input.value) || 0)));
       set(input.dataset.path, v);
+      switchGroupOn(path);
       for (const other of $$('input', row)) if (other !== input) other.value = v;
       if (onChange) onChange();
       sendCorrection(false);
@@ -201,9 +224,18 @@ function toggle(container, label, path) {
   l.innerHTML = `<input type="checkbox" data-path="${path}"> ${label}`;
   $('input', l).addEventListener('change', (e) => {
     set(path, e.target.checked);
+    switchGroupOn(path);
+    drawGroupsOff();
     sendCorrection(true);
   });
   container.appendChild(l);
+  if (path.startsWith('flags.')) {
+    const note = document.createElement('span');
+    note.className = 'group-off';
+    note.dataset.flag = path.slice(6);
+    note.textContent = 'Off: the settings below do nothing until it is on; editing one switches it on.';
+    container.appendChild(note);
+  }
   return l;
 }
 
