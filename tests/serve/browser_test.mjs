@@ -51,9 +51,11 @@ async function waitForState(page, predicate, what) {
 }
 const newPreview = (page, after) =>
   page.waitForFunction((n) => Number(document.body.dataset.preview || 0) > n, after, { timeout: WAIT });
+const missing = []; // files the page asked for in vain
 async function openPage(context) {
   const page = await context.newPage();
   page.on('pageerror', (e) => console.log(`  page error: ${e.message}`));
+  page.on('response', (r) => { if (r.status() === 404) missing.push(r.url()); });
   await page.goto(url);
   await page.waitForSelector('body[data-ready="1"]', { timeout: WAIT });
   await newPreview(page, 0);
@@ -93,6 +95,7 @@ try {
     await waitForState(page, (s) => s.correction.base.y_gamma === 40 && s.correction.flags.primary && s.undo === 1, 'gamma 40, on');
     assert(!(await page.isVisible('.group-off[data-flag="primary"]')), 'the off note stays');
     await newPreview(page, before);
+    assert(missing.length === 0, `missing: ${missing}`);
   });
 
   await test('a set is saved, recalled after a change, and undo and redo step through', async () => {
@@ -119,6 +122,8 @@ try {
     const before = await state(page);
     await drag(page, '#scope', [292, 144], [192, 44]);
     await waitForState(page, (s) => s.correction.base.hue !== before.correction.base.hue && s.undo === before.undo + 1, 'a new hue');
+    await page.click('#scope-tabs button[data-type="6"]'); // the cube's drags take no target
+    assert(await page.$eval('#drag-target', (s) => s.disabled && getComputedStyle(s).opacity < 1), 'the disabled selector looks enabled');
   });
 
   await test('a picked gray point changes the curves', async () => {
@@ -127,9 +132,12 @@ try {
     await page.selectOption('#analysis-mode', '0');
     const before = await state(page);
     const box = await page.locator('#preview').boundingBox();
-    await page.mouse.click(box.x + box.width * 0.3, box.y + box.height * 0.3);
+    await page.mouse.click(box.x + (box.width * 216.5) / 720, box.y + (box.height * 144.5) / 480); // the middle of pixel 216, 144
+    assert(JSON.parse(await page.evaluate(() => document.body.dataset.picks)).src[0].join() === '216,144', 'picked the wrong pixel');
     await page.click('#analysis-apply:not([disabled])', { timeout: WAIT });
     await waitForState(page, (s) => JSON.stringify(s.correction.base) !== JSON.stringify(before.correction.base), 'new curves');
+    await panel(page, 'primary');
+    assert(await page.$eval('#source-marks', (m) => m.childElementCount === 0), 'the marks stay after leaving the Pick tab');
   });
 
   await test('the downloads hold the session\'s correction and picture', async () => {

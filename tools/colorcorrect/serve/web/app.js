@@ -546,10 +546,12 @@ function loadReference() {
 }
 
 // Picture coordinates (full-size source or reference pixels) of a pointer event.
+// The pixel under the pointer: the one whose square holds it (rounding would
+// take the next pixel from the middle of each one on).
 function picturePoint(e, img, width, height) {
   const r = img.getBoundingClientRect();
-  const x = Math.round(((e.clientX - r.left) / r.width) * width);
-  const y = Math.round(((e.clientY - r.top) / r.height) * height);
+  const x = Math.floor(((e.clientX - r.left) / r.width) * width);
+  const y = Math.floor(((e.clientY - r.top) / r.height) * height);
   return [Math.max(0, Math.min(width - 1, x)), Math.max(0, Math.min(height - 1, y))];
 }
 
@@ -677,7 +679,7 @@ function setupScope() {
   let sending = false, queued = null;
   const point = (e) => {
     const r = img.getBoundingClientRect();
-    return [Math.round((e.clientX - r.left) * (384 / r.width)), Math.round((e.clientY - r.top) * (288 / r.height))];
+    return [Math.floor((e.clientX - r.left) * (384 / r.width)), Math.floor((e.clientY - r.top) * (288 / r.height))];
   };
   const send = async (body) => {
     if (sending) {
@@ -826,6 +828,7 @@ function setupPicking(img, which) {
 
 function drawMarks() {
   if (!state) return;
+  document.body.dataset.picks = JSON.stringify(picks);
   for (const [which, imgSel, marksSel, size] of [
     ['src', '#preview', '#source-marks', state.source], ['ref', '#reference', '#reference-marks', state.reference]]) {
     const img = $(imgSel), box = $(marksSel);
@@ -834,8 +837,8 @@ function drawMarks() {
     picks[which].forEach(([x, y], i) => {
       const m = document.createElement('div');
       m.className = 'mark';
-      m.style.left = `${x * sx}px`;
-      m.style.top = `${y * sy}px`;
+      m.style.left = `${(x + 0.5) * sx}px`; // the middle of the pixel
+      m.style.top = `${(y + 0.5) * sy}px`;
       m.innerHTML = `<span>${i + 1}</span>`;
       box.appendChild(m);
     });
@@ -879,6 +882,8 @@ function setupPanels() {
     b.addEventListener('click', () => {
       $$('#control-tabs button').forEach((o) => o.classList.toggle('active', o === b));
       $$('.panel').forEach((p) => p.classList.toggle('active', p.id === 'panel-' + b.dataset.panel));
+      // Picks belong to the Pick tab: leaving it drops them and their marks.
+      if (document.body.classList.contains('picking') && b.dataset.panel !== 'analysis') clearPicks();
       document.body.classList.toggle('picking', b.dataset.panel === 'analysis');
       if (b.dataset.panel === 'sets') loadSets();
     });
