@@ -140,6 +140,15 @@ try {
     assert(await page.$eval('#source-marks', (m) => m.childElementCount === 0), 'the marks stay after leaving the Pick tab');
   });
 
+  await test('seven tabs of one browser all show each new preview', async () => {
+    const tabs = [page];
+    for (let i = 0; i < 6; i++) tabs.push(await openPage(context));
+    const seqs = await Promise.all(tabs.map((t) => t.evaluate(() => Number(document.body.dataset.preview))));
+    await setField(page, 'base.y_gamma', 12);
+    await Promise.all(tabs.map((t, i) => newPreview(t, seqs[i])));
+    await Promise.all(tabs.slice(1).map((t) => t.close()));
+  });
+
   await test('the downloads hold the session\'s correction and picture', async () => {
     const text = (await download(page, '#download-json', 'c.json')).toString();
     const sorted = (v) => JSON.stringify(v, (k, x) => (x && x.constructor === Object ? Object.fromEntries(Object.entries(x).sort()) : x));

@@ -505,37 +505,62 @@ function refreshScope() {
 
 let streamLost = false;
 
-// Previews are announced on an event stream. The browser reconnects a stream
-// that broke by itself; one the server refused is tried again here.
-function listen() {
-  const events = new EventSource('/api/events');
-  events.onopen = () => {
-    if (streamLost) setStatus('');
-    streamLost = false;
+function showPreview(info) {
+  const img = $('#preview');
+  img.onload = () => {
+    document.body.dataset.preview = info.seq;
+    drawSplit();
+    drawMarks();
   };
+  img.src = `/api/preview.jpg?seq=${info.seq}`;
+  refreshScope();
+}
+
+// What the stream tells, in this tab and (through `tabs`) in the others.
+const STREAM_NEWS = {
+  preview: showPreview,
+  lost: () => setStatus('Lost the connection to the server: reconnecting…', true),
+  refused: () => setStatus('The server refused the preview stream: trying again in 10 s', true),
+  open: () => { if (streamLost) setStatus(''); },
+  closed: () => setStatus('The session has ended: reload the page', true),
+};
+const tabs = 'BroadcastChannel' in window ? new BroadcastChannel('cc-events') : null;
+function hear(kind, info) {
+  STREAM_NEWS[kind](info);
+  streamLost = kind === 'lost' || kind === 'refused';
+}
+function tell(kind, info) {
+  hear(kind, info);
+  if (tabs) tabs.postMessage({ kind, info });
+}
+
+// Previews are announced on an event stream. All tabs of a browser share its
+// session, so one stream serves them all: the tab holding the lock listens
+// and passes on what it hears, and when it closes another takes over. The
+// browser's few connections to one server are then never used up by tabs.
+function listen() {
+  if (tabs) tabs.onmessage = (e) => hear(e.data.kind, e.data.info);
+  if (navigator.locks) navigator.locks.request('cc-events', () => new Promise(() => openStream()));
+  else openStream();
+}
+
+// The browser reconnects a stream that broke by itself; one the server
+// refused is tried again here.
+function openStream() {
+  const events = new EventSource('/api/events');
+  events.onopen = () => tell('open');
   events.onerror = () => {
-    streamLost = true;
     if (events.readyState === EventSource.CONNECTING) {
-      setStatus('Lost the connection to the server: reconnecting…', true);
+      tell('lost');
       return;
     }
-    setStatus('The server refused the preview stream: trying again in 10 s', true);
-    setTimeout(listen, 10000);
+    tell('refused');
+    setTimeout(openStream, 10000);
   };
-  events.addEventListener('preview', (e) => {
-    const info = JSON.parse(e.data);
-    const img = $('#preview');
-    img.onload = () => {
-      document.body.dataset.preview = info.seq;
-      drawSplit();
-      drawMarks();
-    };
-    img.src = `/api/preview.jpg?seq=${info.seq}`;
-    refreshScope();
-  });
+  events.addEventListener('preview', (e) => tell('preview', JSON.parse(e.data)));
   events.addEventListener('closed', () => {
     events.close();
-    setStatus('The session has ended: reload the page', true);
+    tell('closed');
   });
 }
 
@@ -960,6 +985,7 @@ async function start() {
   buildAnalysis();
   drawDragModes();
   loadReference();
+  if (data.preview > 0) showPreview({ seq: data.preview }); // a tab that is not the one listening
   listen();
   window.addEventListener('resize', () => { drawSplit(); drawMarks(); });
   document.body.dataset.ready = '1';
