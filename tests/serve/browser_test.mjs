@@ -149,6 +149,31 @@ try {
     await Promise.all(tabs.slice(1).map((t) => t.close()));
   });
 
+  await test('change-to-preview times at 1080p and 4K (printed, not judged)', async () => {
+    for (const [w, h] of [[1920, 1080], [3840, 2160]]) {
+      const jpeg = await page.evaluate(async ([w, h]) => { // a smooth picture of that size
+        const c = new OffscreenCanvas(w, h), g = c.getContext('2d'), fill = g.createLinearGradient(0, 0, w, h);
+        fill.addColorStop(0, '#c84');
+        fill.addColorStop(1, '#48c');
+        g.fillStyle = fill;
+        g.fillRect(0, 0, w, h);
+        const bytes = new Uint8Array(await (await c.convertToBlob({ type: 'image/jpeg', quality: 0.9 })).arrayBuffer());
+        return btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(''));
+      }, [w, h]);
+      await page.setInputFiles('#upload-source', { name: `${h}p.jpg`, mimeType: 'image/jpeg', buffer: Buffer.from(jpeg, 'base64') });
+      const s = await waitForState(page, (x) => x.source.width === w, `the ${w} x ${h} source`);
+      await newPreview(page, s.preview - 1);
+      const times = [];
+      for (let i = 1; i <= 7; i++) {
+        const [seq, t0] = [await page.evaluate(() => Number(document.body.dataset.preview)), Date.now()];
+        await setField(page, 'base.y_gamma', 40 + i);
+        await newPreview(page, seq);
+        times.push(Date.now() - t0);
+      }
+      console.log(`  change to preview at ${w} x ${h}: median ${times.sort((a, b) => a - b)[3]} ms (${times.join(', ')})`);
+    }
+  });
+
   await test('the downloads hold the session\'s correction and picture', async () => {
     const text = (await download(page, '#download-json', 'c.json')).toString();
     const sorted = (v) => JSON.stringify(v, (k, x) => (x && x.constructor === Object ? Object.fromEntries(Object.entries(x).sort()) : x));

@@ -261,6 +261,7 @@ TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
         {"POST /api/split", "{}", 400, "x must be an integer in -1000000..1000000"},
         {"POST /api/split", R"({"x": 1, "y": "2"})", 400, "y must be"},
         {"POST /api/split", R"({"x": 1, "y": 99999999999})", 400, "y must be"},
+        {"GET /api/preview.jpg?w=0&h=1", "", 400, "parameter w must be an integer in 1..65535"},
         {"GET /api/scope.png?type=3", "", 400, "...type"},
         {"GET /api/scope.png?type=8", "", 400, "...type"},
         {"PUT /api/reference?name=x.txt", "hello", 415, "x.txt: not a PNG, JPEG or BMP picture"},
@@ -393,6 +394,8 @@ TEST_F(ServeServerTest, APreviewIsAnnouncedOnTheEventStream)
     EXPECT_EQ(received.rfind("event: preview\ndata: {", 0), 0u) << received;
     EXPECT_NE(received.find("\"width\":720"), std::string::npos) << received;
     EXPECT_EQ(Decoded(Send("GET /api/preview.jpg").body).width, 720);
+    const RgbImage shown = Decoded(Send("GET /api/preview.jpg?w=360&h=1000").body); // the size it is shown at
+    EXPECT_EQ(json({shown.width, shown.height}), json({360, 240}));
 }
 
 TEST_F(ServeServerTest, DragsAndAnalysesChangeTheCorrectionInOneStep)

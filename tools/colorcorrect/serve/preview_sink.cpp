@@ -1,5 +1,6 @@
 #include "preview_sink.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -64,19 +65,17 @@ int PreviewSink::OnViewerPreview(CVoraDib& picture, unsigned long key)
 bool PreviewSink::Store(const CVoraDib& picture)
 {
     try {
-        RgbImage image;
-        std::string error;
-        if (!YuvPictureToRgbImage(picture, 3, image, error))
-            return false;
-        auto jpeg = std::make_shared<std::vector<uint8_t>>();
-        if (!EncodeJpeg(image, kPreviewJpegQuality, *jpeg, error))
+        // The worker renders the next preview into the same block: the copy
+        // needs one of its own.
+        auto copy = std::make_shared<CVoraDib>(picture);
+        if (copy->Realloc(0, 0, 24, 0) == 0)
             return false;
         {
             std::lock_guard lock(m_mutex);
             m_latest.sequence += 1;
-            m_latest.width = image.width;
-            m_latest.height = image.height;
-            m_latest.jpeg = std::move(jpeg);
+            m_latest.width = copy->GetWidth();
+            m_latest.height = copy->GetHeight();
+            m_picture = std::move(copy);
         }
         m_changed.notify_all();
         return true;
@@ -89,6 +88,46 @@ EncodedPreview PreviewSink::Latest() const
 {
     std::lock_guard lock(m_mutex);
     return m_latest;
+}
+
+EncodedPreview PreviewSink::Encoded(int maxWidth, int maxHeight)
+{
+    std::lock_guard encoding(m_encodeMutex);
+    EncodedPreview p;
+    std::shared_ptr<const CVoraDib> picture;
+    {
+        std::lock_guard lock(m_mutex);
+        p = m_latest;
+        picture = m_picture;
+    }
+    if (!picture)
+        return p;
+    const double scale = std::min({1.0, maxWidth > 0 ? double(maxWidth) / p.width : 1.0,
+                                   maxHeight > 0 ? double(maxHeight) / p.height : 1.0});
+    p.jpegWidth = std::max(1, int(p.width * scale + 0.5));
+    p.jpegHeight = std::max(1, int(p.height * scale + 0.5));
+    if (m_encoded.jpeg && m_encoded.sequence == p.sequence && m_encoded.jpegWidth == p.jpegWidth &&
+        m_encoded.jpegHeight == p.jpegHeight)
+        return m_encoded;
+    try {
+        CVoraDib scaled;
+        const CVoraDib* source = picture.get();
+        if (p.jpegWidth != p.width || p.jpegHeight != p.height) {
+            scaled = *picture;
+            if (scaled.Realloc(p.jpegWidth, p.jpegHeight, 24, 0) == 0)
+                return p;
+            source = &scaled;
+        }
+        RgbImage image;
+        std::string error;
+        auto jpeg = std::make_shared<std::vector<uint8_t>>();
+        if (!YuvPictureToRgbImage(*source, 3, image, error) || !EncodeJpeg(image, kPreviewJpegQuality, *jpeg, error))
+            return p;
+        p.jpeg = std::move(jpeg);
+        m_encoded = p;
+    } catch (const std::bad_alloc&) {
+    }
+    return p;
 }
 
 EncodedPreview PreviewSink::WaitForNewer(uint64_t after, std::chrono::milliseconds timeout)

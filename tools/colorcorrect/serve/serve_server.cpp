@@ -473,9 +473,13 @@ struct ServeServer::Impl {
             });
     }
 
-    void Preview(const Session& session, const Req&, Res& res)
+    void Preview(const Session& session, const Req& req, Res& res)
     {
-        const EncodedPreview p = session->Previews().Latest();
+        const auto width = IntParam(req, res, "w", 1, 65535, 0);
+        const auto height = width ? IntParam(req, res, "h", 1, 65535, 0) : std::nullopt;
+        if (!width || !height)
+            return;
+        const EncodedPreview p = session->Previews().Encoded(int(*width), int(*height));
         if (!p.jpeg) {
             SendError(res, 404, "no preview has been rendered yet");
             return;

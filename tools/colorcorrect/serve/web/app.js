@@ -76,6 +76,7 @@ async function call(method, url, body, type) {
 // Sends the correction shown in the controls. While a request is on its
 // way only the newest change waits; a commit is never dropped.
 function sendCorrection(commit) {
+  setBusy(true);
   if (pending) pending.commit = pending.commit || commit;
   else pending = { commit };
   if (!busy) flushCorrection();
@@ -141,7 +142,9 @@ function normaliseMatch(c) {
 }
 
 function applyState(data) {
+  const resized = state && shownSeq && (state.source.width !== data.source.width || state.source.height !== data.source.height);
   state = data;
+  if (resized) showPreview({ seq: shownSeq });
   normaliseMatch(state.correction);
   document.body.dataset.undo = data.undo;
   document.body.dataset.sets = data.sets;
@@ -505,15 +508,44 @@ function refreshScope() {
 
 let streamLost = false;
 
+let zoomed = false;   // the preview at full size, one picture pixel a device pixel
+let shownSeq = 0;     // the preview being shown
+
+// The size the preview is shown at, in CSS pixels: the source's shape, as
+// large as the column and the window's height allow; zoomed, its own size.
+function previewBox() {
+  const w = state.source.width, h = state.source.height, dpr = window.devicePixelRatio || 1;
+  if (zoomed) return [w / dpr, h / dpr];
+  const room = Math.max(160, window.innerHeight - $('#viewer-pane').getBoundingClientRect().top - 80);
+  const scale = Math.min($('#viewer-pane').clientWidth / w, room / h);
+  return [Math.max(1, Math.floor(w * scale)), Math.max(1, Math.floor(h * scale))];
+}
+
+// The server scales the preview to the device pixels it is shown on: a large
+// picture is not sent whole to be shown small. The mark that a change is on
+// its way goes when its preview is shown.
 function showPreview(info) {
   const img = $('#preview');
+  const [w, h] = previewBox();
+  const dpr = window.devicePixelRatio || 1;
   img.onload = () => {
+    img.style.width = `${w}px`;
+    img.style.height = `${h}px`;
+    shownSeq = info.seq;
     document.body.dataset.preview = info.seq;
+    setBusy(false);
     drawSplit();
     drawMarks();
   };
-  img.src = `/api/preview.jpg?seq=${info.seq}`;
+  img.src = `/api/preview.jpg?seq=${info.seq}` + (zoomed ? '' : `&w=${Math.round(w * dpr)}&h=${Math.round(h * dpr)}`);
   refreshScope();
+}
+
+let busyTimer = 0;
+function setBusy(on) {
+  $('#preview-wrap').classList.toggle('busy', on);
+  clearTimeout(busyTimer);
+  if (on) busyTimer = setTimeout(() => setBusy(false), 5000); // a change that makes no new preview
 }
 
 // What the stream tells, in this tab and (through `tabs`) in the others.
@@ -718,6 +750,7 @@ function setupScope() {
   };
   const sendNow = async (body) => {
     sending = true;
+    if (body.kind !== 'rotate' && body.kind !== 'spin') setBusy(true);
     try {
       const data = await api('POST', '/api/gesture', body);
       if (data && data.correction) applyState(data);
@@ -987,7 +1020,12 @@ async function start() {
   loadReference();
   if (data.preview > 0) showPreview({ seq: data.preview }); // a tab that is not the one listening
   listen();
-  window.addEventListener('resize', () => { drawSplit(); drawMarks(); });
+  window.addEventListener('resize', () => { if (shownSeq) showPreview({ seq: shownSeq }); });
+  $('#zoom').addEventListener('click', () => {
+    zoomed = !zoomed;
+    $('#zoom').classList.toggle('active', zoomed);
+    if (shownSeq) showPreview({ seq: shownSeq });
+  });
   document.body.dataset.ready = '1';
 }
 
