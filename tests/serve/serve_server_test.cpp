@@ -143,8 +143,8 @@ TEST_F(ServeServerTest, SessionsAreMadeUpToTheLimitAndUnknownOnesAreRefused)
     EXPECT_EQ(State()["source"], (json{{"width", 720}, {"height", 480}, {"name", ""}}));
 }
 
-// At most 3 streams a session and 2 a session in all; the requests keep threads of their own.
-TEST_F(ServeServerTest, EventStreamsAreLimitedAndLeaveRequestsTheirThreads)
+// At most 3 streams a session and 2 a session in all, each refusal with its reason.
+TEST_F(ServeServerTest, EventStreamsAreLimited)
 {
     const httplib::Headers other = NewSession();
     std::vector<std::thread> held;
@@ -159,17 +159,13 @@ TEST_F(ServeServerTest, EventStreamsAreLimitedAndLeaveRequestsTheirThreads)
         return Reply{res ? res->status : 0, body};
     };
     for (unsigned i = 1; i <= 4; ++i) {
-        const auto& session = i < 4 ? m_session : other;
-        held.emplace_back(stream, session, true);
-        const auto s = m_server->Sessions().Find(session.begin()->second.substr(strlen("cc_session=")));
+        held.emplace_back(stream, i < 4 ? m_session : other, true);
+        const auto s = m_server->Sessions().Find((i < 4 ? m_session : other).begin()->second.substr(strlen("cc_session=")));
         while (s->Streams() < (i < 4 ? i : 1))
             std::this_thread::yield();
     }
     EXPECT_EQ(stream(m_session, false).Error(), "this page has 3 event streams open already: close some of its tabs");
-    const Reply full = stream(other, false);
-    EXPECT_EQ(json({full.status, full.Error()}), json({503, "the server has its most event streams open (4): try again later"}));
-    for (int i = 0; i < 30; ++i) // more than the threads the streams may hold
-        EXPECT_EQ(SendAs(other, "GET /api/state").status, 200);
+    EXPECT_EQ(stream(other, false).Error(), "the server has its most event streams open (4): try again later");
     m_server->Stop();
     for (std::thread& t : held)
         t.join();
@@ -214,21 +210,10 @@ TEST(SessionRegistryTest, ASessionWithoutAPageExpiresSoonerThanOneWithAStream)
         std::this_thread::yield();
     EXPECT_EQ(registry.Expire(), 1u);
     EXPECT_EQ(registry.Find(gone->Id()), nullptr);
+    EXPECT_TRUE(gone->Previews().Closed());
     EXPECT_EQ(registry.Find(open->Id()), open);
 }
 
-TEST(SessionRegistryTest, IdleSessionsExpire)
-{
-    SessionRegistry registry(4, std::chrono::seconds(0));
-    std::string error;
-    auto session = registry.Create(error);
-    ASSERT_TRUE(session) << error;
-    while (ServeSession::Clock::now() <= session->LastUsed()) // until the clock has moved past the last use
-        std::this_thread::yield();
-    EXPECT_EQ(registry.Expire(), 1u);
-    EXPECT_EQ(registry.Find(session->Id()), nullptr);
-    EXPECT_TRUE(session->Previews().Closed());
-}
 
 TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
 {

@@ -472,6 +472,10 @@ async function loadSets() {
   const data = await api('GET', '/api/sets').catch((e) => { setStatus(e.message, true); return null; });
   if (!data) return;
   const list = $('#set-list');
+  // Rebuilt only when the sets changed, so that a click never lands on a
+  // list being replaced.
+  if (list.dataset.sets === JSON.stringify(data.sets)) return;
+  list.dataset.sets = JSON.stringify(data.sets);
   list.innerHTML = '';
   for (const s of data.sets) {
     const li = document.createElement('li');
