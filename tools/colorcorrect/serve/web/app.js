@@ -40,6 +40,7 @@ let pending = null;      // the newest correction waiting to be sent: {commit}
 function setStatus(text, error = false) {
   const s = $('#status');
   s.textContent = text;
+  s.title = text; // the whole of a message the line cuts short
   s.classList.toggle('error', error);
 }
 
@@ -520,7 +521,8 @@ let shownSeq = 0;     // the preview being shown
 function previewBox() {
   const w = state.source.width, h = state.source.height, dpr = window.devicePixelRatio || 1;
   if (zoomed) return [w / dpr, h / dpr];
-  const room = Math.max(160, window.innerHeight - $('#viewer-pane').getBoundingClientRect().top - 80);
+  // Most of the window's height below the header, the rest for the reference.
+  const room = Math.max(160, (window.innerHeight - $('#viewer-pane').getBoundingClientRect().top) * 0.62 - 40);
   const scale = Math.min($('#viewer-pane').clientWidth / w, room / h);
   return [Math.max(1, Math.floor(w * scale)), Math.max(1, Math.floor(h * scale))];
 }
@@ -627,8 +629,10 @@ function drawSplit() {
   const handle = $('#split-handle');
   const box = $('#split-box');
   const hx = x >= 0 ? x : w + x, hy = y >= 0 ? y : h + y;
-  handle.style.left = `${hx * sx}px`;
-  handle.style.top = `${hy * sy}px`;
+  // Without a split the handle waits just outside the top-left corner.
+  const off = x === 0 || y === 0 ? -9 : 0;
+  handle.style.left = `${hx * sx + off}px`;
+  handle.style.top = `${hy * sy + off}px`;
   if (x === 0 || y === 0) { box.style.display = 'none'; return; }
   box.style.display = 'block';
   box.style.left = `${(x > 0 ? 0 : w + x) * sx}px`;
