@@ -104,18 +104,17 @@ try {
     await page.evaluate(() => { document.querySelector('#status').textContent = 'a message'; });
     for (const [width, height] of [[1920, 1080], [1280, 800]]) {
       await page.setViewportSize({ width, height });
-      await page.waitForFunction((wide) => { // and a 720 x 480 source scaled up to its room
-        const [p, r] = ['#preview', '#reference'].map((s) => document.querySelector(s).getBoundingClientRect());
-        return r.bottom <= innerHeight && (!wide || p.width > 720);
+      await page.waitForFunction((wide) => { // a 720 x 480 source is scaled up to its room
+        const rect = (s) => document.querySelector(s).getBoundingClientRect();
+        return rect('#reference').bottom <= innerHeight && (!wide || rect('#preview').width > 720);
       }, width > 1500, { timeout: WAIT });
-      const free = await page.$$eval('#preview, #reference', (all) => all.every((i) => {
-        const r = i.getBoundingClientRect();
-        return [[r.left + 1, r.top + 1], [r.left + 1, r.bottom - 2]].every(([x, y]) => document.elementFromPoint(x, y) === i);
-      }));
+      const free = await page.$$eval('#preview, #reference', (all) => all.every((i) => [[1, 1], [1, -2]].every(([dx, dy]) => {
+        const r = i.getBoundingClientRect(); // its top-left and bottom-left corners
+        return document.elementFromPoint(r.left + dx, (dy > 0 ? r.top : r.bottom) + dy) === i;
+      })));
       assert(free, `something lies on a picture's corner at ${width} x ${height}`);
     }
     await page.setViewportSize({ width: 1400, height: 1700 });
-    await panel(page, 'primary');
   });
 
   await test('a set is saved, recalled after a change, and undo and redo step through', async () => {
@@ -161,8 +160,7 @@ try {
   });
 
   await test('seven tabs of one browser all show each new preview', async () => {
-    const tabs = [page];
-    for (let i = 0; i < 6; i++) tabs.push(await openPage(context));
+    const tabs = [page, ...(await Promise.all(Array.from({ length: 6 }, () => openPage(context))))];
     const seqs = await Promise.all(tabs.map((t) => t.evaluate(() => Number(document.body.dataset.preview))));
     await setField(page, 'base.y_gamma', 12);
     await Promise.all(tabs.map((t, i) => newPreview(t, seqs[i])));
@@ -177,8 +175,7 @@ try {
         return Array.from(new Uint8Array(await (await c.convertToBlob({ type: 'image/jpeg' })).arrayBuffer()));
       }, [w, h]);
       await page.setInputFiles('#upload-source', { name: `${h}p.jpg`, mimeType: 'image/jpeg', buffer: Buffer.from(jpeg) });
-      const s = await waitForState(page, (x) => x.source.width === w, `the ${w} x ${h} source`);
-      await newPreview(page, s.preview - 1);
+      await newPreview(page, (await waitForState(page, (x) => x.source.width === w, `the ${w} x ${h} source`)).preview - 1);
       const times = [];
       for (let i = 1; i <= 7; i++) {
         const [seq, t0] = [await page.evaluate(() => Number(document.body.dataset.preview)), Date.now()];

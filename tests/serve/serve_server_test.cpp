@@ -143,7 +143,6 @@ TEST_F(ServeServerTest, SessionsAreMadeUpToTheLimitAndUnknownOnesAreRefused)
     EXPECT_EQ(State()["source"], (json{{"width", 720}, {"height", 480}, {"name", ""}}));
 }
 
-// At most 3 streams a session and 2 a session in all, each refusal with its reason.
 TEST_F(ServeServerTest, EventStreamsAreLimited)
 {
     const httplib::Headers other = NewSession();
@@ -286,7 +285,6 @@ TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
         const size_t at = reply.Error().find(anywhere ? c.message.substr(3) : c.message);
         EXPECT_TRUE(anywhere ? at != std::string::npos : at == 0) << c.request << " -> " << reply.Error();
     }
-    // A body in chunks, with no Content-Length, is refused at once.
     const auto chunked = m_client->Post("/api/undo", m_session, [](size_t, httplib::DataSink& sink) { return sink.done(), true; }, "text/plain");
     EXPECT_EQ((Reply{chunked->status, chunked->body}).Error().rfind("the request must give its body's length in a Content-Length header", 0), 0u);
     json after = State(), expected = before;
