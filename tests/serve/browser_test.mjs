@@ -51,9 +51,12 @@ async function waitForState(page, predicate, what) {
 }
 const newPreview = (page, after) =>
   page.waitForFunction((n) => Number(document.body.dataset.preview || 0) > n, after, { timeout: WAIT });
+const missing = []; // what the page asked for in vain (printed: a scope that fails to load is a known, rare fault)
 async function openPage(context) {
   const page = await context.newPage();
   page.on('pageerror', (e) => console.log(`  page error: ${e.message}`));
+  page.on('response', (r) => { if (r.status() === 404 || r.status() >= 500) missing.push(`${r.status()} ${r.url()}`); });
+  page.on('requestfailed', (r) => { if (!r.url().includes('preview.jpg')) console.log(`  failed: ${r.url()} ${r.failure().errorText}`); });
   await page.goto(url);
   await page.waitForSelector('body[data-ready="1"]', { timeout: WAIT });
   await newPreview(page, 0);
@@ -86,12 +89,32 @@ try {
   await test('the page shows the default picture, its scope, and a new preview after a change', async () => {
     page = await openPage(context);
     const sizes = await page.$$eval('#preview, #scope', (all) => all.map((i) => `${i.naturalWidth}x${i.naturalHeight}`).join());
-    assert(sizes === '720x480,384x288', `preview and scope sizes ${sizes}`);
+    assert(sizes === '720x480,384x288', `preview and scope sizes ${sizes} (${missing})`);
     const before = await page.evaluate(() => Number(document.body.dataset.preview));
-    await setField(page, 'base.y_gamma', 40);
-    await page.locator('input[data-path="flags.primary"]').check();
-    await waitForState(page, (s) => s.correction.base.y_gamma === 40 && s.correction.flags.primary, 'gamma 40');
+    assert(await page.isVisible('.group-off[data-flag="primary"]'), 'no note that the primary group is off');
+    await setField(page, 'base.y_gamma', 40); // switches the group on, in the same undo step
+    await waitForState(page, (s) => s.correction.base.y_gamma === 40 && s.correction.flags.primary && s.undo === 1, 'gamma 40, on');
+    assert(!(await page.isVisible('.group-off[data-flag="primary"]')), 'the off note stays');
     await newPreview(page, before);
+    assert(missing.length === 0, `missing: ${missing}`);
+  });
+
+  await test('at 1920 x 1080 and 1280 x 800 the pictures fit the window and nothing lies on them', async () => {
+    await panel(page, 'analysis');
+    await page.evaluate(() => { document.querySelector('#status').textContent = 'a message'; });
+    for (const [width, height] of [[1920, 1080], [1280, 800]]) {
+      await page.setViewportSize({ width, height });
+      await page.waitForFunction((wide) => { // a 720 x 480 source is scaled up to its room
+        const rect = (s) => document.querySelector(s).getBoundingClientRect();
+        return rect('#reference').bottom <= innerHeight && (!wide || rect('#preview').width > 720);
+      }, width > 1500, { timeout: WAIT });
+      const free = await page.$$eval('#preview, #reference', (all) => all.every((i) => [[1, 1], [1, -2]].every(([dx, dy]) => {
+        const r = i.getBoundingClientRect(); // its top-left and bottom-left corners
+        return document.elementFromPoint(r.left + dx, (dy > 0 ? r.top : r.bottom) + dy) === i;
+      })));
+      assert(free, `something lies on a picture's corner at ${width} x ${height}`);
+    }
+    await page.setViewportSize({ width: 1400, height: 1700 });
   });
 
   await test('a set is saved, recalled after a change, and undo and redo step through', async () => {
@@ -118,6 +141,8 @@ try {
     const before = await state(page);
     await drag(page, '#scope', [292, 144], [192, 44]);
     await waitForState(page, (s) => s.correction.base.hue !== before.correction.base.hue && s.undo === before.undo + 1, 'a new hue');
+    await page.click('#scope-tabs button[data-type="6"]'); // the cube's drags take no target
+    assert(await page.$eval('#drag-target', (s) => s.disabled && getComputedStyle(s).opacity < 1), 'the disabled selector looks enabled');
   });
 
   await test('a picked gray point changes the curves', async () => {
@@ -126,9 +151,40 @@ try {
     await page.selectOption('#analysis-mode', '0');
     const before = await state(page);
     const box = await page.locator('#preview').boundingBox();
-    await page.mouse.click(box.x + box.width * 0.3, box.y + box.height * 0.3);
+    await page.mouse.click(box.x + (box.width * 216.5) / 720, box.y + (box.height * 144.5) / 480); // the middle of pixel 216, 144
+    assert(JSON.parse(await page.evaluate(() => document.body.dataset.picks)).src[0].join() === '216,144', 'picked the wrong pixel');
     await page.click('#analysis-apply:not([disabled])', { timeout: WAIT });
     await waitForState(page, (s) => JSON.stringify(s.correction.base) !== JSON.stringify(before.correction.base), 'new curves');
+    await panel(page, 'primary');
+    assert(await page.$eval('#source-marks', (m) => m.childElementCount === 0), 'the marks stay after leaving the Pick tab');
+  });
+
+  await test('seven tabs of one browser all show each new preview', async () => {
+    const tabs = [page, ...(await Promise.all(Array.from({ length: 6 }, () => openPage(context))))];
+    const seqs = await Promise.all(tabs.map((t) => t.evaluate(() => Number(document.body.dataset.preview))));
+    await setField(page, 'base.y_gamma', 12);
+    await Promise.all(tabs.map((t, i) => newPreview(t, seqs[i])));
+    await Promise.all(tabs.slice(1).map((t) => t.close()));
+  });
+
+  await test('change-to-preview times at 1080p and 4K (printed, not judged)', async () => {
+    for (const [w, h] of [[1920, 1080], [3840, 2160]]) {
+      const jpeg = await page.evaluate(async ([w, h]) => { // a picture of that size, in halves
+        const c = new OffscreenCanvas(w, h), g = c.getContext('2d');
+        [['#c84', w], ['#48c', w / 2]].forEach(([colour, width]) => { g.fillStyle = colour; g.fillRect(0, 0, width, h); });
+        return Array.from(new Uint8Array(await (await c.convertToBlob({ type: 'image/jpeg' })).arrayBuffer()));
+      }, [w, h]);
+      await page.setInputFiles('#upload-source', { name: `${h}p.jpg`, mimeType: 'image/jpeg', buffer: Buffer.from(jpeg) });
+      await newPreview(page, (await waitForState(page, (x) => x.source.width === w, `the ${w} x ${h} source`)).preview - 1);
+      const times = [];
+      for (let i = 1; i <= 7; i++) {
+        const [seq, t0] = [await page.evaluate(() => Number(document.body.dataset.preview)), Date.now()];
+        await setField(page, 'base.y_gamma', 40 + i);
+        await newPreview(page, seq);
+        times.push(Date.now() - t0);
+      }
+      console.log(`  change to preview at ${w} x ${h}: median ${times.sort((a, b) => a - b)[3]} ms (${times.join(', ')})`);
+    }
   });
 
   await test('the downloads hold the session\'s correction and picture', async () => {

@@ -6,6 +6,9 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -44,6 +47,25 @@ std::string PngOf(int width, int height, uint8_t r, uint8_t g, uint8_t b)
     return std::string(out.begin(), out.end());
 }
 
+// A 2 x 2 file of `format` whose header claims 8000 x 8000 pixels.
+std::string Claiming8000(ImageFormat format)
+{
+    std::vector<uint8_t> f;
+    std::string error;
+    EncodeImage(RgbImage{2, 2, 3, std::vector<uint8_t>(12, 90)}, format, EncodeOptions{}, f, error);
+    const uint8_t sof[] = {0xFF, 0xC0}; // width and height: big-endian after IHDR or SOF, little-endian in BMP
+    const size_t at = format == ImageFormat::Png   ? 16
+                      : format == ImageFormat::Bmp ? 18
+                                                   : size_t(std::search(f.begin(), f.end(), sof, sof + 2) - f.begin()) + 5;
+    const int bytes = format == ImageFormat::Jpeg ? 2 : 4;
+    for (int i = 0; i < 2 * bytes; ++i)
+        f[at + size_t(i)] = uint8_t(8000 >> 8 * (format == ImageFormat::Bmp ? i % bytes : bytes - 1 - i % bytes));
+    const uint32_t crc = uint32_t(crc32(0, f.data() + 12, 17));
+    for (int k = 0; k < 4 && format == ImageFormat::Png; ++k)
+        f[29 + size_t(k)] = uint8_t(crc >> (24 - 8 * k));
+    return std::string(f.begin(), f.end());
+}
+
 RgbImage Decoded(const std::string& bytes)
 {
     RgbImage image;
@@ -60,7 +82,7 @@ protected:
         ServeOptions options;
         options.host = "127.0.0.1";
         options.port = 0;
-        options.maxUploadBytes = 4096;
+        options.maxUploadBytes = 16384;
         options.maxSessions = 2;
         m_server = std::make_unique<ServeServer>(options);
         std::string error;
@@ -85,7 +107,9 @@ protected:
     Reply SendAs(const httplib::Headers& session, const std::string& request, const std::string& body = "")
     {
         const std::string method = request.substr(0, request.find(' ')), path = request.substr(method.size() + 1);
-        const char* type = body.rfind("\x89PNG", 0) == 0 ? "image/png" : "application/json";
+        const char* type = body.rfind("\x89PNG", 0) == 0  ? "image/png"
+                           : body.rfind("form=", 0) == 0 ? "application/x-www-form-urlencoded"
+                                                         : "application/json";
         auto res = method == "GET"    ? m_client->Get(path, session)
                    : method == "POST" ? m_client->Post(path, session, body, type)
                                       : m_client->Put(path, session, body, type);
@@ -101,19 +125,49 @@ protected:
     httplib::Headers m_session;
 };
 
-TEST_F(ServeServerTest, ThePageMakesSessionsUpToTheLimitAndUnknownOnesAreRefused)
+TEST_F(ServeServerTest, SessionsAreMadeUpToTheLimitAndUnknownOnesAreRefused)
 {
     EXPECT_EQ(SendAs({}, "GET /api/state").status, 401);
     EXPECT_EQ(SendAs({{"Cookie", "cc_session=0123456789abcdef0123456789abcdef"}}, "GET /api/state").Error(),
               "no session or the session has expired: reload the page");
-    auto page = m_client->Get("/");
+    auto page = m_client->Get("/"); // the page's script makes its session, not the page
     EXPECT_NE(page->body.find("<script type=\"module\" src=\"app.js\">"), std::string::npos);
-    EXPECT_NE(page->get_header_value("Set-Cookie").find("HttpOnly"), std::string::npos);
-    const Reply third = SendAs({}, "POST /api/session");
-    EXPECT_EQ(third.status, 503);
-    EXPECT_EQ(third.Error().find("too many sessions"), 0u) << third.body;
+    EXPECT_FALSE(page->has_header("Set-Cookie"));
+    EXPECT_NE(m_client->Post("/api/session")->get_header_value("Set-Cookie").find("HttpOnly"), std::string::npos);
+    auto third = m_client->Post("/api/session");
+    EXPECT_EQ(third->status, 503);
+    EXPECT_EQ((Reply{0, third->body}).Error().find("too many sessions are open (at most 2); close another page or try again in "), 0u) << third->body;
+    EXPECT_GE(third->get_header_value<uint64_t>("Retry-After"), 1u); // within the page-gone limit
+    EXPECT_LE(third->get_header_value<uint64_t>("Retry-After"), 90u);
     EXPECT_EQ(m_server->Sessions().Count(), 2u);
     EXPECT_EQ(State()["source"], (json{{"width", 720}, {"height", 480}, {"name", ""}}));
+}
+
+TEST_F(ServeServerTest, EventStreamsAreLimited)
+{
+    const httplib::Headers other = NewSession();
+    std::vector<std::thread> held;
+    const auto stream = [this](const httplib::Headers& session, bool hold) {
+        httplib::Client client("127.0.0.1", m_server->Port());
+        client.set_read_timeout(std::chrono::seconds(60));
+        std::string body; // a refusal, or the start of a stream (held until the server stops, or left)
+        auto res = client.Get("/api/events", session, [&](const char* data, size_t n) {
+            body.append(data, n);
+            return hold || (body.find("event:") == std::string::npos && body.find(": waiting") == std::string::npos);
+        });
+        return Reply{res ? res->status : 0, body};
+    };
+    for (unsigned i = 1; i <= 4; ++i) {
+        held.emplace_back(stream, i < 4 ? m_session : other, true);
+        const auto s = m_server->Sessions().Find((i < 4 ? m_session : other).begin()->second.substr(strlen("cc_session=")));
+        while (s->Streams() < (i < 4 ? i : 1))
+            std::this_thread::yield();
+    }
+    EXPECT_EQ(stream(m_session, false).Error(), "this page has 3 event streams open already: close some of its tabs");
+    EXPECT_EQ(stream(other, false).Error(), "the server has its most event streams open (4): try again later");
+    m_server->Stop();
+    for (std::thread& t : held)
+        t.join();
 }
 
 TEST_F(ServeServerTest, RequestsForAnotherHostNameAreRefused)
@@ -143,18 +197,22 @@ TEST(ServeServerStop, EndsRunWheneverItComes)
     }
 }
 
-TEST(SessionRegistryTest, IdleSessionsExpire)
+TEST(SessionRegistryTest, ASessionWithoutAPageExpiresSoonerThanOneWithAStream)
 {
-    SessionRegistry registry(4, std::chrono::seconds(0));
+    SessionRegistry registry(4, std::chrono::hours(1), std::chrono::seconds(0));
     std::string error;
-    auto session = registry.Create(error);
-    ASSERT_TRUE(session) << error;
-    while (ServeSession::Clock::now() <= session->LastUsed()) // until the clock has moved past the last use
+    auto open = registry.Create(error);
+    ASSERT_TRUE(open && open->AddStream(1)) << error;
+    auto gone = registry.Create(error);
+    ASSERT_TRUE(gone) << error;
+    while (ServeSession::Clock::now() <= gone->LastUsed())
         std::this_thread::yield();
     EXPECT_EQ(registry.Expire(), 1u);
-    EXPECT_EQ(registry.Find(session->Id()), nullptr);
-    EXPECT_TRUE(session->Previews().Closed());
+    EXPECT_EQ(registry.Find(gone->Id()), nullptr);
+    EXPECT_TRUE(gone->Previews().Closed());
+    EXPECT_EQ(registry.Find(open->Id()), open);
 }
+
 
 TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
 {
@@ -187,13 +245,20 @@ TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
         {"POST /api/split", "{}", 400, "x must be an integer in -1000000..1000000"},
         {"POST /api/split", R"({"x": 1, "y": "2"})", 400, "y must be"},
         {"POST /api/split", R"({"x": 1, "y": 99999999999})", 400, "y must be"},
+        {"GET /api/preview.jpg?w=0&h=1", "", 400, "parameter w must be an integer in 1..65535"},
         {"GET /api/scope.png?type=3", "", 400, "...type"},
         {"GET /api/scope.png?type=8", "", 400, "...type"},
         {"PUT /api/reference?name=x.txt", "hello", 415, "x.txt: not a PNG, JPEG or BMP picture"},
         {"PUT /api/reference?name=cut.png", truncated, 400, "cut.png"},
-        {"PUT /api/reference", std::string(5000, 'x'), 413, "the request is larger than the server accepts"},
+        {"PUT /api/reference", std::string(20000, 'x'), 413, "the request is larger than the server accepts (at most 16384 bytes"},
+        {"POST /api/options", "form=" + std::string(9000, 'x'), 413, "a body sent as a form (application/x-www-form-urlencoded) is limited to 8 KB"},
+        // Refused from the header, before 256 MB are taken for the pixels.
+        {"PUT /api/reference?name=p.png", Claiming8000(ImageFormat::Png), 413, "p.png: the picture is 8000 x 8000, more than the 40 million pixels allowed"},
+        {"PUT /api/reference?name=j.jpg", Claiming8000(ImageFormat::Jpeg), 413, "j.jpg: the picture is 8000 x 8000"},
+        {"PUT /api/reference?name=b.bmp", Claiming8000(ImageFormat::Bmp), 413, "b.bmp: the picture is 8000 x 8000"},
         {"GET /api/download/correction?form=xml", "", 400, ""},
         {"GET /api/download/lut?size=257", "", 400, "parameter size"},
+        {"GET /api/download/lut?size=66", "", 400, "size 66 is larger than programs that read .cube files take: use 2..65"},
         {"GET /api/download/picture?format=gif", "", 400, ""},
         {"POST /api/gesture", R"({"phase": "begin", "x": 1, "y": 1})", 400, "missing kind"},
         {"POST /api/gesture", R"({"kind": "spiral", "phase": "begin", "x": 1, "y": 1})", 400, "kind must be coupled, huesat"},
@@ -220,6 +285,8 @@ TEST_F(ServeServerTest, BadRequestsAreRefusedWithTheReasonAndChangeNothing)
         const size_t at = reply.Error().find(anywhere ? c.message.substr(3) : c.message);
         EXPECT_TRUE(anywhere ? at != std::string::npos : at == 0) << c.request << " -> " << reply.Error();
     }
+    const auto chunked = m_client->Post("/api/undo", m_session, [](size_t, httplib::DataSink& sink) { return sink.done(), true; }, "text/plain");
+    EXPECT_EQ((Reply{chunked->status, chunked->body}).Error().rfind("the request must give its body's length in a Content-Length header", 0), 0u);
     json after = State(), expected = before;
     after.erase("preview");
     expected.erase("preview");
@@ -240,7 +307,9 @@ TEST_F(ServeServerTest, EveryKindOfRequestIsServed)
     EXPECT_EQ(fromJson.Base.sHue, -100);
     EXPECT_EQ(binary.size(), 564u);
     EXPECT_EQ(std::memcmp(&fromJson, &fromBinary, sizeof fromJson), 0);
-    EXPECT_NE(Send("GET /api/download/lut?size=2").body.find("LUT_3D_SIZE 2\n"), std::string::npos);
+    const std::string lut = Send("GET /api/download/lut?size=65").body; // sent a slice at a time
+    EXPECT_NE(lut.find("LUT_3D_SIZE 65\n"), std::string::npos);
+    EXPECT_EQ(std::count(lut.begin(), lut.end(), '\n'), 5 + 65 * 65 * 65);
     for (int type : {1, 2, 4, 5, 6, 7})
         EXPECT_EQ(Decoded(Send("GET /api/scope.png?type=" + std::to_string(type)).body).width, 384) << type;
     ASSERT_EQ(Send("POST /api/options", R"({"channel": 4, "isolate_vector": 15, "intensity": 0})").status, 200);
@@ -308,6 +377,8 @@ TEST_F(ServeServerTest, APreviewIsAnnouncedOnTheEventStream)
     EXPECT_EQ(received.rfind("event: preview\ndata: {", 0), 0u) << received;
     EXPECT_NE(received.find("\"width\":720"), std::string::npos) << received;
     EXPECT_EQ(Decoded(Send("GET /api/preview.jpg").body).width, 720);
+    const RgbImage shown = Decoded(Send("GET /api/preview.jpg?w=360&h=1000").body); // the size it is shown at
+    EXPECT_EQ(json({shown.width, shown.height}), json({360, 240}));
 }
 
 TEST_F(ServeServerTest, DragsAndAnalysesChangeTheCorrectionInOneStep)
@@ -322,7 +393,8 @@ TEST_F(ServeServerTest, DragsAndAnalysesChangeTheCorrectionInOneStep)
     ASSERT_EQ(gesture("huesat", "move", 250, 60, hue).status, 200);
     EXPECT_EQ(State()["undo"], 1);
     const json turned = gesture("huesat", "end", 192, 44, hue).Json();
-    EXPECT_EQ(json({turned["correction"]["base"]["hue"], turned["undo"]}), json({-127, 1}));
+    EXPECT_EQ(json({turned["correction"]["base"]["hue"], turned["undo"], turned["correction"]["flags"]["primary"]}),
+              json({-127, 1, true})); // the drag switched the primary group on
     Send("POST /api/undo");
     // A match vector from the red bar of the default picture, then dragged.
     const json red = Send("POST /api/analysis", R"({"kind": "mv_get", "source_rect": [530, 50, 560, 100]})").Json();

@@ -71,6 +71,7 @@ const Refusal kRefusals[] = {
     {{"apply", "-c", "@look.json", "@huge.png", "@o.png"}, 1,
      "apply: @huge.png: the picture is too large (at most 1 GiB at 4 bytes a pixel)\n"},
     {{"apply", "-c", "@look.json", "@in.png", "@nodir/o.png"}, 1, "apply: @nodir/o.png: cannot create: No such file or directory\n"},
+    {{"serve", "@big.png"}, 1, "serve: @big.png: the picture is 8000 x 8000, more than the 40 million pixels allowed\n"},
     // Successes that say something, or must say nothing.
     {{"apply", "-c", "@look.json", "@alpha.png", "@o.jpg"}, 0,
      "apply: @o.jpg: JPEG has no alpha channel; the alpha channel is left out\n"},
@@ -159,12 +160,12 @@ std::string Png(int w, int h, int channels, bool flat)
     return std::string(bytes.begin(), bytes.end());
 }
 
-// A 1 x 1 PNG whose header claims 100000 x 100000 pixels (checksum fixed).
-std::string HugePng()
+// A 1 x 1 PNG whose header claims side x side pixels (checksum fixed).
+std::string HugePng(uint32_t side)
 {
     std::string png = Png(1, 1, 3, true);
     for (int k = 0; k < 8; ++k)
-        png[size_t(16 + k)] = static_cast<char>(uint32_t(100000) >> (24 - 8 * (k % 4)));
+        png[size_t(16 + k)] = static_cast<char>(side >> (24 - 8 * (k % 4)));
     uint32_t c = 0xFFFFFFFFu;
     for (size_t i = 12; i < 29; ++i) {
         c ^= static_cast<uint8_t>(png[i]);
@@ -195,7 +196,8 @@ protected:
         WriteFile(d + "in.png", Png(24, 16, 3, false));
         WriteFile(d + "alpha.png", Png(4, 4, 4, false));
         WriteFile(d + "damaged.png", Png(24, 16, 3, false).substr(0, 60));
-        WriteFile(d + "huge.png", HugePng());
+        WriteFile(d + "huge.png", HugePng(100000));
+        WriteFile(d + "big.png", HugePng(8000));
         WriteFile(d + "old.png", "old");
         std::string stream = FormatY4mHeader(MakeY4mHeader(8, 8, Y4mChroma::C444));
         for (int f = 0; f < 2; ++f)

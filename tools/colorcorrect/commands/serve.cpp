@@ -28,7 +28,7 @@ bool LoadPicture(const std::string& path, RgbImage& image)
     std::vector<uint8_t> bytes;
     std::string error;
     if (!ReadWholeFile(path, kMaxPictureFileBytes, bytes, error) ||
-        !DecodeImage(bytes.data(), bytes.size(), image, error)) {
+        !DecodeImage(bytes.data(), bytes.size(), image, error, kMaxServePixels)) {
         Fail(kCommand, path, error);
         return false;
     }

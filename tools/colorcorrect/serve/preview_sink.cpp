@@ -1,5 +1,7 @@
 #include "preview_sink.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -25,6 +27,42 @@ Registry& Sinks()
 {
     static Registry* registry = new Registry; // never destroyed: workers may outlive static destruction
     return *registry;
+}
+
+// The packed YUV picture `yuv` at dw x dh (smaller) as RGB: each pixel the
+// average of the block of whole reduction steps at its place, converted
+// once. It reads each source pixel about once, where an exact area average
+// of a 4K preview takes some ten times as long; at the reductions a screen
+// asks for the two look alike.
+void ShrinkToRgb(const CVoraDib& yuv, int dw, int dh, RgbImage& image)
+{
+    const int sw = yuv.GetWidth(), sh = yuv.GetHeight();
+    const int kx = std::max(1, sw / dw), ky = std::max(1, sh / dh);
+    const uint32_t n = uint32_t(kx * ky);
+    unsigned step = 0, stride = 0;
+    yuv.GetIncrements(step, stride);
+    const BYTE* base = yuv;
+    image.Resize(dw, dh, 3);
+    std::vector<uint32_t> sums(size_t(dw) * 3);
+    for (int y = 0; y < dh; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        const int top = int(int64_t(y) * sh / dh);
+        for (int r = top; r < top + ky; ++r) {
+            const BYTE* row = base + size_t(sh - 1 - r) * stride; // the picture keeps its bottom row first
+            for (int x = 0; x < dw; ++x) {
+                const BYTE* p = row + size_t(int64_t(x) * sw / dw) * step;
+                for (int i = 0; i < kx; ++i, p += step)
+                    for (int c = 0; c < 3; ++c)
+                        sums[size_t(x) * 3 + size_t(c)] += p[c];
+            }
+        }
+        uint8_t* q = image.Row(y);
+        for (int x = 0; x < dw; ++x, q += 3) {
+            const uint32_t* s = &sums[size_t(x) * 3];
+            YuvBytesToRgbBytes(BYTE((s[0] + n / 2) / n), BYTE((s[1] + n / 2) / n), BYTE((s[2] + n / 2) / n), q[0],
+                               q[1], q[2]);
+        }
+    }
 }
 
 } // namespace
@@ -64,19 +102,25 @@ int PreviewSink::OnViewerPreview(CVoraDib& picture, unsigned long key)
 bool PreviewSink::Store(const CVoraDib& picture)
 {
     try {
-        RgbImage image;
-        std::string error;
-        if (!YuvPictureToRgbImage(picture, 3, image, error))
+        // The worker renders the next preview into the same block: the copy
+        // needs one of its own.
+        const int width = picture.GetWidth(), height = picture.GetHeight();
+        unsigned step = 0, stride = 0, copyStep = 0, copyStride = 0;
+        picture.GetIncrements(step, stride);
+        auto copy = std::make_shared<CVoraDib>();
+        if (width <= 0 || height <= 0 || copy->AllocYUV(width, height, int(step * 8), 0) == 0)
             return false;
-        auto jpeg = std::make_shared<std::vector<uint8_t>>();
-        if (!EncodeJpeg(image, kPreviewJpegQuality, *jpeg, error))
-            return false;
+        copy->GetIncrements(copyStep, copyStride);
+        const BYTE* from = picture;
+        BYTE* to = *copy;
+        for (int row = 0; row < height; ++row)
+            std::memcpy(to + size_t(row) * copyStride, from + size_t(row) * stride, size_t(width) * step);
         {
             std::lock_guard lock(m_mutex);
             m_latest.sequence += 1;
-            m_latest.width = image.width;
-            m_latest.height = image.height;
-            m_latest.jpeg = std::move(jpeg);
+            m_latest.width = copy->GetWidth();
+            m_latest.height = copy->GetHeight();
+            m_picture = std::move(copy);
         }
         m_changed.notify_all();
         return true;
@@ -89,6 +133,42 @@ EncodedPreview PreviewSink::Latest() const
 {
     std::lock_guard lock(m_mutex);
     return m_latest;
+}
+
+EncodedPreview PreviewSink::Encoded(int maxWidth, int maxHeight)
+{
+    std::lock_guard encoding(m_encodeMutex);
+    EncodedPreview p;
+    std::shared_ptr<const CVoraDib> picture;
+    {
+        std::lock_guard lock(m_mutex);
+        p = m_latest;
+        picture = m_picture;
+    }
+    if (!picture)
+        return p;
+    const double scale = std::min({1.0, maxWidth > 0 ? double(maxWidth) / p.width : 1.0,
+                                   maxHeight > 0 ? double(maxHeight) / p.height : 1.0});
+    p.jpegWidth = std::max(1, int(p.width * scale + 0.5));
+    p.jpegHeight = std::max(1, int(p.height * scale + 0.5));
+    if (m_encoded.jpeg && m_encoded.sequence == p.sequence && m_encoded.jpegWidth == p.jpegWidth &&
+        m_encoded.jpegHeight == p.jpegHeight)
+        return m_encoded;
+    try {
+        RgbImage image;
+        std::string error;
+        if (p.jpegWidth != p.width || p.jpegHeight != p.height)
+            ShrinkToRgb(*picture, p.jpegWidth, p.jpegHeight, image);
+        else if (!YuvPictureToRgbImage(*picture, 3, image, error))
+            return p;
+        auto jpeg = std::make_shared<std::vector<uint8_t>>();
+        if (!EncodeJpeg(image, kPreviewJpegQuality, *jpeg, error))
+            return p;
+        p.jpeg = std::move(jpeg);
+        m_encoded = p;
+    } catch (const std::bad_alloc&) {
+    }
+    return p;
 }
 
 EncodedPreview PreviewSink::WaitForNewer(uint64_t after, std::chrono::milliseconds timeout)

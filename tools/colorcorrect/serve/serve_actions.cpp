@@ -167,6 +167,11 @@ json RunGesture(ServeSession& session, const json& body)
         }
         extra["applied"] = true;
         if (changes && std::memcmp(&cc, &current, sizeof cc) != 0) {
+            // A drag that changes a group switches it on, in the same undo
+            // step: an edit that shows nothing looks like a fault.
+            cc.dwFlags |= kind == "match" || target == 4 ? CC_MATCH_VECTOR
+                          : target == 2                  ? CC_SIX_VECTOR
+                                                         : CC_PRIMARY;
             std::string error;
             if (!session.SetCorrectionLocked(cc, phase == Phase::End, error))
                 refused = RequestError{422, error};

@@ -37,12 +37,18 @@ namespace {
 
 using nlohmann::json;
 
+// The largest .cube the server writes: programs that read the format
+// commonly take up to 65 points a side; a larger table costs time and memory
+// (256 points: 450 MB of text) and helps nobody.
+constexpr int kMaxServeCubeSize = 65;
+// Event streams one session may hold: a page shares one among its tabs, and
+// a reloaded tab's old stream lingers until the next keep-alive finds it gone.
+constexpr unsigned kMaxStreamsPerSession = 3;
+// Threads of the pool that only ever answer requests (see MaxStreams).
+constexpr size_t kRequestThreads = 16;
 // How long an event stream waits for a preview before it sends a keep-alive
 // comment (which also tells the server the page is still open).
 constexpr std::chrono::seconds kEventKeepAlive{10};
-// Largest uploaded picture: an 8K frame and then some. Each session keeps
-// several copies of its pictures.
-constexpr uint64_t kMaxServePixels = 40'000'000;
 
 void SendError(httplib::Response& res, int status, const std::string& message)
 {
@@ -150,10 +156,16 @@ struct ServeServer::Impl {
     std::atomic<bool> running{false}; // Run has begun and not yet returned
     RgbImage startSource, startReference;
     std::string startSourceName, startReferenceName;
+    std::atomic<size_t> openStreams{0}; // event streams of all sessions
 
-    std::shared_ptr<ServeSession> NewSession(std::string& error)
+    // Each event stream holds a thread of the pool for as long as it is
+    // open; the pool has this many for them and kRequestThreads besides, so
+    // that open pages can never leave requests without a thread.
+    size_t MaxStreams() const { return options.maxSessions * 2; }
+
+    std::shared_ptr<ServeSession> NewSession(std::string& error, std::chrono::seconds* retryAfter)
     {
-        auto session = sessions.Create(error);
+        auto session = sessions.Create(error, retryAfter);
         if (!session)
             return nullptr;
         if (startSource.width > 0 && !session->SetSource(startSource, startSourceName, error))
@@ -205,24 +217,11 @@ struct ServeServer::Impl {
     void Routes();
     void Handlers();
 
-    // Routes without a session.
-    void Page(const Req& req, Res& res)
+    // Routes without a session. The page makes its session when its script
+    // runs (POST /api/session), so that fetching it (a link preview, a
+    // crawler, a script) does not take one of the few.
+    void Page(const Req&, Res& res)
     {
-        std::shared_ptr<ServeSession> session;
-        const std::string id = CookieValue(req, kSessionCookie);
-        if (!id.empty())
-            session = sessions.Find(id);
-        if (!session) {
-            std::string error;
-            session = NewSession(error);
-            if (!session) {
-                res.status = 503;
-                res.set_content("<!doctype html><meta charset=utf-8><title>colorcorrect</title><p>" + error,
-                                "text/html; charset=utf-8");
-                return;
-            }
-            SetCookie(res, *session);
-        }
         const WebAsset* page = FindWebAsset("index.html");
         res.set_header("Cache-Control", "no-store");
         res.set_content(reinterpret_cast<const char*>(page->data), page->size, WebContentType(page->path));
@@ -242,8 +241,11 @@ struct ServeServer::Impl {
     void CreateSession(const Req&, Res& res)
     {
         std::string error;
-        auto session = NewSession(error);
+        std::chrono::seconds retryAfter{0};
+        auto session = NewSession(error, &retryAfter);
         if (!session) {
+            if (retryAfter.count() > 0)
+                res.set_header("Retry-After", std::to_string(retryAfter.count()));
             SendError(res, 503, error);
             return;
         }
@@ -339,14 +341,9 @@ struct ServeServer::Impl {
         }
         RgbImage image;
         std::string error;
-        if (!DecodeImage(data, req.body.size(), image, error)) {
-            SendError(res, 400, name + ": " + error);
-            return;
-        }
-        if (uint64_t(image.width) * uint64_t(image.height) > kMaxServePixels) {
-            SendError(res, 413, name + ": " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-                                    " is larger than the server takes (at most " +
-                                    std::to_string(kMaxServePixels / 1000000) + " million pixels)");
+        bool tooLarge = false;
+        if (!DecodeImage(data, req.body.size(), image, error, kMaxServePixels, &tooLarge)) {
+            SendError(res, tooLarge ? 413 : 400, name + ": " + error);
             return;
         }
         const bool ok = reference ? session->SetReference(image, name, error) : session->SetSource(image, name, error);
@@ -428,8 +425,34 @@ struct ServeServer::Impl {
                 return;
             last = uint64_t(*after);
         }
+        if (!session->AddStream(kMaxStreamsPerSession)) {
+            SendError(res, 429, "this page has " + std::to_string(kMaxStreamsPerSession) +
+                                    " event streams open already: close some of its tabs");
+            return;
+        }
+        if (++openStreams > MaxStreams()) {
+            --openStreams;
+            session->RemoveStream();
+            res.set_header("Retry-After", "30");
+            SendError(res, 503, "the server has its most event streams open (" + std::to_string(MaxStreams()) +
+                                    "): try again later");
+            return;
+        }
+        // Counted while the connection lasts: the provider (and this) goes
+        // when the stream ends, however it ends.
+        struct Hold {
+            std::shared_ptr<ServeSession> session;
+            std::atomic<size_t>& open;
+            ~Hold()
+            {
+                session->RemoveStream();
+                --open;
+            }
+        };
+        const std::shared_ptr<Hold> hold(new Hold{session, openStreams});
         res.set_chunked_content_provider(
-            "text/event-stream", [this, session, last](size_t, httplib::DataSink& sink) mutable {
+            "text/event-stream", [this, session, last, hold](size_t, httplib::DataSink& sink) mutable {
+                (void)hold;
                 const EncodedPreview p = session->Previews().WaitForNewer(last, kEventKeepAlive);
                 if (stopping || session->Previews().Closed()) {
                     const std::string bye = "event: closed\ndata: {}\n\n";
@@ -450,9 +473,13 @@ struct ServeServer::Impl {
             });
     }
 
-    void Preview(const Session& session, const Req&, Res& res)
+    void Preview(const Session& session, const Req& req, Res& res)
     {
-        const EncodedPreview p = session->Previews().Latest();
+        const auto width = IntParam(req, res, "w", 1, 65535, 0);
+        const auto height = width ? IntParam(req, res, "h", 1, 65535, 0) : std::nullopt;
+        if (!width || !height)
+            return;
+        const EncodedPreview p = session->Previews().Encoded(int(*width), int(*height));
         if (!p.jpeg) {
             SendError(res, 404, "no preview has been rendered yet");
             return;
@@ -522,17 +549,37 @@ struct ServeServer::Impl {
         const auto size = IntParam(req, res, "size", kMinCubeSize, kMaxCubeSize, 33);
         if (!size)
             return;
+        if (*size > kMaxServeCubeSize) {
+            SendError(res, 400,
+                      "size " + std::to_string(*size) + " is larger than programs that read .cube files take: use 2.." +
+                          std::to_string(kMaxServeCubeSize) + " (33 is usual)");
+            return;
+        }
         const tagCOLORCORRINFO cc = session->State().correction;
         CorrectionProcessor processor;
-        CubeLut lut;
-        lut.title = "colorcorrect";
+        auto lut = std::make_shared<CubeLut>();
+        lut->title = "colorcorrect";
         std::string error;
-        if (!processor.Setup(cc, error) || !SampleCube(int(*size), processor.Processor(), lut, error)) {
+        if (!processor.Setup(cc, error) || !SampleCube(int(*size), processor.Processor(), *lut, error)) {
             SendError(res, 500, error);
             return;
         }
-        const std::string text = FormatCube(lut);
-        SendBytes(res, std::vector<uint8_t>(text.begin(), text.end()), "text/plain; charset=utf-8", "correction.cube");
+        // The text is some 27 times the table: it goes out a slice at a time.
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("Content-Disposition", "attachment; filename=\"correction.cube\"");
+        res.set_chunked_content_provider(
+            "text/plain; charset=utf-8", [lut, next = size_t{0}, head = true](size_t, httplib::DataSink& sink) mutable {
+                constexpr size_t kEntriesPerSlice = 8192;
+                std::string text = head ? FormatCubeHead(*lut) : std::string();
+                head = false;
+                AppendCubeEntries(*lut, next, kEntriesPerSlice, text);
+                next += kEntriesPerSlice;
+                if (!text.empty() && !sink.write(text.data(), text.size()))
+                    return false;
+                if (next >= lut->rgb.size() / 3)
+                    sink.done();
+                return true;
+            });
     }
 
     void DownloadPicture(const Session& session, const Req& req, Res& res)
@@ -627,7 +674,7 @@ void ServeServer::Impl::Handlers()
 void ServeServer::Impl::Routes()
 {
     http.set_payload_max_length(options.maxUploadBytes);
-    const size_t threads = options.maxSessions * 2 + 8; // each open page holds one for its event stream
+    const size_t threads = MaxStreams() + kRequestThreads;
     http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         std::string what = "internal error";
@@ -641,11 +688,17 @@ void ServeServer::Impl::Routes()
         }
         SendError(res, 500, what);
     });
-    http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    http.set_error_handler([this](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty())
             return;
-        if (res.status == 413)
-            SendError(res, 413, "the request is larger than the server accepts (see --max-upload)");
+        // The client library holds form posts to 8 KB whatever --max-upload says.
+        const bool form = req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) == 0;
+        if (res.status == 413 && form && req.get_header_value<uint64_t>("Content-Length") <= options.maxUploadBytes)
+            SendError(res, 413, "a body sent as a form (application/x-www-form-urlencoded) is limited to 8 KB: "
+                                "send JSON as application/json, a picture as image/png, image/jpeg or image/bmp");
+        else if (res.status == 413)
+            SendError(res, 413, "the request is larger than the server accepts (at most " +
+                                    std::to_string(options.maxUploadBytes) + " bytes, see --max-upload)");
         else if (res.status == 404)
             SendError(res, 404, "no such page or request");
         else
@@ -658,6 +711,15 @@ void ServeServer::Impl::Routes()
     http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         if (!HostAllowed(req.get_header_value("Host"))) {
             SendError(res, 421, "this server answers only requests for its own address (Host header)");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // Without a length the body would be read until the client closes or
+        // the read times out; a chunked one could grow without bound.
+        if ((req.method == "POST" || req.method == "PUT") &&
+            (!req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))) {
+            SendError(res, 411, "the request must give its body's length in a Content-Length header (0 for no body); "
+                                "bodies in chunks are not taken");
+            res.set_header("Connection", "close"); // whatever body follows is not read
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;

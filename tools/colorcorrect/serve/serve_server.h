@@ -8,6 +8,7 @@
 // session. The interface is described in serve_server.cpp, beside the
 // handlers.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,10 @@
 #include "session_registry.h"
 
 namespace colorcorrect::cli {
+
+// Largest picture a session takes, from an upload or the command line: an 8K
+// frame and then some. Each session keeps several copies of its pictures.
+inline constexpr uint64_t kMaxServePixels = 40'000'000;
 
 // Name of the cookie that carries the session id.
 inline constexpr const char* kSessionCookie = "cc_session";

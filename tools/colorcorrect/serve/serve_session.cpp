@@ -58,6 +58,21 @@ void ServeSession::Touch()
     m_lastUsed = Clock::now();
 }
 
+bool ServeSession::AddStream(unsigned most)
+{
+    unsigned open = m_streams;
+    while (open < most)
+        if (m_streams.compare_exchange_weak(open, open + 1))
+            return true;
+    return false;
+}
+
+void ServeSession::RemoveStream()
+{
+    m_streams -= 1;
+    Touch(); // the page-gone limit counts from the stream's end
+}
+
 ServeSession::Clock::time_point ServeSession::LastUsed() const
 {
     std::lock_guard lock(m_usedLock);

@@ -10,6 +10,7 @@
 
 #include <colorcorrect/colorcorrect.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -71,6 +72,13 @@ public:
     void Touch();
     Clock::time_point LastUsed() const;
 
+    // The event streams open on the session: a page that holds one is there
+    // even while nobody touches it. AddStream is false, adding none, when
+    // `most` are open already.
+    bool AddStream(unsigned most);
+    void RemoveStream();
+    unsigned Streams() const { return m_streams; }
+
     SessionState State();
 
     // Makes `cc` the current correction. With `commit`, the correction before
@@ -123,6 +131,7 @@ private:
     mutable std::mutex m_lock;          // serialises the viewer's operations
     mutable std::mutex m_usedLock;      // guards m_lastUsed only, so expiry never waits on a busy viewer
     Clock::time_point m_lastUsed;
+    std::atomic<unsigned> m_streams{0};
     std::unique_ptr<ServeViewer> m_viewer;
     tagCOLORCORRINFO m_current{};       // as the viewer has it
     tagCOLORCORRINFO m_committed{};     // the correction at the last commit

@@ -1,13 +1,20 @@
 #include "session_registry.h"
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
 namespace colorcorrect::cli {
 
-SessionRegistry::SessionRegistry(size_t maxSessions, std::chrono::seconds idleLimit)
-    : m_maxSessions(maxSessions), m_idleLimit(idleLimit)
+SessionRegistry::SessionRegistry(size_t maxSessions, std::chrono::seconds idleLimit,
+                                 std::chrono::seconds pageGoneLimit)
+    : m_maxSessions(maxSessions), m_idleLimit(idleLimit), m_pageGoneLimit(std::min(pageGoneLimit, idleLimit))
 {
+}
+
+ServeSession::Clock::time_point SessionRegistry::ExpiryOf(ServeSession& session) const
+{
+    return session.LastUsed() + (session.Streams() > 0 ? m_idleLimit : m_pageGoneLimit);
 }
 
 SessionRegistry::~SessionRegistry()
@@ -31,14 +38,23 @@ std::string SessionRegistry::NewId()
     return id;
 }
 
-std::shared_ptr<ServeSession> SessionRegistry::Create(std::string& error)
+std::shared_ptr<ServeSession> SessionRegistry::Create(std::string& error, std::chrono::seconds* retryAfter)
 {
     Expire();
     {
         std::lock_guard lock(m_mutex);
         if (m_sessions.size() >= m_maxSessions) {
+            // An open page keeps its session; one closed now frees it after
+            // the page-gone limit.
+            auto soonest = ServeSession::Clock::now() + m_pageGoneLimit;
+            for (const auto& [id, session] : m_sessions)
+                soonest = std::min(soonest, ExpiryOf(*session));
+            const auto wait = std::chrono::ceil<std::chrono::seconds>(soonest - ServeSession::Clock::now());
+            if (retryAfter != nullptr)
+                *retryAfter = std::max(wait, std::chrono::seconds(1));
             error = "too many sessions are open (at most " + std::to_string(m_maxSessions) +
-                    "); close another page or wait until one expires";
+                    "); close another page or try again in " + std::to_string(std::max<long long>(1, wait.count())) +
+                    " s";
             return nullptr;
         }
     }
@@ -76,7 +92,7 @@ size_t SessionRegistry::Expire()
         std::lock_guard lock(m_mutex);
         const auto now = ServeSession::Clock::now();
         for (auto it = m_sessions.begin(); it != m_sessions.end();) {
-            if (now - it->second->LastUsed() > m_idleLimit) {
+            if (now > ExpiryOf(*it->second)) {
                 dropped.push_back(it->second);
                 it = m_sessions.erase(it);
             } else {

@@ -1,5 +1,6 @@
 #include "cube_lut.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -64,7 +65,7 @@ bool SampleCube(int size, const PictureProcessor& process, CubeLut& lut, std::st
     }
 }
 
-std::string FormatCube(const CubeLut& lut)
+std::string FormatCubeHead(const CubeLut& lut)
 {
     std::string text = "# Written by colorcorrect: the correction sampled on an RGB grid\n";
     if (!lut.title.empty()) {
@@ -85,13 +86,27 @@ std::string FormatCube(const CubeLut& lut)
     }
     text += "LUT_3D_SIZE " + std::to_string(lut.size) + "\n";
     text += "DOMAIN_MIN 0 0 0\nDOMAIN_MAX 1 1 1\n";
-    text.reserve(text.size() + lut.rgb.size() / 3 * 27);
+    return text;
+}
+
+void AppendCubeEntries(const CubeLut& lut, size_t first, size_t count, std::string& text)
+{
+    const size_t entries = lut.rgb.size() / 3;
+    const size_t end = first >= entries ? first : first + std::min(count, entries - first);
+    text.reserve(text.size() + (end - first) * 27);
     char line[64];
-    for (size_t i = 0; i + 2 < lut.rgb.size(); i += 3) {
-        const int n = std::snprintf(line, sizeof line, "%.6f %.6f %.6f\n", lut.rgb[i] / 255.0,
-                                    lut.rgb[i + 1] / 255.0, lut.rgb[i + 2] / 255.0);
+    for (size_t e = first; e < end; ++e) {
+        const uint8_t* rgb = lut.rgb.data() + 3 * e;
+        const int n = std::snprintf(line, sizeof line, "%.6f %.6f %.6f\n", rgb[0] / 255.0, rgb[1] / 255.0,
+                                    rgb[2] / 255.0);
         text.append(line, static_cast<size_t>(n));
     }
+}
+
+std::string FormatCube(const CubeLut& lut)
+{
+    std::string text = FormatCubeHead(lut);
+    AppendCubeEntries(lut, 0, lut.rgb.size() / 3, text);
     return text;
 }
 

@@ -46,6 +46,12 @@ std::string CubeTitleForPath(const std::string& path);
 // then N^3 lines "r g b" with six decimals.
 std::string FormatCube(const CubeLut& lut);
 
+// The same text in parts, for a writer that sends it as it is made: the head
+// (everything before the entries), then the lines of entries first..first +
+// count - 1 (those past the end are left out) appended to `text`.
+std::string FormatCubeHead(const CubeLut& lut);
+void AppendCubeEntries(const CubeLut& lut, size_t first, size_t count, std::string& text);
+
 // Reads .cube text with a LUT_3D_SIZE of 2..256 and a domain of 0..1 into
 // 8-bit values (rounded). Comments, TITLE and DOMAIN_MIN/MAX lines are read;
 // 1D tables and other domains are refused. Safe on any bytes.

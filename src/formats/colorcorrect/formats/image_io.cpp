@@ -19,6 +19,23 @@ const char* ImageSizeProblem(uint64_t width, uint64_t height)
     return nullptr;
 }
 
+std::string ImageSizeProblem(uint64_t width, uint64_t height, uint64_t maxPixels, bool* tooLarge)
+{
+    if (tooLarge != nullptr)
+        *tooLarge = false;
+    const char* problem = ImageSizeProblem(width, height);
+    if (problem == nullptr && width * height <= maxPixels)
+        return {};
+    if (tooLarge != nullptr)
+        *tooLarge = width > 0 && height > 0;
+    if (problem != nullptr && (width == 0 || height == 0 || maxPixels >= kMaxImagePixels))
+        return problem;
+    std::string limit = maxPixels >= 1000000 ? std::to_string(maxPixels / 1000000) + " million"
+                                             : std::to_string(maxPixels);
+    return "the picture is " + std::to_string(width) + " x " + std::to_string(height) + ", more than the " +
+           limit + " pixels allowed";
+}
+
 namespace {
 
 // Row y of a picture counted from the top: the picture class keeps the
@@ -64,8 +81,21 @@ std::string UnsupportedBmpVariant(const uint8_t* data, size_t size)
     return {};
 }
 
-bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& error)
+bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& error, uint64_t maxPixels,
+               bool* tooLarge)
 {
+    if (size >= 14 + 12) {
+        const auto s32 = [data](size_t at) {
+            return int32_t(uint32_t(data[at]) | uint32_t(data[at + 1]) << 8 | uint32_t(data[at + 2]) << 16 |
+                           uint32_t(data[at + 3]) << 24);
+        };
+        const int64_t width = s32(14 + 4), height = s32(14 + 8);
+        if (width > 0 && height != 0) {
+            error = ImageSizeProblem(uint64_t(width), uint64_t(height < 0 ? -height : height), maxPixels, tooLarge);
+            if (!error.empty())
+                return false;
+        }
+    }
     CVoraDib dib;
     if (!LoadBmpFromMemory(dib, data, size, 32)) {
         const std::string variant = UnsupportedBmpVariant(data, size);
@@ -227,8 +257,11 @@ std::optional<ImageFormat> ImageFormatFromPath(std::string_view path)
     return std::nullopt;
 }
 
-bool DecodeImage(const uint8_t* data, size_t size, RgbImage& image, std::string& error) noexcept
+bool DecodeImage(const uint8_t* data, size_t size, RgbImage& image, std::string& error, uint64_t maxPixels,
+                 bool* tooLarge) noexcept
 {
+    if (tooLarge != nullptr)
+        *tooLarge = false;
     const std::optional<ImageFormat> format = SniffImageFormat(data, size);
     if (!format) {
         error = "not a PNG, JPEG or BMP picture";
@@ -237,11 +270,11 @@ bool DecodeImage(const uint8_t* data, size_t size, RgbImage& image, std::string&
     return GuardCodec(error, CodecStep::Reading, "the picture", [&] {
         switch (*format) {
         case ImageFormat::Png:
-            return DecodePng(data, size, image, error);
+            return DecodePng(data, size, image, error, maxPixels, tooLarge);
         case ImageFormat::Jpeg:
-            return DecodeJpeg(data, size, image, error);
+            return DecodeJpeg(data, size, image, error, maxPixels, tooLarge);
         case ImageFormat::Bmp:
-            return DecodeBmp(data, size, image, error);
+            return DecodeBmp(data, size, image, error, maxPixels, tooLarge);
         }
         return false;
     });

@@ -32,7 +32,11 @@ std::optional<ImageFormat> ImageFormatFromPath(std::string_view path);
 // Decodes a PNG, JPEG or BMP file image (recognised by its content). Gray
 // pictures become RGB, pictures with transparency RGBA. A BMP keeps an alpha
 // channel only when it has one that is not fully opaque. Safe on any bytes.
-bool DecodeImage(const uint8_t* data, size_t size, RgbImage& image, std::string& error) noexcept;
+// The size the file's header declares is checked against `maxPixels` before
+// any pixel is decoded or memory is taken for them; `tooLarge` (when given)
+// tells that refusal from the others.
+bool DecodeImage(const uint8_t* data, size_t size, RgbImage& image, std::string& error,
+                 uint64_t maxPixels = kMaxImagePixels, bool* tooLarge = nullptr) noexcept;
 
 struct EncodeOptions {
     int jpegQuality = 95; // 1..100

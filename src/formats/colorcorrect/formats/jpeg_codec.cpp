@@ -89,8 +89,11 @@ std::vector<uint8_t> WithIccProfile(const uint8_t* jpeg, size_t size, const std:
 
 } // namespace
 
-bool DecodeJpeg(const uint8_t* data, size_t size, RgbImage& image, std::string& error) noexcept
+bool DecodeJpeg(const uint8_t* data, size_t size, RgbImage& image, std::string& error, uint64_t maxPixels,
+               bool* tooLarge) noexcept
 {
+    if (tooLarge != nullptr)
+        *tooLarge = false;
     return GuardCodec(error, CodecStep::Reading, "JPEG", [&] {
         if (data == nullptr || size == 0) {
             error = "empty JPEG file";
@@ -115,10 +118,9 @@ bool DecodeJpeg(const uint8_t* data, size_t size, RgbImage& image, std::string& 
             error = "CMYK JPEG files are not supported: convert the picture to RGB first";
             return false;
         }
-        if (const char* problem = ImageSizeProblem(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
-            error = problem;
+        error = ImageSizeProblem(uint64_t(width), uint64_t(height), maxPixels, tooLarge);
+        if (!error.empty())
             return false;
-        }
         RgbImage result;
         result.Resize(width, height, 3);
         // Warnings (a truncated file, corrupt data) stop decoding as well;

@@ -132,8 +132,11 @@ std::string Message(const PngState& s, const char* fallback)
 
 } // namespace
 
-bool DecodePng(const uint8_t* data, size_t size, RgbImage& image, std::string& error) noexcept
+bool DecodePng(const uint8_t* data, size_t size, RgbImage& image, std::string& error, uint64_t maxPixels,
+               bool* tooLarge) noexcept
 {
+    if (tooLarge != nullptr)
+        *tooLarge = false;
     return GuardCodec(error, CodecStep::Reading, "PNG", [&] {
         PngState s;
         s.data = data;
@@ -158,10 +161,9 @@ bool DecodePng(const uint8_t* data, size_t size, RgbImage& image, std::string& e
             error = "damaged PNG: " + Message(s, "cannot read the header");
             return false;
         }
-        if (const char* problem = ImageSizeProblem(width, height)) {
-            error = problem;
+        error = ImageSizeProblem(width, height, maxPixels, tooLarge);
+        if (!error.empty())
             return false;
-        }
         if (channels != 3 && channels != 4) {
             error = "unsupported PNG layout";
             return false;

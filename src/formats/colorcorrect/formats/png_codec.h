@@ -16,7 +16,10 @@ namespace colorcorrect::formats {
 // The samples are taken as they are stored: gamma and colour-profile chunks
 // are not applied. False with a message for a damaged, truncated or too
 // large file. Safe on any bytes.
-bool DecodePng(const uint8_t* data, size_t size, RgbImage& image, std::string& error) noexcept;
+// A picture of more than `maxPixels` is refused from the header, with
+// `tooLarge` (when given) set.
+bool DecodePng(const uint8_t* data, size_t size, RgbImage& image, std::string& error,
+               uint64_t maxPixels = kMaxImagePixels, bool* tooLarge = nullptr) noexcept;
 
 // Encodes 8-bit RGB or RGBA, non-interlaced. False with a message on failure.
 bool EncodePng(const RgbImage& image, std::vector<uint8_t>& out, std::string& error) noexcept;

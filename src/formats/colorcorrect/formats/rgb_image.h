@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <colorcorrect/colorcorrect.h>
@@ -42,8 +43,18 @@ struct RgbImage {
 // hold at 32 bits a pixel.
 inline constexpr uint64_t kMaxImageBytes = colorcorrect::MAX_PICTURE_BYTES - 4096;
 
+// The most pixels the codecs take: kMaxImageBytes at 4 bytes a pixel.
+inline constexpr uint64_t kMaxImagePixels = kMaxImageBytes / 4;
+
 // Empty when a width x height picture fits kMaxImageBytes at 4 bytes a
 // pixel (and both are positive); otherwise the message to show.
 const char* ImageSizeProblem(uint64_t width, uint64_t height);
+
+// The readers' check of the size a file's header declares against a caller's
+// limit of `maxPixels`, made before any pixel is decoded: empty when the
+// picture is acceptable, otherwise the message ("the picture is 16000 x 16000,
+// more than the 40 million pixels allowed"); `tooLarge` (when given) is set
+// when the size, not the lack of pixels, is the problem.
+std::string ImageSizeProblem(uint64_t width, uint64_t height, uint64_t maxPixels, bool* tooLarge);
 
 } // namespace colorcorrect::formats

@@ -40,6 +40,7 @@ let pending = null;      // the newest correction waiting to be sent: {commit}
 function setStatus(text, error = false) {
   const s = $('#status');
   s.textContent = text;
+  s.title = text; // the whole of a message the line cuts short
   s.classList.toggle('error', error);
 }
 
@@ -76,6 +77,7 @@ async function call(method, url, body, type) {
 // Sends the correction shown in the controls. While a request is on its
 // way only the newest change waits; a commit is never dropped.
 function sendCorrection(commit) {
+  setBusy(true);
   if (pending) pending.commit = pending.commit || commit;
   else pending = { commit };
   if (!busy) flushCorrection();
@@ -98,6 +100,21 @@ async function flushCorrection() {
   } finally {
     busy = false;
     if (pending) flushCorrection();
+  }
+}
+
+// The page's session: the cookie's when the server still knows it, else a
+// new one. A full server says when it has room again; the page waits that long.
+async function openSession() {
+  for (;;) {
+    const known = await fetch('/api/state');
+    if (known.status !== 401) return;
+    const made = await fetch('/api/session', { method: 'POST' });
+    if (made.ok) return;
+    const wait = Math.max(1, Number(made.headers.get('Retry-After')) || 30);
+    const data = await made.json().catch(() => ({}));
+    setStatus(`${data.error || made.statusText} (trying again by itself)`, true);
+    await new Promise((resolve) => setTimeout(resolve, wait * 1000));
   }
 }
 
@@ -126,7 +143,9 @@ function normaliseMatch(c) {
 }
 
 function applyState(data) {
+  const resized = state && shownSeq && (state.source.width !== data.source.width || state.source.height !== data.source.height);
   state = data;
+  if (resized) showPreview({ seq: shownSeq });
   normaliseMatch(state.correction);
   document.body.dataset.undo = data.undo;
   document.body.dataset.sets = data.sets;
@@ -147,11 +166,33 @@ function applyState(data) {
   drawSixFields();
   drawMatch();
   drawSplit();
+  drawGroupsOff();
   $('#set-count').textContent = data.sets;
   if (selectedPanel() === 'sets') loadSets();
 }
 
 // ---- building the controls ----------------------------------------------------
+
+// The flag of the group a control belongs to: an edit there switches the
+// group on, in the same undo step, so that no edit goes unseen.
+function groupFlag(path) {
+  if (path.startsWith('vector6.')) return 'six_vector';
+  if (path.startsWith('match.')) return 'match_vector';
+  if (/^base\.(soft_|range_flags)/.test(path)) return 'clipping';
+  return path.startsWith('base.') ? 'primary' : null;
+}
+
+function switchGroupOn(path) {
+  const flag = groupFlag(path);
+  if (!flag || state.correction.flags[flag]) return;
+  state.correction.flags[flag] = true;
+  drawGroupsOff();
+}
+
+// A group that is off says so beside its switch.
+function drawGroupsOff() {
+  for (const note of $$('.group-off')) note.hidden = !!state.correction.flags[note.dataset.flag];
+}
 
 function field(container, label, path, onChange) {
   const [min, max] = limits(path);
@@ -165,6 +206,7 @@ function field(container, label, path, onChange) {
     input.addEventListener('input', () => {
       const v = Math.max(min, Math.min(max, Math.trunc(Number(input.value) || 0)));
       set(input.dataset.path, v);
+      switchGroupOn(path);
       for (const other of $$('input', row)) if (other !== input) other.value = v;
       if (onChange) onChange();
       sendCorrection(false);
@@ -186,9 +228,18 @@ function toggle(container, label, path) {
   l.innerHTML = `<input type="checkbox" data-path="${path}"> ${label}`;
   $('input', l).addEventListener('change', (e) => {
     set(path, e.target.checked);
+    switchGroupOn(path);
+    drawGroupsOff();
     sendCorrection(true);
   });
   container.appendChild(l);
+  if (path.startsWith('flags.')) {
+    const note = document.createElement('span');
+    note.className = 'group-off';
+    note.dataset.flag = path.slice(6);
+    note.textContent = 'Off: the settings below do nothing until it is on; editing one switches it on.';
+    container.appendChild(note);
+  }
   return l;
 }
 
@@ -422,6 +473,10 @@ async function loadSets() {
   const data = await api('GET', '/api/sets').catch((e) => { setStatus(e.message, true); return null; });
   if (!data) return;
   const list = $('#set-list');
+  // Rebuilt only when the sets changed, so that a click never lands on a
+  // list being replaced.
+  if (list.dataset.sets === JSON.stringify(data.sets)) return;
+  list.dataset.sets = JSON.stringify(data.sets);
   list.innerHTML = '';
   for (const s of data.sets) {
     const li = document.createElement('li');
@@ -456,22 +511,94 @@ function refreshScope() {
   img.src = url;
 }
 
+let streamLost = false;
+
+let zoomed = false;   // the preview at full size, one picture pixel a device pixel
+let shownSeq = 0;     // the preview being shown
+
+// The size the preview is shown at, in CSS pixels: the source's shape, as
+// large as the column and the window's height allow; zoomed, its own size.
+function previewBox() {
+  const w = state.source.width, h = state.source.height, dpr = window.devicePixelRatio || 1;
+  if (zoomed) return [w / dpr, h / dpr];
+  // Most of the window's height below the header, the rest for the reference.
+  const room = Math.max(160, (window.innerHeight - $('#viewer-pane').getBoundingClientRect().top) * 0.62 - 40);
+  const scale = Math.min($('#viewer-pane').clientWidth / w, room / h);
+  return [Math.max(1, Math.floor(w * scale)), Math.max(1, Math.floor(h * scale))];
+}
+
+// The server scales the preview to the device pixels it is shown on: a large
+// picture is not sent whole to be shown small. The mark that a change is on
+// its way goes when its preview is shown.
+function showPreview(info) {
+  const img = $('#preview');
+  const [w, h] = previewBox();
+  const dpr = window.devicePixelRatio || 1;
+  img.onload = () => {
+    img.style.width = `${w}px`;
+    img.style.height = `${h}px`;
+    shownSeq = info.seq;
+    document.body.dataset.preview = info.seq;
+    setBusy(false);
+    drawSplit();
+    drawMarks();
+  };
+  img.src = `/api/preview.jpg?seq=${info.seq}` + (zoomed ? '' : `&w=${Math.round(w * dpr)}&h=${Math.round(h * dpr)}`);
+  refreshScope();
+}
+
+let busyTimer = 0;
+function setBusy(on) {
+  $('#preview-wrap').classList.toggle('busy', on);
+  clearTimeout(busyTimer);
+  if (on) busyTimer = setTimeout(() => setBusy(false), 5000); // a change that makes no new preview
+}
+
+// What the stream tells, in this tab and (through `tabs`) in the others.
+const STREAM_NEWS = {
+  preview: showPreview,
+  lost: () => setStatus('Lost the connection to the server: reconnecting…', true),
+  refused: () => setStatus('The server refused the preview stream: trying again in 10 s', true),
+  open: () => { if (streamLost) setStatus(''); },
+  closed: () => setStatus('The session has ended: reload the page', true),
+};
+const tabs = 'BroadcastChannel' in window ? new BroadcastChannel('cc-events') : null;
+function hear(kind, info) {
+  STREAM_NEWS[kind](info);
+  streamLost = kind === 'lost' || kind === 'refused';
+}
+function tell(kind, info) {
+  hear(kind, info);
+  if (tabs) tabs.postMessage({ kind, info });
+}
+
+// Previews are announced on an event stream. All tabs of a browser share its
+// session, so one stream serves them all: the tab holding the lock listens
+// and passes on what it hears, and when it closes another takes over. The
+// browser's few connections to one server are then never used up by tabs.
 function listen() {
+  if (tabs) tabs.onmessage = (e) => hear(e.data.kind, e.data.info);
+  if (navigator.locks) navigator.locks.request('cc-events', () => new Promise(() => openStream()));
+  else openStream();
+}
+
+// The browser reconnects a stream that broke by itself; one the server
+// refused is tried again here.
+function openStream() {
   const events = new EventSource('/api/events');
-  events.addEventListener('preview', (e) => {
-    const info = JSON.parse(e.data);
-    const img = $('#preview');
-    img.onload = () => {
-      document.body.dataset.preview = info.seq;
-      drawSplit();
-      drawMarks();
-    };
-    img.src = `/api/preview.jpg?seq=${info.seq}`;
-    refreshScope();
-  });
+  events.onopen = () => tell('open');
+  events.onerror = () => {
+    if (events.readyState === EventSource.CONNECTING) {
+      tell('lost');
+      return;
+    }
+    tell('refused');
+    setTimeout(openStream, 10000);
+  };
+  events.addEventListener('preview', (e) => tell('preview', JSON.parse(e.data)));
   events.addEventListener('closed', () => {
     events.close();
-    setStatus('The session has ended: reload the page', true);
+    tell('closed');
   });
 }
 
@@ -482,10 +609,12 @@ function loadReference() {
 }
 
 // Picture coordinates (full-size source or reference pixels) of a pointer event.
+// The pixel under the pointer: the one whose square holds it (rounding would
+// take the next pixel from the middle of each one on).
 function picturePoint(e, img, width, height) {
   const r = img.getBoundingClientRect();
-  const x = Math.round(((e.clientX - r.left) / r.width) * width);
-  const y = Math.round(((e.clientY - r.top) / r.height) * height);
+  const x = Math.floor(((e.clientX - r.left) / r.width) * width);
+  const y = Math.floor(((e.clientY - r.top) / r.height) * height);
   return [Math.max(0, Math.min(width - 1, x)), Math.max(0, Math.min(height - 1, y))];
 }
 
@@ -500,8 +629,10 @@ function drawSplit() {
   const handle = $('#split-handle');
   const box = $('#split-box');
   const hx = x >= 0 ? x : w + x, hy = y >= 0 ? y : h + y;
-  handle.style.left = `${hx * sx}px`;
-  handle.style.top = `${hy * sy}px`;
+  // Without a split the handle waits just outside the top-left corner.
+  const off = x === 0 || y === 0 ? -9 : 0;
+  handle.style.left = `${hx * sx + off}px`;
+  handle.style.top = `${hy * sy + off}px`;
   if (x === 0 || y === 0) { box.style.display = 'none'; return; }
   box.style.display = 'block';
   box.style.left = `${(x > 0 ? 0 : w + x) * sx}px`;
@@ -613,7 +744,7 @@ function setupScope() {
   let sending = false, queued = null;
   const point = (e) => {
     const r = img.getBoundingClientRect();
-    return [Math.round((e.clientX - r.left) * (384 / r.width)), Math.round((e.clientY - r.top) * (288 / r.height))];
+    return [Math.floor((e.clientX - r.left) * (384 / r.width)), Math.floor((e.clientY - r.top) * (288 / r.height))];
   };
   const send = async (body) => {
     if (sending) {
@@ -627,6 +758,7 @@ function setupScope() {
   };
   const sendNow = async (body) => {
     sending = true;
+    if (body.kind !== 'rotate' && body.kind !== 'spin') setBusy(true);
     try {
       const data = await api('POST', '/api/gesture', body);
       if (data && data.correction) applyState(data);
@@ -762,6 +894,7 @@ function setupPicking(img, which) {
 
 function drawMarks() {
   if (!state) return;
+  document.body.dataset.picks = JSON.stringify(picks);
   for (const [which, imgSel, marksSel, size] of [
     ['src', '#preview', '#source-marks', state.source], ['ref', '#reference', '#reference-marks', state.reference]]) {
     const img = $(imgSel), box = $(marksSel);
@@ -770,8 +903,8 @@ function drawMarks() {
     picks[which].forEach(([x, y], i) => {
       const m = document.createElement('div');
       m.className = 'mark';
-      m.style.left = `${x * sx}px`;
-      m.style.top = `${y * sy}px`;
+      m.style.left = `${(x + 0.5) * sx}px`; // the middle of the pixel
+      m.style.top = `${(y + 0.5) * sy}px`;
       m.innerHTML = `<span>${i + 1}</span>`;
       box.appendChild(m);
     });
@@ -815,6 +948,8 @@ function setupPanels() {
     b.addEventListener('click', () => {
       $$('#control-tabs button').forEach((o) => o.classList.toggle('active', o === b));
       $$('.panel').forEach((p) => p.classList.toggle('active', p.id === 'panel-' + b.dataset.panel));
+      // Picks belong to the Pick tab: leaving it drops them and their marks.
+      if (document.body.classList.contains('picking') && b.dataset.panel !== 'analysis') clearPicks();
       document.body.classList.toggle('picking', b.dataset.panel === 'analysis');
       if (b.dataset.panel === 'sets') loadSets();
     });
@@ -885,13 +1020,20 @@ async function start() {
   setupScope();
   setupUploads();
   setupHistory();
+  await openSession();
   const data = await refresh();
   if (!data) return;
   buildAnalysis();
   drawDragModes();
   loadReference();
+  if (data.preview > 0) showPreview({ seq: data.preview }); // a tab that is not the one listening
   listen();
-  window.addEventListener('resize', () => { drawSplit(); drawMarks(); });
+  window.addEventListener('resize', () => { if (shownSeq) showPreview({ seq: shownSeq }); });
+  $('#zoom').addEventListener('click', () => {
+    zoomed = !zoomed;
+    $('#zoom').classList.toggle('active', zoomed);
+    if (shownSeq) showPreview({ seq: shownSeq });
+  });
   document.body.dataset.ready = '1';
 }
 
