@@ -95,7 +95,7 @@ best_of() {
 # ratio TEXT A B GOAL: prints A / B against the goal.
 ratio() {
   awk -v t="$1" -v a="$2" -v b="$3" -v g="$4" \
-    'BEGIN { r = a / b; printf "  %-40s %7.2f  (goal %.1f: %s)\n", t, r, g, r >= g ? "met" : "not met" }'
+    'BEGIN { r = a / b; printf "  %-40s %7.2f  (goal %.1f: %s)\n", t, r, g, ((r >= g) ? "met" : "not met") }'
 }
 
 echo "frames: $frames of ${width}x${height}, YUV4MPEG2 (testsrc2), untagged limited-range BT.601"
@@ -106,7 +106,7 @@ for chroma in 420 444; do
     chain="$plain_chain"
     if [[ $look == curves ]]; then chain="$plain_chain,format=gbrp,$curves,format=yuv${chroma}p"; fi
     echo
-    echo "4:${chroma:0:1}:${chroma:1:1} $look"
+    echo "${chroma:0:1}:${chroma:1:1}:${chroma:2:1} $look"
     best_of "read and write only (cat)" cat "$work/in.y4m"
     best_of "ffmpeg -threads 1" \
       ffmpeg -v error -threads 1 -filter_threads 1 -i "$work/in.y4m" -vf "$chain" -threads 1 -f yuv4mpegpipe -
