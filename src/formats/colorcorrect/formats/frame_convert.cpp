@@ -5,6 +5,113 @@
 
 namespace colorcorrect::formats {
 
+namespace {
+
+constexpr int kBand = 16; // rows CorrectFrame corrects at a time
+
+// 4:4:4 rows between planes and packed pixels. Restrict pointers and a
+// constant pixel size let the compiler keep everything in registers (byte
+// stores could alias anything) and vectorise the interleaving.
+template <size_t Pixel>
+void PackRow(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v,
+             const uint8_t* __restrict a, uint8_t* __restrict out, size_t w)
+{
+    for (size_t x = 0; x < w; ++x) {
+        out[Pixel * x] = y[x];
+        out[Pixel * x + 1] = u[x];
+        out[Pixel * x + 2] = v[x];
+        if constexpr (Pixel == 4)
+            out[Pixel * x + 3] = a[x];
+    }
+}
+
+template <size_t Pixel>
+void UnpackRow(const uint8_t* __restrict in, uint8_t* __restrict y, uint8_t* __restrict u, uint8_t* __restrict v,
+               size_t w)
+{
+    for (size_t x = 0; x < w; ++x) {
+        y[x] = in[Pixel * x];
+        u[x] = in[Pixel * x + 1];
+        v[x] = in[Pixel * x + 2];
+    }
+}
+
+// The horizontal half of the 4:2:0 interpolation: pixels 2i and 2i + 1 from
+// the vertical sums (4 x the sample) around chroma sample i. Pixel 2i lies at
+// or right of sample i and pixel 2i + 1 left of sample i + 1; at the edges
+// the outermost sample repeats. The edges are done apart so that the loop
+// over the inside has no branches.
+template <bool Centred>
+void UpPixels(const uint16_t* __restrict vu, const uint16_t* __restrict vv, const uint8_t* __restrict ys,
+              uint8_t* __restrict out, size_t cw, size_t w)
+{
+    auto pair = [&](size_t i, size_t left, size_t right) {
+        const size_t x = 2 * i;
+        const int mu = vu[i], mv = vv[i];
+        const int u0 = Centred ? 3 * mu + vu[left] : 4 * mu, v0 = Centred ? 3 * mv + vv[left] : 4 * mv;
+        const int u1 = Centred ? 3 * mu + vu[right] : 2 * (mu + vu[right]);
+        const int v1 = Centred ? 3 * mv + vv[right] : 2 * (mv + vv[right]);
+        out[3 * x] = ys[x];
+        out[3 * x + 1] = static_cast<uint8_t>((u0 + 8) >> 4);
+        out[3 * x + 2] = static_cast<uint8_t>((v0 + 8) >> 4);
+        if (x + 1 < w) {
+            out[3 * x + 3] = ys[x + 1];
+            out[3 * x + 4] = static_cast<uint8_t>((u1 + 8) >> 4);
+            out[3 * x + 5] = static_cast<uint8_t>((v1 + 8) >> 4);
+        }
+    };
+    pair(0, 0, cw > 1 ? 1 : 0);
+    for (size_t i = 1; i + 1 < cw; ++i) {
+        const size_t x = 2 * i;
+        const int mu = vu[i], mv = vv[i];
+        const int u0 = Centred ? 3 * mu + vu[i - 1] : 4 * mu, v0 = Centred ? 3 * mv + vv[i - 1] : 4 * mv;
+        const int u1 = Centred ? 3 * mu + vu[i + 1] : 2 * (mu + vu[i + 1]);
+        const int v1 = Centred ? 3 * mv + vv[i + 1] : 2 * (mv + vv[i + 1]);
+        out[3 * x] = ys[x];
+        out[3 * x + 1] = static_cast<uint8_t>((u0 + 8) >> 4);
+        out[3 * x + 2] = static_cast<uint8_t>((v0 + 8) >> 4);
+        out[3 * x + 3] = ys[x + 1];
+        out[3 * x + 4] = static_cast<uint8_t>((u1 + 8) >> 4);
+        out[3 * x + 5] = static_cast<uint8_t>((v1 + 8) >> 4);
+    }
+    if (cw > 1)
+        pair(cw - 1, cw - 2, cw - 1);
+}
+
+// The horizontal half of the 4:2:0 average for chroma samples first..last - 1,
+// whose pixels 2i - 1 .. 2i + 2 (co-sited: .. 2i + 1) all lie inside the row:
+// the weighted sums of the corrected chroma, and whether the correction
+// changed the chroma of any of those pixels.
+template <bool Centred>
+void SumPixels(const uint8_t* __restrict libIn, const uint8_t* __restrict libOut, const uint8_t* __restrict corrected,
+               uint16_t* __restrict sumU, uint16_t* __restrict sumV, uint8_t* __restrict changed, int first, int last)
+{
+    for (int i = first; i < last; ++i) {
+        const size_t at = size_t(6 * i - 3);
+        const uint8_t* c = corrected + at;
+        const uint8_t* a = libOut + at;
+        const uint8_t* b = libIn + at;
+        int ch = (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[4] ^ b[4]) | (a[5] ^ b[5]) | (a[7] ^ b[7]) | (a[8] ^ b[8]);
+        if constexpr (Centred) {
+            sumU[i] = uint16_t(c[1] + 3 * (c[4] + c[7]) + c[10]);
+            sumV[i] = uint16_t(c[2] + 3 * (c[5] + c[8]) + c[11]);
+            ch |= (a[10] ^ b[10]) | (a[11] ^ b[11]);
+        } else {
+            sumU[i] = uint16_t(c[1] + 2 * c[4] + c[7]);
+            sumV[i] = uint16_t(c[2] + 2 * c[5] + c[8]);
+        }
+        changed[i] = uint8_t(ch != 0);
+    }
+}
+
+void LumaOfRow(const uint8_t* __restrict in, uint8_t* __restrict y, size_t w)
+{
+    for (size_t x = 0; x < w; ++x)
+        y[x] = in[3 * x];
+}
+
+} // namespace
+
 FrameConverter::FrameConverter(const Y4mHeader& header, bool asProgressive, YuvMatrix matrix, YuvRange range)
     : m_header(header), m_conversion(matrix, range), m_width(header.width), m_height(header.height)
 {
@@ -209,45 +316,17 @@ void FrameConverter::UpRow(const uint8_t* planeY, const uint8_t* planeU, const u
         vu[i] = uint16_t(ty.w0 * u0[i] + ty.w1 * u1[i]);
         vv[i] = uint16_t(ty.w0 * v0[i] + ty.w1 * v1[i]);
     }
-    // Pixel 2i lies at or right of sample i and pixel 2i + 1 left of
-    // sample i + 1; at the edges the outermost sample repeats.
-    const bool centred = m_header.chroma == Y4mChroma::C420Jpeg;
-    uint8_t* __restrict out = row;
-    for (size_t i = 0; i < cw; ++i) {
-        const size_t x = 2 * i;
-        const int mu = vu[i], mv = vv[i];
-        const size_t right = i + 1 < cw ? i + 1 : i;
-        const int ru = vu[right], rv = vv[right];
-        int u0, v0, u1, v1;
-        if (centred) {
-            const size_t left = i > 0 ? i - 1 : 0;
-            u0 = 3 * mu + vu[left];
-            v0 = 3 * mv + vv[left];
-            u1 = 3 * mu + ru;
-            v1 = 3 * mv + rv;
-        } else {
-            u0 = 4 * mu;
-            v0 = 4 * mv;
-            u1 = 2 * (mu + ru);
-            v1 = 2 * (mv + rv);
-        }
-        out[3 * x] = ys[x];
-        out[3 * x + 1] = static_cast<uint8_t>((u0 + 8) >> 4);
-        out[3 * x + 2] = static_cast<uint8_t>((v0 + 8) >> 4);
-        if (x + 1 < w) {
-            out[3 * x + 3] = ys[x + 1];
-            out[3 * x + 4] = static_cast<uint8_t>((u1 + 8) >> 4);
-            out[3 * x + 5] = static_cast<uint8_t>((v1 + 8) >> 4);
-        }
-    }
+    if (m_header.chroma == Y4mChroma::C420Jpeg)
+        UpPixels<true>(vu, vv, ys, row, cw, w);
+    else
+        UpPixels<false>(vu, vv, ys, row, cw, w);
 }
 
 void FrameConverter::SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected,
                             uint16_t* __restrict sumU, uint16_t* __restrict sumV, uint8_t* __restrict changed) const
 {
     // 4:2:0 pictures have no alpha: 3 bytes a pixel. Samples whose pixels
-    // all lie inside the row take the taps written out; the edges take the
-    // clamped table.
+    // all lie inside the row take SumPixels; the edges take the clamped table.
     const bool centred = m_header.chroma == Y4mChroma::C420Jpeg;
     const int cw = m_header.ChromaWidth();
     const int inside = std::max(1, std::min(cw, (m_width - (centred ? 3 : 2)) / 2 + 1));
@@ -264,22 +343,10 @@ void FrameConverter::SumRow(const uint8_t* libIn, const uint8_t* libOut, const u
         changed[i] = uint8_t(ch != 0);
     };
     edge(0);
-    for (int i = 1; i < inside; ++i) {
-        const size_t at = size_t(6 * i - 3);
-        const uint8_t* __restrict c = corrected + at;
-        const uint8_t* __restrict a = libOut + at;
-        const uint8_t* __restrict b = libIn + at;
-        int ch = (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[4] ^ b[4]) | (a[5] ^ b[5]) | (a[7] ^ b[7]) | (a[8] ^ b[8]);
-        if (centred) {
-            sumU[i] = uint16_t(c[1] + 3 * (c[4] + c[7]) + c[10]);
-            sumV[i] = uint16_t(c[2] + 3 * (c[5] + c[8]) + c[11]);
-            ch |= (a[10] ^ b[10]) | (a[11] ^ b[11]);
-        } else {
-            sumU[i] = uint16_t(c[1] + 2 * c[4] + c[7]);
-            sumV[i] = uint16_t(c[2] + 2 * c[5] + c[8]);
-        }
-        changed[i] = uint8_t(ch != 0);
-    }
+    if (centred)
+        SumPixels<true>(libIn, libOut, corrected, sumU, sumV, changed, 1, inside);
+    else
+        SumPixels<false>(libIn, libOut, corrected, sumU, sumV, changed, 1, inside);
     for (int i = inside; i < cw; ++i)
         edge(i);
 }
@@ -349,44 +416,6 @@ bool FrameConverter::CorrectFrameWhole(uint8_t* frame, const PictureProcessor& p
     return true;
 }
 
-namespace {
-
-constexpr int kBand = 16; // rows CorrectFrame corrects at a time
-
-// 4:4:4 rows between planes and packed pixels. Restrict pointers and a
-// constant pixel size let the compiler keep everything in registers (byte
-// stores could alias anything) and vectorise the interleaving.
-template <size_t Pixel>
-void PackRow(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v,
-             const uint8_t* __restrict a, uint8_t* __restrict out, size_t w)
-{
-    for (size_t x = 0; x < w; ++x) {
-        out[Pixel * x] = y[x];
-        out[Pixel * x + 1] = u[x];
-        out[Pixel * x + 2] = v[x];
-        if constexpr (Pixel == 4)
-            out[Pixel * x + 3] = a[x];
-    }
-}
-
-template <size_t Pixel>
-void UnpackRow(const uint8_t* __restrict in, uint8_t* __restrict y, uint8_t* __restrict u, uint8_t* __restrict v,
-               size_t w)
-{
-    for (size_t x = 0; x < w; ++x) {
-        y[x] = in[Pixel * x];
-        u[x] = in[Pixel * x + 1];
-        v[x] = in[Pixel * x + 2];
-    }
-}
-
-void LumaOfRow(const uint8_t* __restrict in, uint8_t* __restrict y, size_t w)
-{
-    for (size_t x = 0; x < w; ++x)
-        y[x] = in[3 * x];
-}
-
-} // namespace
 
 size_t FrameConverter::ScratchBytes(const Y4mHeader& header)
 {
