@@ -1,5 +1,6 @@
 #include "yuv_conversion.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace colorcorrect::formats {
@@ -105,6 +106,11 @@ YuvConversion::YuvConversion(YuvMatrix matrix, YuvRange range)
             for (int d = -255; d <= 255; ++d)
                 m_back[k][c][d + 255] = static_cast<int32_t>(std::lround(inverse[k][c] * d * 65536.0));
     m_chromaBack = inverse[1][1];
+    for (int k = 0; k < 3; ++k)
+        for (int d = 0; d < 511; ++d)
+            m_step[k][d] = static_cast<int16_t>((m_back[k][k][d] + 32768) >> 16);
+    for (int v = 0; v < 1536; ++v)
+        m_clamp[v] = static_cast<uint8_t>(std::clamp(v - 512, 0, 255));
 }
 
 void YuvConversion::Build(const double m[3][3], const double offset[3], const double inOffset[3], Tables& t)
@@ -169,15 +175,15 @@ void YuvConversion::FromLibraryRow(const uint8_t* original, const uint8_t* libIn
     const uint8_t* __restrict a = libIn;
     const uint8_t* __restrict b = libOut;
     uint8_t* __restrict dst = out;
-    auto put = [](int32_t s) { return static_cast<uint8_t>(s < 0 ? 0 : (s > 255 ? 255 : s)); };
     if (m_separable) {
-        const int32_t* __restrict by = m_back[0][0] + 255;
-        const int32_t* __restrict bu = m_back[1][1] + 255;
-        const int32_t* __restrict bv = m_back[2][2] + 255;
+        const int16_t* __restrict sy = m_step[0] + 255;
+        const int16_t* __restrict su = m_step[1] + 255;
+        const int16_t* __restrict sv = m_step[2] + 255;
+        const uint8_t* __restrict clamp = m_clamp + 512;
         for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
-            dst[at] = put(o[at] + ((by[b[at] - a[at]] + 32768) >> 16));
-            dst[at + 1] = put(o[at + 1] + ((bu[b[at + 1] - a[at + 1]] + 32768) >> 16));
-            dst[at + 2] = put(o[at + 2] + ((bv[b[at + 2] - a[at + 2]] + 32768) >> 16));
+            dst[at] = clamp[o[at] + sy[b[at] - a[at]]];
+            dst[at + 1] = clamp[o[at + 1] + su[b[at + 1] - a[at + 1]]];
+            dst[at + 2] = clamp[o[at + 2] + sv[b[at + 2] - a[at + 2]]];
             if constexpr (Pixel == 4)
                 dst[at + 3] = b[at + 3];
         }

@@ -95,6 +95,10 @@ private:
     bool m_identity;
     bool m_separable;
     double m_chromaBack; // the inverse's chroma scale
+    // Separable maps: the change of each sample, rounded ([k][change + 255]),
+    // and a clamp to a byte ([value + 512]).
+    int16_t m_step[3][511]{};
+    uint8_t m_clamp[1536]{};
     Tables m_to{};
     BackTables m_back{};
 };
