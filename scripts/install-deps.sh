@@ -11,6 +11,8 @@ packages=(
   ffmpeg
   libcpp-httplib-dev chromium
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
 missing=()

@@ -327,6 +327,10 @@ int RunCli(int argc, char** argv)
     serveCmd->add_option("--idle", serve.idleMinutes, "Minutes after which an unused session ends, 1..1440 (default 30)")
         ->check(Quiet(CLI::Range(1, 1440)))
         ->type_name("MIN");
+    serveCmd->add_option("--publish", serve.publish,
+                         "Write the correction to FILE (JSON, replaced whole) after each change, for a running "
+                         "GStreamer pipeline with colorcorrect correction=FILE to follow")
+        ->type_name("FILE");
     serveCmd->footer("Prints the address to open. Each browser gets its own session with its own pictures,\n"
                      "correction, saved sets and undo history. Ctrl-C stops the server.");
 

@@ -99,6 +99,7 @@ struct ServeOptions {
     size_t maxSessions = 8;          // browser sessions at once, 1..256
     size_t maxUploadBytes = size_t{64} << 20; // largest request body (uploads)
     int idleMinutes = 30;            // sessions unused this long are dropped
+    std::string publish;             // file a session's correction is written to after each change; empty: none
 };
 int RunServe(const ServeOptions& options);
 

@@ -23,6 +23,7 @@
 #include <colorcorrect/formats/correction_processor.h>
 #include <colorcorrect/formats/correction_summary.h>
 #include <colorcorrect/formats/cube_lut.h>
+#include <colorcorrect/formats/file_io.h>
 #include <colorcorrect/formats/image_io.h>
 
 #include "serve_actions.h"
@@ -173,6 +174,31 @@ struct ServeServer::Impl {
         if (startReference.width > 0 && !session->SetReference(startReference, startReferenceName, error))
             return nullptr;
         return session;
+    }
+
+    // --publish: a request that changed its session's correction writes it
+    // to the file whole (under a temporary name, then renamed), so that a
+    // pipeline following the file never reads half a look. GET requests
+    // change nothing.
+    std::mutex publishMutex;
+    std::optional<tagCOLORCORRINFO> BeforeRequest(const httplib::Request& req, ServeSession& session)
+    {
+        if (options.publish.empty() || req.method == "GET")
+            return std::nullopt;
+        return session.State().correction;
+    }
+    void Publish(ServeSession& session, const std::optional<tagCOLORCORRINFO>& before)
+    {
+        if (!before)
+            return;
+        std::lock_guard<std::mutex> lock(publishMutex);
+        const tagCOLORCORRINFO now = session.State().correction;
+        if (now == *before)
+            return;
+        const std::string text = CorrectionToJson(now);
+        std::string error;
+        if (!WriteWholeFile(options.publish, text.data(), text.size(), error))
+            std::fprintf(stderr, "serve: %s: %s\n", options.publish.c_str(), error.c_str());
     }
 
     // The request's session, or null after a 401 response.
@@ -665,8 +691,11 @@ void ServeServer::Impl::Handlers()
                  [this, h = route.handler](const Req& req, Res& res) { (this->*h)(req, res); });
     for (const auto& route : kSessionRoutes)
         AddRoute(http, route.verb, route.pattern, [this, h = route.handler](const Req& req, Res& res) {
-            if (auto session = SessionOf(req, res))
+            if (auto session = SessionOf(req, res)) {
+                const auto before = BeforeRequest(req, *session);
                 (this->*h)(session, req, res);
+                Publish(*session, before);
+            }
         });
 }
 
