@@ -100,7 +100,7 @@ ratio() {
 
 echo "frames: $frames of ${width}x${height}, YUV4MPEG2 (testsrc2), untagged limited-range BT.601"
 for chroma in 420 444; do
-  ffmpeg -v error -f lavfi -i "testsrc2=size=${width}x${height}:rate=25" \
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=${width}x${height}:rate=25" \
     -frames:v "$frames" -pix_fmt "yuv${chroma}p" -f yuv4mpegpipe "$work/in.y4m"
   for look in plain curves; do
     chain="$plain_chain"
