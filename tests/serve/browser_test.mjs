@@ -55,7 +55,9 @@ const missing = []; // what the page asked for in vain (printed: a scope that fa
 async function openPage(context) {
   const page = await context.newPage();
   page.on('pageerror', (e) => console.log(`  page error: ${e.message}`));
-  page.on('response', (r) => { if (r.status() === 404 || r.status() >= 500) missing.push(`${r.status()} ${r.url()}`); });
+  page.on('response', (r) => {
+    if (r.status() === 404 || r.status() >= 500 || (r.status() >= 400 && r.url().includes('scope.png'))) missing.push(`${r.status()} ${r.url()}`);
+  });
   page.on('requestfailed', (r) => { if (!r.url().includes('preview.jpg')) console.log(`  failed: ${r.url()} ${r.failure().errorText}`); });
   await page.goto(url);
   await page.waitForSelector('body[data-ready="1"]', { timeout: WAIT });

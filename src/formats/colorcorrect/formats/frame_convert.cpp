@@ -432,6 +432,9 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
     // Rows lie m_stride apart, as the engine reads them.
     const size_t w = size_t(m_width), rowBytes = m_stride;
     const bool is420 = m_header.Is420(), identity = m_conversion.Identity();
+    // 4:4:4 with a range-only conversion: converted on the way into the
+    // packed rows and back straight into the planes, two passes fewer.
+    const bool direct = !is420 && !identity && m_conversion.Separable();
     const size_t cw = size_t(m_header.ChromaWidth());
     s.stream.resize(rowBytes * kBand);
     s.out.resize(s.stream.size());
@@ -460,13 +463,18 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
             const size_t at = w * size_t(y0 + r);
             if (is420)
                 UpRow(planeY, planeU, planeV, y0 + r, s.upU.data(), s.upV.data(), row);
+            else if (direct)
+                m_conversion.PackToLibrary(planeY + at, planeU + at, planeV + at, planeA + at,
+                                           &s.library[rowBytes * size_t(r)], w, m_pixel);
             else if (m_pixel == 4)
                 PackRow<4>(planeY + at, planeU + at, planeV + at, planeA + at, row, w);
             else
                 PackRow<3>(planeY + at, planeU + at, planeV + at, nullptr, row, w);
         }
         uint8_t* library = s.stream.data();
-        if (!identity) {
+        if (direct) {
+            library = s.library.data();
+        } else if (!identity) {
             library = s.library.data();
             for (int r = 0; r < rows; ++r)
                 m_conversion.ToLibrary(&s.stream[rowBytes * size_t(r)], &library[rowBytes * size_t(r)], w, m_pixel);
@@ -480,12 +488,17 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
         for (int r = 0; r < rows; ++r) {
             const int y = y0 + r;
             const size_t at = rowBytes * size_t(r);
+            const size_t plane = w * size_t(y);
+            if (direct) {
+                m_conversion.UnpackFromLibrary(&library[at], &s.out[at], planeY + plane, planeU + plane,
+                                               planeV + plane, w, m_pixel);
+                continue;
+            }
             const uint8_t* corrected = &s.out[at];
             if (!identity) {
                 m_conversion.FromLibrary(&s.stream[at], &library[at], &s.out[at], s.back.data(), w, m_pixel);
                 corrected = s.back.data();
             }
-            const size_t plane = w * size_t(y);
             if (!is420) {
                 if (m_pixel == 4)
                     UnpackRow<4>(corrected, planeY + plane, planeU + plane, planeV + plane, w);

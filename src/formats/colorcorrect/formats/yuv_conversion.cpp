@@ -196,6 +196,44 @@ void YuvConversion::FromLibraryRow(const uint8_t* original, const uint8_t* libIn
     }
 }
 
+void YuvConversion::PackToLibrary(const uint8_t* y, const uint8_t* u, const uint8_t* v, const uint8_t* a,
+                                  uint8_t* out, size_t pixels, size_t pixelBytes) const
+{
+    const uint8_t* __restrict ys = y;
+    const uint8_t* __restrict us = u;
+    const uint8_t* __restrict vs = v;
+    uint8_t* __restrict dst = out;
+    const uint8_t* __restrict ty = m_to.bytes[0];
+    const uint8_t* __restrict tu = m_to.bytes[1];
+    const uint8_t* __restrict tv = m_to.bytes[2];
+    for (size_t x = 0; x < pixels; ++x, dst += pixelBytes) {
+        dst[0] = ty[ys[x]];
+        dst[1] = tu[us[x]];
+        dst[2] = tv[vs[x]];
+        if (pixelBytes == 4)
+            dst[3] = a[x];
+    }
+}
+
+void YuvConversion::UnpackFromLibrary(const uint8_t* libIn, const uint8_t* libOut, uint8_t* y, uint8_t* u,
+                                      uint8_t* v, size_t pixels, size_t pixelBytes) const
+{
+    const uint8_t* __restrict a = libIn;
+    const uint8_t* __restrict b = libOut;
+    uint8_t* __restrict ys = y;
+    uint8_t* __restrict us = u;
+    uint8_t* __restrict vs = v;
+    const int16_t* __restrict sy = m_step[0] + 255;
+    const int16_t* __restrict su = m_step[1] + 255;
+    const int16_t* __restrict sv = m_step[2] + 255;
+    const uint8_t* __restrict clamp = m_clamp + 512;
+    for (size_t x = 0, at = 0; x < pixels; ++x, at += pixelBytes) {
+        ys[x] = clamp[ys[x] + sy[b[at] - a[at]]];
+        us[x] = clamp[us[x] + su[b[at + 1] - a[at + 1]]];
+        vs[x] = clamp[vs[x] + sv[b[at + 2] - a[at + 2]]];
+    }
+}
+
 void YuvConversion::ChromaLimits(int& lo, int& hi) const
 {
     if (m_identity)

@@ -67,6 +67,18 @@ public:
     void FromLibrary(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut, uint8_t* out,
                      size_t pixels, size_t pixelBytes) const;
 
+    // BT.601 streams: the conversion keeps the components apart, and the two
+    // calls below do it while moving samples between planes and packed rows
+    // (4:4:4, `pixelBytes` 3 or 4 with alpha), with the same bytes as
+    // ToLibrary and FromLibrary.
+    bool Separable() const { return m_separable; }
+    // Planes (y, u, v, and a for 4 bytes) into packed library pixels.
+    void PackToLibrary(const uint8_t* y, const uint8_t* u, const uint8_t* v, const uint8_t* a, uint8_t* out,
+                       size_t pixels, size_t pixelBytes) const;
+    // The change from libIn to libOut added to the planes' samples in place.
+    void UnpackFromLibrary(const uint8_t* libIn, const uint8_t* libOut, uint8_t* y, uint8_t* u, uint8_t* v,
+                           size_t pixels, size_t pixelBytes) const;
+
     // The library's chroma limits lo..hi (stored bytes) as the stream's
     // chroma scale has them, for samples kept from the stream; 1..255, no
     // clipping, becomes 0..255.

@@ -495,19 +495,25 @@ async function loadSets() {
 
 let scopeLoading = false;
 let scopeAgain = false;
+let scopeFailures = 0; // in a row; a scope that failed to load is asked for again a few times
 
 function refreshScope() {
   if (scopeLoading) { scopeAgain = true; return; }
   scopeLoading = true;
   const img = $('#scope');
   const url = `/api/scope.png?type=${scopeType}&t=${Date.now()}`;
-  const done = () => {
+  const done = (ok) => {
     scopeLoading = false;
-    img.dataset.loaded = String(Number(img.dataset.loaded || 0) + 1);
+    if (ok) {
+      scopeFailures = 0;
+      img.dataset.loaded = String(Number(img.dataset.loaded || 0) + 1);
+    } else if (++scopeFailures <= 5 && !scopeAgain) {
+      setTimeout(refreshScope, 250 * scopeFailures);
+    }
     if (scopeAgain) { scopeAgain = false; refreshScope(); }
   };
-  img.onload = done;
-  img.onerror = done;
+  img.onload = () => done(true);
+  img.onerror = () => done(false);
   img.src = url;
 }
 
