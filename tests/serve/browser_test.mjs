@@ -90,8 +90,11 @@ let page;
 try {
   await test('the page shows the default picture, its scope, and a new preview after a change', async () => {
     page = await openPage(context);
-    const sizes = await page.$$eval('#preview, #scope', (all) => all.map((i) => `${i.naturalWidth}x${i.naturalHeight}`).join());
-    assert(sizes === '720x480,384x288', `preview and scope sizes ${sizes} (${missing})`);
+    // Waited for, not read once: while a newer scope is on its way Chromium reports a size of 0 x 0.
+    const sizes = () => [...document.querySelectorAll('#preview, #scope')].map((i) => `${i.naturalWidth}x${i.naturalHeight}`).join();
+    const shown = await page.waitForFunction(`(${sizes})() === '720x480,384x288'`, null, { timeout: WAIT })
+      .then(() => true, () => false);
+    assert(shown, `preview and scope sizes ${await page.evaluate(sizes)} (${missing})`);
     const before = await page.evaluate(() => Number(document.body.dataset.preview));
     assert(await page.isVisible('.group-off[data-flag="primary"]'), 'no note that the primary group is off');
     await setField(page, 'base.y_gamma', 40); // switches the group on, in the same undo step
