@@ -167,21 +167,30 @@ ffmpeg -v error -y -i "$work/out/%04d.bmp" -pix_fmt rgb24 -f rawvideo "$work/exa
 for n in 33 65; do
   ffmpeg -v error -y "${raw_in[@]}" -vf "lut3d=file=$work/look$n.cube" -f rawvideo "$work/lut$n.rgb"
 done
-"$python" - "$work" <<'PY'
+"$python" - "$work" "$((width * height * 3))" <<'PY'
 import sys
 import numpy as np
 
-work = sys.argv[1]
-exact = np.fromfile(f"{work}/exact.rgb", dtype=np.uint8).reshape(-1, 3).astype(np.int16)
+work, frame_bytes = sys.argv[1], int(sys.argv[2])
+exact = np.memmap(f"{work}/exact.rgb", dtype=np.uint8, mode="r")
 print("| points | max R | max G | max B | mean R | mean G | mean B | pixels off by more than 2 |")
 print("|---:|---:|---:|---:|---:|---:|---:|---:|")
 for n in (33, 65):
-    got = np.fromfile(f"{work}/lut{n}.rgb", dtype=np.uint8).reshape(-1, 3).astype(np.int16)
-    d = np.abs(got - exact)
-    worst = d.max(axis=0)
-    mean = d.mean(axis=0)
-    off = np.count_nonzero(d.max(axis=1) > 2) / d.shape[0]
-    print(f"| {n} | {worst[0]} | {worst[1]} | {worst[2]} | {mean[0]:.3f} | {mean[1]:.3f} | {mean[2]:.3f} | {100 * off:.2f} % |")
+    got = np.memmap(f"{work}/lut{n}.rgb", dtype=np.uint8, mode="r")
+    worst = np.zeros(3, dtype=np.int64)
+    total = np.zeros(3, dtype=np.int64)
+    off = 0
+    # A frame at a time: the whole run would need gigabytes as wider integers.
+    for at in range(0, exact.size, frame_bytes):
+        a = exact[at:at + frame_bytes].reshape(-1, 3).astype(np.int16)
+        b = got[at:at + frame_bytes].reshape(-1, 3).astype(np.int16)
+        d = np.abs(b - a)
+        worst = np.maximum(worst, d.max(axis=0))
+        total += d.sum(axis=0)
+        off += np.count_nonzero(d.max(axis=1) > 2)
+    pixels = exact.size // 3
+    mean = total / pixels
+    print(f"| {n} | {worst[0]} | {worst[1]} | {worst[2]} | {mean[0]:.3f} | {mean[1]:.3f} | {mean[2]:.3f} | {100 * off / pixels:.2f} % |")
 PY
 
 echo
