@@ -21,6 +21,11 @@
 //   StreamWhole/...                the same through whole packed pictures
 //   SetupFilter/<kind>             first set-up, match rebuild, cached
 //   Memory/<case>                  bytes a set-up filter holds
+//   Peers/<route>/<frame>          the `all` look exported as a .cube and
+//                                  applied by OpenColorIO (ocio-cubeN-I, N
+//                                  points, interpolation I) beside Process
+//                                  on the same RGB frames (colorcorrect-rgb)
+//                                  and YUV frames (colorcorrect-yuv)
 //
 // <frame> is <content>/<width>x<height>/<bits>. Rates are in pixels per
 // second ("pixels" counter), from CPU time except for the Bands cases.
@@ -38,6 +43,7 @@
 #include "bench_analysis.h"
 #include "bench_display.h"
 #include "bench_frames.h"
+#include "bench_peers.h"
 #include "bench_records.h"
 #include "bench_streams.h"
 #include "bench_viewer.h"
@@ -243,6 +249,7 @@ int main(int argc, char** argv)
     colorcorrect::bench::RegisterViewerBenchmarks();
     colorcorrect::bench::RegisterAnalysisBenchmarks();
     colorcorrect::bench::RegisterStreamBenchmarks();
+    colorcorrect::bench::RegisterPeerBenchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   libcli11-dev nlohmann-json3-dev libpng-dev libturbojpeg0-dev
-  ffmpeg
+  ffmpeg libopencolorio-dev
   libcpp-httplib-dev chromium
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
