@@ -43,27 +43,37 @@ std::unique_ptr<FastTables> FastTables::Clone() const
     std::unique_ptr<FastTables> copy(new (std::nothrow) FastTables);
     if (!copy)
         return nullptr;
-    static_cast<FastTableData&>(*copy) = *this;
-
-    if (primaryPairs) {
-        copy->primaryPairs.reset(new (std::nothrow) PairTable);
-        if (copy->primaryPairs)
-            *copy->primaryPairs = *primaryPairs;
-        else
-            copy->primaryContents = PairContents::None;
-    }
-    if (vectorPairs) {
-        copy->vectorPairs.reset(new (std::nothrow) PairTable);
-        if (copy->vectorPairs)
-            *copy->vectorPairs = *vectorPairs;
-        else
-            copy->vectorValid = false;
-    }
-    // A plan that needs a table the copy could not get is not usable.
-    if ((plan.primary != PrimaryPath::Off && !copy->primaryPairs) ||
-        (plan.vector && !copy->vectorPairs))
-        copy->plan = FastPlan{};
+    copy->Assign(*this);
     return copy;
+}
+
+void FastTables::Assign(const FastTables& other)
+{
+    if (this == &other)
+        return;
+    static_cast<FastTableData&>(*this) = other;
+
+    // Each pair table: the other's copied into the one held (made when
+    // none is), or dropped when the other has none.
+    const auto copyPairs = [](std::unique_ptr<PairTable>& to, const std::unique_ptr<PairTable>& from) {
+        if (!from) {
+            to.reset();
+            return true;
+        }
+        if (!to)
+            to.reset(new (std::nothrow) PairTable);
+        if (!to)
+            return false;
+        *to = *from;
+        return true;
+    };
+    if (!copyPairs(primaryPairs, other.primaryPairs))
+        primaryContents = PairContents::None;
+    if (!copyPairs(vectorPairs, other.vectorPairs))
+        vectorValid = false;
+    // A plan that needs a table the copy could not get is not usable.
+    if ((plan.primary != PrimaryPath::Off && !primaryPairs) || (plan.vector && !vectorPairs))
+        plan = FastPlan{};
 }
 
 size_t FastTables::Bytes() const

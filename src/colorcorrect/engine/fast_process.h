@@ -161,6 +161,10 @@ struct FastTables : FastTableData {
 
     // A deep copy, or null when memory is refused.
     std::unique_ptr<FastTables> Clone() const;
+    // Makes this a deep copy of other, reusing the pair tables already held
+    // (a copy made for every preview need not allocate). A pair table that
+    // cannot be had is left out, with the plan that needs it.
+    void Assign(const FastTables& other);
     // Bytes held, pair tables included.
     size_t Bytes() const;
 };
