@@ -237,7 +237,7 @@ struct FastKernels {
         } else {
             const int wBack = static_cast<int>((ve >> kVectorShareShift) & 0x1FFu);
             if (wBack == 256) // a background pair: vector 0's luma curve
-                return t.ft->outY[t.ft->matchY0[y6] + 512] | (ve & 0xFFFFu) << 8;
+                return t.ft->matchOut0[y6] | (ve & 0xFFFFu) << 8;
             const unsigned l = t.f->m_MatchYLUT[ve >> kVectorNumberShift][y6];
             if (l != 0 && static_cast<int>(l >> 8) <= wBack) [[likely]] {
                 const int y7 =
@@ -646,8 +646,10 @@ struct FastKernels {
 
         if (plan.vector) {
             if (plan.match)
-                for (int i = 0; i < 256; ++i)
+                for (int i = 0; i < 256; ++i) {
                     t.matchY0[i] = static_cast<uint8_t>(f.m_MatchYLUT[0][i]);
+                    t.matchOut0[i] = t.outY[t.matchY0[i] + 512];
+                }
             if (plan.six == SixPath::Blend)
                 for (int a = 0; a < 6; ++a)
                     for (int b = 0; b < 6; ++b)

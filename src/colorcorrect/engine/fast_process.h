@@ -136,6 +136,9 @@ struct alignas(64) FastTableData {
     uint8_t byteHi[3];
     // Low byte of the background vector's luma table.
     uint8_t matchY0[256];
+    // The output word of a background pair's luma: outY[matchY0[y] + 512],
+    // one look-up less on the chain of a background pixel.
+    uint32_t matchOut0[256];
     // The luma curves of two six-vector segments side by side, row
     // a + 16 * b (the low byte of a six index entry): segment a's curve in
     // the low byte, b's in the high byte.
