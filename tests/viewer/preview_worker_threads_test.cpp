@@ -221,3 +221,40 @@ TEST(PreviewWorker, WorkersBlockedInTheCallbackAreAbandonedAndNeverCallBackAgain
     EXPECT_EQ(first.Pictures().size(), 1u);
     EXPECT_EQ(second.Pictures().size(), 1u);
 }
+
+// Each preview equals a fresh filter's, whether the worker adopted the
+// viewer's tables or, its isolate display changed without a new correction,
+// built its own; and it is made from the source as it was last set.
+TEST(PreviewWorker, PreviewsEqualAFreshFiltersAfterASequenceOfChanges)
+{
+    ViewerAccess viewer;
+    Recorder recorder;
+    CVoraDib pictures[2] = {Pattern(16, 8, 2), Pattern(16, 8, 9)};
+    ASSERT_EQ(viewer.SetSource(pictures[0]), 1);
+    ASSERT_EQ(viewer.SetIsolateVector(1), 1);
+    tagCOLORCORRINFO cc = Primary(12);
+    cc.dwFlags |= CC_SIX_VECTOR | CC_MATCH_VECTOR;
+    cc.Match.dwCount = 2;
+    cc.Match.Vector[1].byHueWidth = 60;
+    // restart: a new worker renders the current correction at once.
+    struct Step { int hue, matchU; unsigned isolateType, source; bool restart; };
+    const Step steps[] = {{0, 30, 0, 0, true},   {40, 30, 0, 0, false},  {40, -20, 0, 0, false},
+                          {40, -20, 2, 0, true}, {-60, 25, 2, 1, false}, {-60, 25, 0, 1, true},
+                          {-60, 25, 0, 0, false}};
+    size_t delivered = 0;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(delivered);
+        cc.Base.sHue = static_cast<int16_t>(s.hue);
+        cc.Match.Vector[1].cU = static_cast<int8_t>(s.matchU);
+        ASSERT_EQ(viewer.SetIsolateType(s.isolateType), 1);
+        ASSERT_EQ(viewer.SetSource(pictures[s.source]), 1);
+        if (s.restart)
+            ASSERT_EQ(viewer.SetPreview(Record, recorder.Value()), 1);
+        else
+            ASSERT_EQ(viewer.SetCorrection(cc), 1);
+        ASSERT_TRUE(recorder.WaitForCount(++delivered));
+        EXPECT_TRUE(PicturesEqual(Rendered(viewer.m_dibSource, viewer.m_ccCurrent, 0, 1, s.isolateType),
+                                  recorder.Pictures().at(delivered - 1)));
+    }
+    EXPECT_EQ(viewer.SetPreview(nullptr, 0), 1);
+}

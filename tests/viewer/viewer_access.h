@@ -19,6 +19,7 @@ public:
     using CColorCorrectionViewer::m_dibReference, CColorCorrectionViewer::m_dibReferenceQuart;
     using CColorCorrectionViewer::m_dibReferenceInlay, CColorCorrectionViewer::m_evPreview;
     using CColorCorrectionViewer::m_nStartX, CColorCorrectionViewer::m_nStartY, CColorCorrectionViewer::m_pThread;
+    using CColorCorrectionViewer::m_ccCurrent;
 };
 
 // The header of a picture that has one; its fields are packed: compare them by value (unary +).

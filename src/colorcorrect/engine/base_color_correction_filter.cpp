@@ -128,8 +128,14 @@ void CBaseColorCorrectionFilter::CopyFrom(const CBaseColorCorrectionFilter& othe
 
     // The fast-path tables follow the source's; without memory for them the
     // copy takes the reference loop until its next set-up.
-    delete m_pFast;
-    m_pFast = other.m_pFast != nullptr ? other.m_pFast->Clone().release() : nullptr;
+    if (other.m_pFast == nullptr) {
+        delete m_pFast;
+        m_pFast = nullptr;
+    } else if (m_pFast != nullptr) {
+        m_pFast->Assign(*other.m_pFast);
+    } else {
+        m_pFast = other.m_pFast->Clone().release();
+    }
 }
 
 uint16_t* CBaseColorCorrectionFilter::AllocateSegmentIndex()

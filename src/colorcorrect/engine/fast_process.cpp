@@ -43,27 +43,37 @@ std::unique_ptr<FastTables> FastTables::Clone() const
     std::unique_ptr<FastTables> copy(new (std::nothrow) FastTables);
     if (!copy)
         return nullptr;
-    static_cast<FastTableData&>(*copy) = *this;
-
-    if (primaryPairs) {
-        copy->primaryPairs.reset(new (std::nothrow) PairTable);
-        if (copy->primaryPairs)
-            *copy->primaryPairs = *primaryPairs;
-        else
-            copy->primaryContents = PairContents::None;
-    }
-    if (vectorPairs) {
-        copy->vectorPairs.reset(new (std::nothrow) PairTable);
-        if (copy->vectorPairs)
-            *copy->vectorPairs = *vectorPairs;
-        else
-            copy->vectorValid = false;
-    }
-    // A plan that needs a table the copy could not get is not usable.
-    if ((plan.primary != PrimaryPath::Off && !copy->primaryPairs) ||
-        (plan.vector && !copy->vectorPairs))
-        copy->plan = FastPlan{};
+    copy->Assign(*this);
     return copy;
+}
+
+void FastTables::Assign(const FastTables& other)
+{
+    if (this == &other)
+        return;
+    static_cast<FastTableData&>(*this) = other;
+
+    // Each pair table: the other's copied into the one held (made when
+    // none is), or dropped when the other has none.
+    const auto copyPairs = [](std::unique_ptr<PairTable>& to, const std::unique_ptr<PairTable>& from) {
+        if (!from) {
+            to.reset();
+            return true;
+        }
+        if (!to)
+            to.reset(new (std::nothrow) PairTable);
+        if (!to)
+            return false;
+        *to = *from;
+        return true;
+    };
+    if (!copyPairs(primaryPairs, other.primaryPairs))
+        primaryContents = PairContents::None;
+    if (!copyPairs(vectorPairs, other.vectorPairs))
+        vectorValid = false;
+    // A plan that needs a table the copy could not get is not usable.
+    if ((plan.primary != PrimaryPath::Off && !primaryPairs) || (plan.vector && !vectorPairs))
+        plan = FastPlan{};
 }
 
 size_t FastTables::Bytes() const
@@ -227,7 +237,7 @@ struct FastKernels {
         } else {
             const int wBack = static_cast<int>((ve >> kVectorShareShift) & 0x1FFu);
             if (wBack == 256) // a background pair: vector 0's luma curve
-                return t.ft->outY[t.ft->matchY0[y6] + 512] | (ve & 0xFFFFu) << 8;
+                return t.ft->matchOut0[y6] | (ve & 0xFFFFu) << 8;
             const unsigned l = t.f->m_MatchYLUT[ve >> kVectorNumberShift][y6];
             if (l != 0 && static_cast<int>(l >> 8) <= wBack) [[likely]] {
                 const int y7 =
@@ -636,8 +646,10 @@ struct FastKernels {
 
         if (plan.vector) {
             if (plan.match)
-                for (int i = 0; i < 256; ++i)
+                for (int i = 0; i < 256; ++i) {
                     t.matchY0[i] = static_cast<uint8_t>(f.m_MatchYLUT[0][i]);
+                    t.matchOut0[i] = t.outY[t.matchY0[i] + 512];
+                }
             if (plan.six == SixPath::Blend)
                 for (int a = 0; a < 6; ++a)
                     for (int b = 0; b < 6; ++b)

@@ -136,6 +136,9 @@ struct alignas(64) FastTableData {
     uint8_t byteHi[3];
     // Low byte of the background vector's luma table.
     uint8_t matchY0[256];
+    // The output word of a background pair's luma: outY[matchY0[y] + 512],
+    // one look-up less on the chain of a background pixel.
+    uint32_t matchOut0[256];
     // The luma curves of two six-vector segments side by side, row
     // a + 16 * b (the low byte of a six index entry): segment a's curve in
     // the low byte, b's in the high byte.
@@ -161,6 +164,10 @@ struct FastTables : FastTableData {
 
     // A deep copy, or null when memory is refused.
     std::unique_ptr<FastTables> Clone() const;
+    // Makes this a deep copy of other, reusing the pair tables already held
+    // (a copy made for every preview need not allocate). A pair table that
+    // cannot be had is left out, with the plan that needs it.
+    void Assign(const FastTables& other);
     // Bytes held, pair tables included.
     size_t Bytes() const;
 };

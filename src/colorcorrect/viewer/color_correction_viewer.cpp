@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "preview_setup.h"
 #include "preview_shared_state.h"
 
 using colorcorrect::CriticalSectionLock;
@@ -35,7 +36,9 @@ CColorCorrectionViewer::CColorCorrectionViewer()
       m_pShared(std::make_shared<colorcorrect::PreviewSharedState>(this)),
       m_csLock(m_pShared->lock),
       m_evPreview(m_pShared->wake),
-      m_pThread(nullptr)
+      m_pThread(nullptr),
+      m_nSourceVersion(0),
+      m_nReferenceVersion(0)
 {
     m_ccStart.Init(sizeof(tagCOLORCORRINFO));
     m_ccCurrent.Init(sizeof(tagCOLORCORRINFO));
@@ -43,7 +46,8 @@ CColorCorrectionViewer::CColorCorrectionViewer()
         set.Init(sizeof(tagCOLORCORRINFO));
     // Displays asked for before the first SetCorrection use the neutral
     // correction rather than the filter's blank tables.
-    m_filter.SetupFilter(m_ccCurrent);
+    if (m_filter.SetupFilter(m_ccCurrent) != 0)
+        PublishSetup(m_ccCurrent);
     m_filter.SetNewAngles(m_nAngles[0], m_nAngles[1], m_nAngles[2], 0, 90);
 }
 

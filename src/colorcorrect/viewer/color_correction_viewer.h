@@ -76,6 +76,7 @@ DWORD WaitForPreviewWorkers(DWORD timeoutMs);
 
 // What a viewer shares with its preview workers (preview_shared_state.h).
 struct PreviewSharedState;
+struct PreviewSetup;
 
 } // namespace colorcorrect
 
@@ -484,6 +485,12 @@ protected:
 
     // ---- preview worker ------------------------------------------------------------
 
+    // Makes cc the current correction and publishes with it a copy of
+    // m_filter's tables, just set up from cc, for the worker to adopt (none
+    // when the copy cannot be made: the worker then sets up its own). Takes
+    // the lock; the copy is made outside it.
+    void PublishSetup(const tagCOLORCORRINFO& cc);
+
     // The worker thread's start routine; p is the worker's start block, which
     // it takes over. Returns the worker's exit code.
     static unsigned long PreviewStart(void* p);
@@ -561,4 +568,11 @@ protected:
     COSEvent& m_evPreview;        // the worker's manual-reset wake-up event (lives in m_pShared)
     CThread* m_pThread;           // the running worker's thread object, or null
     CColorCorrectionFilter m_filter; // the viewer's own filter: host thread only
+    // The tables m_filter was last set up with, for the worker to adopt, or
+    // null; guarded by the lock (the block itself never changes).
+    std::shared_ptr<const colorcorrect::PreviewSetup> m_pSetup;
+    // Count the changes of m_dibSource and m_dibReference, so that the worker
+    // copies a picture only when it changed; guarded by the lock.
+    unsigned long m_nSourceVersion;
+    unsigned long m_nReferenceVersion;
 };

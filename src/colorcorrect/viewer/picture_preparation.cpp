@@ -42,6 +42,7 @@ int ClampInt(int value, int lo, int hi)
 int CColorCorrectionViewer::SetSource(CVoraDib& dib)
 {
     CriticalSectionLock lock(m_csLock, ::GetAddress());
+    ++m_nSourceVersion;
     // Preparing the stored source again: work from it, taken over before the
     // stored pictures are emptied.
     CVoraDib own;
@@ -74,6 +75,7 @@ int CColorCorrectionViewer::SetSource(CVoraDib& dib)
 int CColorCorrectionViewer::SetReference(CVoraDib& dib)
 {
     CriticalSectionLock lock(m_csLock, ::GetAddress());
+    ++m_nReferenceVersion;
     CVoraDib own;
     const CVoraDib* from = &dib;
     if (&dib == &m_dibReference) {

@@ -12,6 +12,7 @@
 #include "../host/thread_priority.h"
 #include "../host/wait_codes.h"
 #include "color_correction_viewer.h"
+#include "preview_setup.h"
 #include "preview_shared_state.h"
 
 using colorcorrect::CriticalSectionLock;
@@ -151,12 +152,22 @@ int CColorCorrectionViewer::SetCorrection(const tagCOLORCORRINFO& cc)
         return 0;
     if (m_nIsolateVector < cc.Match.dwCount && m_nIsolateVector < 16)
         m_filter.SetIsolateParam(&cc.Match.Vector[m_nIsolateVector]);
-    {
-        CriticalSectionLock lock(m_csLock, ::GetAddress());
-        m_ccCurrent = cc;
-    }
+    PublishSetup(cc);
     m_evPreview.Set();
     return 1;
+}
+
+void CColorCorrectionViewer::PublishSetup(const tagCOLORCORRINFO& cc)
+{
+    // The isolate settings are written on this thread only, so reading them
+    // here needs no lock.
+    std::shared_ptr<const colorcorrect::PreviewSetup> setup =
+        colorcorrect::PreviewSetup::Make(m_filter, cc, m_nIsolateVector, m_nIsolateType);
+    CriticalSectionLock lock(m_csLock, ::GetAddress());
+    m_ccCurrent = cc;
+    // The block replaced is released with `setup`, after the lock (unless
+    // the worker still holds it).
+    m_pSetup.swap(setup);
 }
 
 unsigned long CColorCorrectionViewer::PreviewStart(void* p)
@@ -181,8 +192,13 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
         // The preview's rows are shared out over the processor cores, so
         // that it follows a dragged control closely.
         colorcorrect::BandProcessor bands;
-        CVoraDib source;  // snapshot of the source
-        CVoraDib preview; // the picture handed to the callback
+        CVoraDib source;    // snapshot of the source
+        CVoraDib reference; // snapshot of the reference, for the split
+        CVoraDib preview;   // the picture handed to the callback
+        // The viewer's picture versions the snapshots were taken at: a
+        // picture is copied again only when it changed (none taken yet).
+        unsigned long sourceVersion = 0, referenceVersion = 0;
+        bool snapshots = false;
 
         for (;;) {
             // A worker abandoned in its callback ends here, before it could
@@ -206,7 +222,7 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
             state.wake.Reset();
 
             tagCOLORCORRINFO cc{};
-            CVoraDib reference;
+            std::shared_ptr<const colorcorrect::PreviewSetup> setup;
             int splitX = 0, splitY = 0;
             unsigned int channel = 0, isolateVector = 0, isolateType = 0;
             bool current = true;
@@ -216,8 +232,21 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                 if (current) {
                     const CColorCorrectionViewer& viewer = *state.viewer;
                     cc = viewer.m_ccCurrent;
-                    source = viewer.m_dibSource;
-                    reference = viewer.m_dibReference;
+                    setup = viewer.m_pSetup;
+                    // Copies of whole pictures, made under the lock: only
+                    // after a change (a failed copy leaves an empty picture,
+                    // to be copied again next time).
+                    if (!snapshots || sourceVersion != viewer.m_nSourceVersion) {
+                        source = viewer.m_dibSource;
+                        sourceVersion = HasHeader(source) ? viewer.m_nSourceVersion
+                                                          : viewer.m_nSourceVersion - 1;
+                    }
+                    if (!snapshots || referenceVersion != viewer.m_nReferenceVersion) {
+                        reference = viewer.m_dibReference;
+                        referenceVersion = HasHeader(reference) ? viewer.m_nReferenceVersion
+                                                                : viewer.m_nReferenceVersion - 1;
+                    }
+                    snapshots = true;
                     splitX = viewer.m_nSplitX;
                     splitY = viewer.m_nSplitY;
                     channel = viewer.m_nChannel;
@@ -254,9 +283,18 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                     if (!HasHeader(preview))
                         continue; // no memory for the output: nothing to show
                 }
+                // The viewer's tables for this very record serve as they are;
+                // otherwise (a changed isolate display, or no block) the
+                // worker builds its own, as the viewer's filter would.
+                bool adopted = false;
+                if (setup != nullptr && setup->Serves(cc, isolateVector, isolateType)) {
+                    static_cast<CBaseColorCorrectionFilter&>(filter) = setup->engine;
+                    adopted = filter.MemoryBytes() == setup->engine.MemoryBytes();
+                }
                 filter.SetIsolateVector(isolateVector);
                 filter.SetIsolateType(isolateType);
-                filter.SetupFilter(cc);
+                if (!adopted)
+                    filter.SetupFilter(cc);
                 filter.SetChannel(channel);
                 // A source the filter cannot correct (a failed SetSource can
                 // leave an unconverted copy) has no preview to show.
