@@ -1,12 +1,15 @@
 // Correction of host pictures: the plain frame path, the preview with its
 // display aids, and the colours of the isolated match vector.
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 #include "../engine/band_processor.h"
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "color_correction_filter.h"
+#include "engine_words.h"
 #include "isolation_stage.h"
 
 using colorcorrect::YUV_COMPRESSION;
@@ -75,8 +78,8 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     unsigned pixelStep = 0, lineStep = 0;
     in.GetIncrements(pixelStep, lineStep);
     const bool alpha = pixelStep == 4;
-    const BYTE* srcRow = static_cast<const BYTE*>(in);
-    BYTE* dstRow = static_cast<BYTE*>(out);
+    const BYTE* const srcRow = static_cast<const BYTE*>(in);
+    BYTE* const dstRow = static_cast<BYTE*>(out);
 
     const StageSet stages = ActiveStages();
     const bool isolate = m_bIsolate != 0;
@@ -85,51 +88,97 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         return isolate ? static_cast<int>(IsolationStage(y, u, v)) : MatchVectorStage(y, u, v);
     };
     const unsigned channel = m_uChannel;
+    const bool aids = channel != 0 || (stages.match && isolate);
 
-    // Without display aids an opaque picture is corrected exactly as a frame
-    // is, so it takes the engine's fast loop; only 32-bit pixels, whose alpha
-    // weights the preview, and the aids need the loop below.
-    if (!alpha && channel == 0 && !(stages.match && isolate)) {
-        tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
-        BYTE* from = in;
-        BYTE* to = out;
-        if (bands != nullptr)
-            bands->ForEachBand(height, 8, [&](size_t first, size_t count) {
-                ProcessRows(header, from, to, first, count);
-            });
-        else
-            ProcessRows(header, from, to, 0, height);
-    } else {
-        for (size_t row = 0; row < height; ++row, srcRow += lineStep, dstRow += lineStep) {
-            const BYTE* src = srcRow;
-            BYTE* dst = dstRow;
-            for (size_t x = 0; x < width; ++x, src += pixelStep, dst += pixelStep) {
-                int y, u, v;
-                ReadPixel(src, y, u, v);
-                // Read before anything is written: `in` may be `out`.
-                const int a = alpha ? src[3] : 255;
+    // One pixel as the preview defines it: the stages, the display aids,
+    // the alpha weight, the output tables.
+    const auto pixel = [&](const BYTE* src, BYTE* dst) {
+        int y, u, v;
+        ReadPixel(src, y, u, v);
+        // Read before anything is written: `in` may be `out`.
+        const int a = alpha ? src[3] : 255;
 
-                RunStages(y, u, v, stages, matchStage);
-                if (channel != 0) {
-                    // One colour channel (or the luma alone) shown as grey.
-                    if (channel <= 3) {
-                        int rgb[3];
-                        YUVToRGB(y, u, v, rgb[0], rgb[1], rgb[2]);
-                        // Not clamped to 0..255: the output tables clip it.
-                        y = ClampTableInput(rgb[channel - 1]);
+        RunStages(y, u, v, stages, matchStage);
+        if (channel != 0) {
+            // One colour channel (or the luma alone) shown as grey.
+            if (channel <= 3) {
+                int rgb[3];
+                YUVToRGB(y, u, v, rgb[0], rgb[1], rgb[2]);
+                // Not clamped to 0..255: the output tables clip it.
+                y = ClampTableInput(rgb[channel - 1]);
+            }
+            u = 0;
+            v = 0;
+        }
+        if (a != 255) {
+            y = (a * y) >> 8;
+            u = (a * u) >> 8;
+            v = (a * v) >> 8;
+        }
+        WritePixel(dst, y, u, v);
+    };
+    // The straightforward loop, the reference of the faster ones.
+    const auto referenceRows = [&](size_t first, size_t count) {
+        for (size_t row = first; row < first + count; ++row) {
+            const BYTE* src = srcRow + row * lineStep;
+            BYTE* dst = dstRow + row * lineStep;
+            for (size_t x = 0; x < width; ++x, src += pixelStep, dst += pixelStep)
+                pixel(src, dst);
+        }
+    };
+    // 32-bit pixels without display aids: an opaque pixel is corrected
+    // exactly as in a frame, so runs of pixels go through the engine's loop
+    // and only translucent pixels, whose weight applies before the output
+    // tables, take the stages one by one. Alpha 0 weights every colour to
+    // (0, 0, 0).
+    BYTE black[3];
+    WritePixel(black, 0, 0, 0);
+    const auto alphaRows = [&](size_t first, size_t count) {
+        uint32_t words[colorcorrect::kEngineWordRun];
+        for (size_t row = first; row < first + count; ++row) {
+            for (size_t x0 = 0; x0 < width; x0 += colorcorrect::kEngineWordRun) {
+                const size_t n = std::min(width - x0, colorcorrect::kEngineWordRun);
+                const BYTE* src = srcRow + row * lineStep + x0 * 4;
+                BYTE* dst = dstRow + row * lineStep + x0 * 4;
+                colorcorrect::EngineWords(*this, src, 4, n, words);
+                for (size_t i = 0; i < n; ++i, src += 4, dst += 4) {
+                    const unsigned a = src[3];
+                    if (a == 255) {
+                        dst[0] = static_cast<BYTE>(words[i]);
+                        dst[1] = static_cast<BYTE>(words[i] >> 8);
+                        dst[2] = static_cast<BYTE>(words[i] >> 16);
+                    } else if (a == 0) {
+                        dst[0] = black[0];
+                        dst[1] = black[1];
+                        dst[2] = black[2];
+                    } else {
+                        pixel(src, dst);
                     }
-                    u = 0;
-                    v = 0;
                 }
-                if (a != 255) {
-                    y = (a * y) >> 8;
-                    u = (a * u) >> 8;
-                    v = (a * v) >> 8;
-                }
-                WritePixel(dst, y, u, v);
             }
         }
-    }
+    };
+    tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
+    BYTE* from = in;
+    BYTE* to = out;
+    // Without display aids an opaque picture is corrected exactly as a frame
+    // is, so it takes the engine's loop.
+    const auto engineRows = [&](size_t first, size_t count) {
+        ProcessRows(header, from, to, first, count);
+    };
+    const auto run = [&](const auto& rows) {
+        // Rows only read the filter: bands may run them on several threads.
+        if (bands != nullptr)
+            bands->ForEachBand(height, 8, rows);
+        else
+            rows(0, height);
+    };
+    if (DisplayReferenceLoops() || aids)
+        run(referenceRows);
+    else if (alpha)
+        run(alphaRows);
+    else
+        run(engineRows);
 
     timer.Report(11, 10, L"\rFull processing time %ums\r\n");
     return 1;

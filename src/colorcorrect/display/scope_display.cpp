@@ -2,6 +2,7 @@
 // RGB picture and accumulates the samples of the active scope, which is then
 // drawn over a copy of the scope's background picture.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "../host/virtual_memory.h"
 #include "../library/library_globals.h"
 #include "color_correction_filter.h"
+#include "engine_words.h"
 #include "isolation_stage.h"
 #include "scope_drawing.h"
 
@@ -149,8 +151,70 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         vs = ClampChroma(m_ChromaClip[v + 512]);
     };
 
+    // What follows the stages, from the range-clamped result: the scope's
+    // sample, the channel view, the alpha weight, the RGB bytes.
+    auto finish = [channel](int y, int u, int v, int a, size_t x, bool selected, BYTE* d,
+                            auto&& accumulate) {
+        int r, g, b;
+        YUVToRGB(y, u, v, r, g, b);
+
+        accumulate(r, g, b, x, selected);
+
+        switch (channel) {
+        case 1: g = b = r; break;
+        case 2: r = b = g; break;
+        case 3: r = g = b; break;
+        case 4: r = g = b = RgbToYuv(r, g, b).y; break;
+        default: break;
+        }
+        r = ClampLuma(r);
+        g = ClampLuma(g);
+        b = ClampLuma(b);
+        if (a == 0) {
+            r = g = b = 0;
+        } else if (a < 255) {
+            r = (a * r) >> 8;
+            g = (a * g) >> 8;
+            b = (a * b) >> 8;
+        }
+        d[0] = static_cast<BYTE>(b);
+        d[1] = static_cast<BYTE>(g);
+        d[2] = static_cast<BYTE>(r);
+    };
+
+    // The faster loop takes the stages from the engine's loop: its output
+    // word is the clamped stage result when the output tables do nothing but
+    // the range clamp and the scope does not mark a selection the engine
+    // does not report. Without the primary stage the scope's round trip
+    // through RGB comes first, which the engine does not do.
+    const bool selectionMarked = scope == kScopeWaveform || scope == kScopeLightning ||
+                                 scope == kScopeCube || scope == kScopeCombined;
+    const bool engineFront = !DisplayReferenceLoops() && stages.primary &&
+                             !(stages.match && (isolate || selectionMarked)) &&
+                             OutputTablesAreRangeClamps();
+
     // Instantiated once per scope, so the per-pixel work carries no mode test.
     auto run = [&](auto&& accumulate) {
+        if (engineFront) {
+            uint32_t words[kEngineWordRun];
+            for (int row = 0; row < height; ++row) {
+                const BYTE* rowIn = srcBase + static_cast<size_t>(row) * inLine;
+                BYTE* rowOut = dstBase + static_cast<size_t>(row) * outLine;
+                for (size_t x0 = 0; x0 < static_cast<size_t>(width); x0 += kEngineWordRun) {
+                    const size_t n = std::min(static_cast<size_t>(width) - x0, kEngineWordRun);
+                    const BYTE* s = rowIn + x0 * inStep;
+                    BYTE* d = rowOut + x0 * outStep;
+                    EngineWords(*this, s, inStep, n, words);
+                    for (size_t i = 0; i < n; ++i, s += inStep, d += outStep) {
+                        const uint32_t w = words[i];
+                        finish(static_cast<int>(WordByte(w, 0)), static_cast<int>(WordByte(w, 1)) - 128,
+                               static_cast<int>(WordByte(w, 2)) - 128, alpha ? s[3] : 255, x0 + i,
+                               false, d, accumulate);
+                    }
+                }
+            }
+            return;
+        }
         for (int row = 0; row < height; ++row) {
             const BYTE* s = srcBase + static_cast<size_t>(row) * inLine;
             BYTE* d = dstBase + static_cast<size_t>(row) * outLine;
@@ -168,30 +232,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 const bool selected = RunStages(y, u, v, stages, matchStage) != 0;
                 if (!stages.vector)
                     ClampRange(y, u, v);
-                YUVToRGB(y, u, v, r, g, b);
-
-                accumulate(r, g, b, static_cast<size_t>(x), selected);
-
-                switch (channel) {
-                case 1: g = b = r; break;
-                case 2: r = b = g; break;
-                case 3: r = g = b; break;
-                case 4: r = g = b = RgbToYuv(r, g, b).y; break;
-                default: break;
-                }
-                r = ClampLuma(r);
-                g = ClampLuma(g);
-                b = ClampLuma(b);
-                if (a == 0) {
-                    r = g = b = 0;
-                } else if (a < 255) {
-                    r = (a * r) >> 8;
-                    g = (a * g) >> 8;
-                    b = (a * b) >> 8;
-                }
-                d[0] = static_cast<BYTE>(b);
-                d[1] = static_cast<BYTE>(g);
-                d[2] = static_cast<BYTE>(r);
+                finish(y, u, v, a, static_cast<size_t>(x), selected, d, accumulate);
             }
         }
     };
