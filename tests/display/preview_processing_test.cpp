@@ -91,7 +91,12 @@ TEST(Preview, FasterLoopsGiveTheReferenceBytes)
     std::mt19937 rng(314);
     BandProcessor bands(2);
     for (int look = 0; look < 30; ++look) {
-        const tagCOLORCORRINFO cc = RandomRecord(rng);
+        tagCOLORCORRINFO cc = RandomRecord(rng);
+        // Also the faster loops' conditions: full-range output; the primary stage alone.
+        if (look % 3 == 0)
+            cc.dwFlags &= ~static_cast<DWORD>(CC_CLIPPING);
+        else if (look % 3 == 1)
+            cc.dwFlags = (cc.dwFlags | CC_PRIMARY) & ~static_cast<DWORD>(CC_SIX_VECTOR | CC_MATCH_VECTOR);
         for (const auto& c : cases) {
             auto f = std::make_unique<DisplayAccess>();
             ASSERT_TRUE(f->SetChannel(c.channel) && f->SetIsolateVector(rng() % 16) && f->SetIsolateType(c.isolate));

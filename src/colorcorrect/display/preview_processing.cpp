@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "../engine/band_processor.h"
+#include "../engine/fast_process.h"
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "color_correction_filter.h"
@@ -90,15 +91,8 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     const unsigned channel = m_uChannel;
     const bool aids = channel != 0 || (stages.match && isolate);
 
-    // One pixel as the preview defines it: the stages, the display aids,
-    // the alpha weight, the output tables.
-    const auto pixel = [&](const BYTE* src, BYTE* dst) {
-        int y, u, v;
-        ReadPixel(src, y, u, v);
-        // Read before anything is written: `in` may be `out`.
-        const int a = alpha ? src[3] : 255;
-
-        RunStages(y, u, v, stages, matchStage);
+    // After the stages: the display aids, the alpha weight, the output tables.
+    const auto finish = [&](int y, int u, int v, int a, BYTE* dst) {
         if (channel != 0) {
             // One colour channel (or the luma alone) shown as grey.
             if (channel <= 3) {
@@ -116,6 +110,15 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
             v = (a * v) >> 8;
         }
         WritePixel(dst, y, u, v);
+    };
+    // One pixel as the preview defines it.
+    const auto pixel = [&](const BYTE* src, BYTE* dst) {
+        int y, u, v;
+        ReadPixel(src, y, u, v);
+        // Read before anything is written: `in` may be `out`.
+        const int a = alpha ? src[3] : 255;
+        RunStages(y, u, v, stages, matchStage);
+        finish(y, u, v, a, dst);
     };
     // The straightforward loop, the reference of the faster ones.
     const auto referenceRows = [&](size_t first, size_t count) {
@@ -158,6 +161,54 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
             }
         }
     };
+    // With the display aids the stage results before the output tables are
+    // needed. Three cases give them without the stages run pixel by pixel:
+    // no stage at all; the primary stage alone on the engine's general
+    // tables (its per-pair RGB offsets and fused curve-and-matrix tables give
+    // Y, U, V + 512 in three 10-bit fields, exactly the stage's results); the
+    // vector stages, whose results lie within the range the output tables
+    // then pass unchanged, through the engine's loop.
+    const colorcorrect::FastTables* ft = m_pFast;
+    const bool curveTables =
+        stages.primary && !stages.vector && ft != nullptr && ft->plan.valid &&
+        ft->plan.primary == colorcorrect::PrimaryPath::Curves && !ft->plan.vector &&
+        ft->plan.bPrimary == m_bPrimary && ft->plan.bVector == m_bVector &&
+        ft->primaryContents == colorcorrect::PairContents::PrimaryCurves && ft->primaryPairs;
+    const bool vectorWords =
+        stages.vector && !(stages.match && isolate) && OutputTablesAreRangeClamps();
+    const bool noStage = !stages.primary && !stages.vector;
+    const auto aidRows = [&](size_t first, size_t count) {
+        uint32_t words[colorcorrect::kEngineWordRun];
+        for (size_t row = first; row < first + count; ++row) {
+            for (size_t x0 = 0; x0 < width; x0 += colorcorrect::kEngineWordRun) {
+                const size_t n = std::min(width - x0, colorcorrect::kEngineWordRun);
+                const BYTE* src = srcRow + row * lineStep + x0 * pixelStep;
+                BYTE* dst = dstRow + row * lineStep + x0 * pixelStep;
+                if (vectorWords)
+                    colorcorrect::EngineWords(*this, src, pixelStep, n, words);
+                for (size_t i = 0; i < n; ++i, src += pixelStep, dst += pixelStep) {
+                    int y, u, v;
+                    if (curveTables) {
+                        const uint32_t e = ft->primaryPairs->entry[src[1] | src[2] << 8] +
+                                           m_YLUT[src[0]] * 0x100401u;
+                        const uint64_t sum = ft->matrix[0][e & 0x3FFu] +
+                                             ft->matrix[1][(e >> 10) & 0x3FFu] +
+                                             ft->matrix[2][e >> 20];
+                        y = static_cast<int>((sum >> 9) & 0x3FFu) - 512;
+                        u = static_cast<int>((sum >> 30) & 0x3FFu) - 512;
+                        v = static_cast<int>(sum >> 51) - 512;
+                    } else if (vectorWords) {
+                        y = static_cast<int>(colorcorrect::WordByte(words[i], 0));
+                        u = static_cast<int>(colorcorrect::WordByte(words[i], 1)) - 128;
+                        v = static_cast<int>(colorcorrect::WordByte(words[i], 2)) - 128;
+                    } else {
+                        ReadPixel(src, y, u, v);
+                    }
+                    finish(y, u, v, alpha ? src[3] : 255, dst);
+                }
+            }
+        }
+    };
     tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
     BYTE* from = in;
     BYTE* to = out;
@@ -173,12 +224,16 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         else
             rows(0, height);
     };
-    if (DisplayReferenceLoops() || aids)
+    if (DisplayReferenceLoops())
         run(referenceRows);
-    else if (alpha)
+    else if (!aids && alpha)
         run(alphaRows);
-    else
+    else if (!aids)
         run(engineRows);
+    else if (curveTables || vectorWords || noStage)
+        run(aidRows);
+    else
+        run(referenceRows);
 
     timer.Report(11, 10, L"\rFull processing time %ums\r\n");
     return 1;
