@@ -16,6 +16,7 @@
 #include "color_correction_filter.h"
 #include "engine_words.h"
 #include "isolation_stage.h"
+#include "rgb_offset_pairs.h"
 #include "scope_drawing.h"
 
 namespace {
@@ -151,13 +152,10 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         vs = ClampChroma(m_ChromaClip[v + 512]);
     };
 
-    // What follows the stages, from the range-clamped result: the scope's
+    // What follows the stages, from the RGB of the range-clamped result: the scope's
     // sample, the channel view, the alpha weight, the RGB bytes.
-    auto finish = [channel](int y, int u, int v, int a, size_t x, bool selected, BYTE* d,
+    auto finish = [channel](int r, int g, int b, int a, size_t x, bool selected, BYTE* d,
                             auto&& accumulate) {
-        int r, g, b;
-        YUVToRGB(y, u, v, r, g, b);
-
         accumulate(r, g, b, x, selected);
 
         switch (channel) {
@@ -196,6 +194,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     // Instantiated once per scope, so the per-pixel work carries no mode test.
     auto run = [&](auto&& accumulate) {
         if (engineFront) {
+            const uint32_t* const rgbPairs = RgbOffsetPairs();
             uint32_t words[kEngineWordRun];
             for (int row = 0; row < height; ++row) {
                 const BYTE* rowIn = srcBase + static_cast<size_t>(row) * inLine;
@@ -207,9 +206,20 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                     EngineWords(*this, s, inStep, n, words);
                     for (size_t i = 0; i < n; ++i, s += inStep, d += outStep) {
                         const uint32_t w = words[i];
-                        finish(static_cast<int>(WordByte(w, 0)), static_cast<int>(WordByte(w, 1)) - 128,
-                               static_cast<int>(WordByte(w, 2)) - 128, alpha ? s[3] : 255, x0 + i,
-                               false, d, accumulate);
+                        const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
+                        const int r = static_cast<int>(c & 0x3FFu) - 512;
+                        const int g = static_cast<int>((c >> 10) & 0x3FFu) - 512;
+                        const int b = static_cast<int>(c >> 20) - 512;
+                        const int a = alpha ? s[3] : 255;
+                        if (channel == 0 && a == 255) {
+                            // The common pixel: no view, opaque.
+                            accumulate(r, g, b, x0 + i, false);
+                            d[0] = static_cast<BYTE>(ClampLuma(b));
+                            d[1] = static_cast<BYTE>(ClampLuma(g));
+                            d[2] = static_cast<BYTE>(ClampLuma(r));
+                        } else {
+                            finish(r, g, b, a, x0 + i, false, d, accumulate);
+                        }
                     }
                 }
             }
@@ -232,7 +242,8 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 const bool selected = RunStages(y, u, v, stages, matchStage) != 0;
                 if (!stages.vector)
                     ClampRange(y, u, v);
-                finish(y, u, v, a, static_cast<size_t>(x), selected, d, accumulate);
+                YUVToRGB(y, u, v, r, g, b);
+                finish(r, g, b, a, static_cast<size_t>(x), selected, d, accumulate);
             }
         }
     };
