@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "../engine/band_processor.h"
 #include "../engine/fast_process.h"
@@ -92,15 +93,16 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     const bool aids = channel != 0 || (stages.match && isolate);
 
     // After the stages: the display aids, the alpha weight, the output tables.
-    const auto finish = [&](int y, int u, int v, int a, BYTE* dst) {
+    // Captures by value, so that copies of it keep everything in registers.
+    const int32_t* const lumaOut = m_LumaClip;
+    const int32_t* const chromaOut = m_ChromaClip;
+    const auto finish = [channel, lumaOut, chromaOut](int y, int u, int v, int a, BYTE* dst) {
         if (channel != 0) {
             // One colour channel (or the luma alone) shown as grey.
-            if (channel <= 3) {
-                int rgb[3];
-                YUVToRGB(y, u, v, rgb[0], rgb[1], rgb[2]);
+            if (channel <= 3)
                 // Not clamped to 0..255: the output tables clip it.
-                y = ClampTableInput(rgb[channel - 1]);
-            }
+                y = ClampTableInput(colorcorrect::RoundOver512(
+                    512 * y + colorcorrect::ChromaTermOfRgb(static_cast<int>(channel) - 1, u, v)));
             u = 0;
             v = 0;
         }
@@ -109,7 +111,10 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
             u = (a * u) >> 8;
             v = (a * v) >> 8;
         }
-        WritePixel(dst, y, u, v);
+        // WritePixel's bytes.
+        dst[0] = static_cast<BYTE>(lumaOut[y + 512]);
+        dst[1] = static_cast<BYTE>(chromaOut[u + 512] + 128);
+        dst[2] = static_cast<BYTE>(chromaOut[v + 512] + 128);
     };
     // One pixel as the preview defines it.
     const auto pixel = [&](const BYTE* src, BYTE* dst) {
@@ -144,20 +149,40 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
                 const BYTE* src = srcRow + row * lineStep + x0 * 4;
                 BYTE* dst = dstRow + row * lineStep + x0 * 4;
                 colorcorrect::EngineWords(*this, src, 4, n, words);
-                for (size_t i = 0; i < n; ++i, src += 4, dst += 4) {
-                    const unsigned a = src[3];
+                const auto one = [&](size_t i) {
+                    const unsigned a = src[4 * i + 3];
                     if (a == 255) {
-                        dst[0] = static_cast<BYTE>(words[i]);
-                        dst[1] = static_cast<BYTE>(words[i] >> 8);
-                        dst[2] = static_cast<BYTE>(words[i] >> 16);
+                        dst[4 * i] = static_cast<BYTE>(words[i]);
+                        dst[4 * i + 1] = static_cast<BYTE>(words[i] >> 8);
+                        dst[4 * i + 2] = static_cast<BYTE>(words[i] >> 16);
                     } else if (a == 0) {
-                        dst[0] = black[0];
-                        dst[1] = black[1];
-                        dst[2] = black[2];
+                        dst[4 * i] = black[0];
+                        dst[4 * i + 1] = black[1];
+                        dst[4 * i + 2] = black[2];
                     } else {
-                        pixel(src, dst);
+                        pixel(src + 4 * i, dst + 4 * i);
                     }
+                };
+                // Two opaque pixels at a time: one 8-byte merge that keeps
+                // the output's fourth bytes.
+                constexpr uint64_t kAlphas = 0xFF000000FF000000ull;
+                size_t i = 0;
+                for (; i + 2 <= n; i += 2) {
+                    uint64_t pair;
+                    std::memcpy(&pair, src + 4 * i, 8);
+                    if ((pair & kAlphas) != kAlphas) {
+                        one(i);
+                        one(i + 1);
+                        continue;
+                    }
+                    uint64_t kept;
+                    std::memcpy(&kept, dst + 4 * i, 8);
+                    const uint64_t colours = (words[i] | static_cast<uint64_t>(words[i + 1]) << 32) & ~kAlphas;
+                    kept = (kept & kAlphas) | colours;
+                    std::memcpy(dst + 4 * i, &kept, 8);
                 }
+                if (i < n)
+                    one(i);
             }
         }
     };
@@ -178,33 +203,41 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         stages.vector && !(stages.match && isolate) && OutputTablesAreRangeClamps();
     const bool noStage = !stages.primary && !stages.vector;
     const auto aidRows = [&](size_t first, size_t count) {
+        // Locals: the output is written a byte at a time, and byte stores may
+        // alias anything reached through a reference or a pointer.
+        const auto finishPixel = finish;
+        const bool fromCurves = curveTables, fromWords = vectorWords, weighted = alpha;
+        const size_t step = pixelStep;
+        const uint32_t* const pairs = curveTables ? ft->primaryPairs->entry : nullptr;
+        const uint64_t* const matrixR = ft != nullptr ? ft->matrix[0] : nullptr;
+        const uint64_t* const matrixG = ft != nullptr ? ft->matrix[1] : nullptr;
+        const uint64_t* const matrixB = ft != nullptr ? ft->matrix[2] : nullptr;
+        const uint8_t* const luma = m_YLUT;
         uint32_t words[colorcorrect::kEngineWordRun];
         for (size_t row = first; row < first + count; ++row) {
             for (size_t x0 = 0; x0 < width; x0 += colorcorrect::kEngineWordRun) {
                 const size_t n = std::min(width - x0, colorcorrect::kEngineWordRun);
-                const BYTE* src = srcRow + row * lineStep + x0 * pixelStep;
-                BYTE* dst = dstRow + row * lineStep + x0 * pixelStep;
-                if (vectorWords)
-                    colorcorrect::EngineWords(*this, src, pixelStep, n, words);
-                for (size_t i = 0; i < n; ++i, src += pixelStep, dst += pixelStep) {
+                const BYTE* src = srcRow + row * lineStep + x0 * step;
+                BYTE* dst = dstRow + row * lineStep + x0 * step;
+                if (fromWords)
+                    colorcorrect::EngineWords(*this, src, step, n, words);
+                for (size_t i = 0; i < n; ++i, src += step, dst += step) {
                     int y, u, v;
-                    if (curveTables) {
-                        const uint32_t e = ft->primaryPairs->entry[src[1] | src[2] << 8] +
-                                           m_YLUT[src[0]] * 0x100401u;
-                        const uint64_t sum = ft->matrix[0][e & 0x3FFu] +
-                                             ft->matrix[1][(e >> 10) & 0x3FFu] +
-                                             ft->matrix[2][e >> 20];
+                    if (fromCurves) {
+                        const uint32_t e = pairs[src[1] | src[2] << 8] + luma[src[0]] * 0x100401u;
+                        const uint64_t sum =
+                            matrixR[e & 0x3FFu] + matrixG[(e >> 10) & 0x3FFu] + matrixB[e >> 20];
                         y = static_cast<int>((sum >> 9) & 0x3FFu) - 512;
                         u = static_cast<int>((sum >> 30) & 0x3FFu) - 512;
                         v = static_cast<int>(sum >> 51) - 512;
-                    } else if (vectorWords) {
+                    } else if (fromWords) {
                         y = static_cast<int>(colorcorrect::WordByte(words[i], 0));
                         u = static_cast<int>(colorcorrect::WordByte(words[i], 1)) - 128;
                         v = static_cast<int>(colorcorrect::WordByte(words[i], 2)) - 128;
                     } else {
                         ReadPixel(src, y, u, v);
                     }
-                    finish(y, u, v, alpha ? src[3] : 255, dst);
+                    finishPixel(y, u, v, weighted ? src[3] : 255, dst);
                 }
             }
         }

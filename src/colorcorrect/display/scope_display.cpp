@@ -194,6 +194,13 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     // Instantiated once per scope, so the per-pixel work carries no mode test.
     auto run = [&](auto&& accumulate) {
         if (engineFront) {
+            // Locals: the output is written a byte at a time, and byte stores
+            // may alias anything reached through a reference or a pointer.
+            auto count = accumulate;
+            const auto finishPixel = finish;
+            const unsigned view = channel;
+            const bool weighted = alpha;
+            const size_t inS = inStep, outS = outStep;
             const uint32_t* const rgbPairs = RgbOffsetPairs();
             uint32_t words[kEngineWordRun];
             for (int row = 0; row < height; ++row) {
@@ -201,24 +208,24 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 BYTE* rowOut = dstBase + static_cast<size_t>(row) * outLine;
                 for (size_t x0 = 0; x0 < static_cast<size_t>(width); x0 += kEngineWordRun) {
                     const size_t n = std::min(static_cast<size_t>(width) - x0, kEngineWordRun);
-                    const BYTE* s = rowIn + x0 * inStep;
-                    BYTE* d = rowOut + x0 * outStep;
-                    EngineWords(*this, s, inStep, n, words);
-                    for (size_t i = 0; i < n; ++i, s += inStep, d += outStep) {
+                    const BYTE* s = rowIn + x0 * inS;
+                    BYTE* d = rowOut + x0 * outS;
+                    EngineWords(*this, s, inS, n, words);
+                    for (size_t i = 0; i < n; ++i, s += inS, d += outS) {
                         const uint32_t w = words[i];
                         const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
                         const int r = static_cast<int>(c & 0x3FFu) - 512;
                         const int g = static_cast<int>((c >> 10) & 0x3FFu) - 512;
                         const int b = static_cast<int>(c >> 20) - 512;
-                        const int a = alpha ? s[3] : 255;
-                        if (channel == 0 && a == 255) {
+                        const int a = weighted ? s[3] : 255;
+                        if (view == 0 && a == 255) {
                             // The common pixel: no view, opaque.
-                            accumulate(r, g, b, x0 + i, false);
+                            count(r, g, b, x0 + i, false);
                             d[0] = static_cast<BYTE>(ClampLuma(b));
                             d[1] = static_cast<BYTE>(ClampLuma(g));
                             d[2] = static_cast<BYTE>(ClampLuma(r));
                         } else {
-                            finish(r, g, b, a, x0 + i, false, d, accumulate);
+                            finishPixel(r, g, b, a, x0 + i, false, d, count);
                         }
                     }
                 }
@@ -257,14 +264,14 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
 
     switch (scope) {
     case kScopeVector:
-        run([&](int r, int g, int b, size_t, bool) {
+        run([=](int r, int g, int b, size_t, bool) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             Count(plane0[static_cast<size_t>(vs + 128) * kGridSide + static_cast<size_t>(us + 128)]);
         });
         break;
     case kScopeWaveform:
-        run([&](int r, int g, int b, size_t x, bool selected) {
+        run([=](int r, int g, int b, size_t x, bool selected) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             BYTE* plane = plane0 + (selected ? kWaveformPlaneBytes : 0);
@@ -272,12 +279,12 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         });
         break;
     case kScopeHistogram:
-        run([&](int r, int g, int b, size_t, bool) {
+        run([=](int r, int g, int b, size_t, bool) {
             CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b);
         });
         break;
     case kScopeLightning:
-        run([&](int r, int g, int b, size_t, bool selected) {
+        run([=](int r, int g, int b, size_t, bool selected) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);
@@ -289,7 +296,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     case kScopeCube: {
         const float m10 = m_afRot[3], m11 = m_afRot[4], m12 = m_afRot[5];
         const float m20 = m_afRot[6], m21 = m_afRot[7], m22 = m_afRot[8];
-        run([&](int r, int g, int b, size_t, bool selected) {
+        run([=](int r, int g, int b, size_t, bool selected) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             const float fv = static_cast<float>(vs);
@@ -305,7 +312,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         break;
     }
     case kScopeCombined:
-        run([&](int r, int g, int b, size_t x, bool selected) {
+        run([=](int r, int g, int b, size_t x, bool selected) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);
