@@ -48,11 +48,17 @@ void SetPixelRate(benchmark::State& state, double pixels)
         benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void Preview(benchmark::State& state, tagCOLORCORRINFO record, int bits)
+// channel: the channel view (0 off); isolate: the isolate display type of
+// match vector 1 (0 off).
+void Preview(benchmark::State& state, tagCOLORCORRINFO record, int bits, unsigned channel,
+             unsigned isolate)
 {
     CVoraDib in = NaturalPicture(kFullHD.width, kFullHD.height, bits);
     CVoraDib out = in;
     CColorCorrectionFilter filter;
+    filter.SetChannel(channel);
+    filter.SetIsolateVector(1);
+    filter.SetIsolateType(isolate);
     filter.SetupFilter(record);
     for (auto _ : state)
         benchmark::DoNotOptimize(filter.ProcessPreview(in, out));
@@ -103,8 +109,21 @@ void RegisterDisplayBenchmarks()
                 continue;
             benchmark::RegisterBenchmark(
                 ("ProcessPreview/" + c.name + fullHD + "/" + std::to_string(bits)).c_str(), Preview,
-                c.record, bits)
+                c.record, bits, 0u, 0u)
                 ->Unit(benchmark::kMillisecond);
+            // The display aids: the green channel as grey, and the isolate
+            // display of vector 1 (the corrected vector on grey).
+            benchmark::RegisterBenchmark(("ProcessPreview/" + c.name + "+channel" + fullHD + "/" +
+                                          std::to_string(bits))
+                                             .c_str(),
+                                         Preview, c.record, bits, 2u, 0u)
+                ->Unit(benchmark::kMillisecond);
+            if (c.name == "all")
+                benchmark::RegisterBenchmark(("ProcessPreview/" + c.name + "+isolate" + fullHD +
+                                              "/" + std::to_string(bits))
+                                                 .c_str(),
+                                             Preview, c.record, bits, 0u, 7u)
+                    ->Unit(benchmark::kMillisecond);
         }
     for (const Size size : {kReduced, kFullHD})
         for (unsigned mode : {0u, 1u, 2u, 4u, 5u, 6u, 7u})

@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "support/display_access.h"
 #include "support/picture_compare.h"
+#include "support/random_record.h"
 
 namespace colorcorrect::test {
 namespace {
@@ -78,6 +80,41 @@ TEST(Preview, AgreesWithTheEngineInBandsAndInPlace)
             ASSERT_EQ(f->ProcessPreview(in, preview) + f->ProcessReference(&static_cast<tagDIBINFO*>(in)->bmiHeader, in, engine), 2);
             EXPECT_EQ(PicturesEqual(engine, preview), channel == 0);
         }
+}
+
+TEST(Preview, FasterLoopsGiveTheReferenceBytes)
+{
+    // Odd widths across the runs the loops work in; random alpha with runs of
+    // opaque and transparent pixels; display aids that keep the reference loop.
+    const struct { int bits; bool premultiplied; unsigned channel, isolate; } cases[] = {
+        {24, false, 0, 0}, {32, false, 0, 0}, {32, true, 0, 0}, {32, false, 0, 7}, {32, false, 2, 0}, {24, false, 4, 3}};
+    std::mt19937 rng(314);
+    BandProcessor bands(2);
+    for (int look = 0; look < 30; ++look) {
+        tagCOLORCORRINFO cc = RandomRecord(rng);
+        // Also the faster loops' conditions: full-range output; the primary stage alone.
+        if (look % 3 == 0)
+            cc.dwFlags &= ~static_cast<DWORD>(CC_CLIPPING);
+        else if (look % 3 == 1)
+            cc.dwFlags = (cc.dwFlags | CC_PRIMARY) & ~static_cast<DWORD>(CC_SIX_VECTOR | CC_MATCH_VECTOR);
+        for (const auto& c : cases) {
+            auto f = std::make_unique<DisplayAccess>();
+            ASSERT_TRUE(f->SetChannel(c.channel) && f->SetIsolateVector(rng() % 16) && f->SetIsolateType(c.isolate));
+            ASSERT_TRUE(f->SetupFilter(cc));
+            CVoraDib in;
+            in.AllocYUV(1 + 2 * static_cast<int>(rng() % 300), 1 + static_cast<int>(rng() % 7), c.bits, 0);
+            FillPattern(in, static_cast<unsigned>(rng()));
+            MixAlpha(in);
+            static_cast<tagDIBINFO*>(in)->bmiHeader.dwFlags = c.premultiplied ? YUVBM_PREMULTIPLIED : 0;
+            CVoraDib expected = in, actual = in, banded = in, inPlace = in;
+            f->m_bDisplayReference = true;
+            ASSERT_EQ(f->ProcessPreview(in, expected), 1);
+            f->m_bDisplayReference = false;
+            ASSERT_EQ(f->ProcessPreview(in, actual) + f->ProcessPreview(in, banded, &bands) + f->ProcessPreview(inPlace, inPlace), 3);
+            EXPECT_TRUE(PicturesEqual(expected, actual) && PicturesEqual(expected, banded) && PicturesEqual(expected, inPlace))
+                << "look " << look << ", " << c.bits << " bits, channel " << c.channel << ", isolate " << c.isolate;
+        }
+    }
 }
 
 TEST(Preview, SkipsAVectorStageWhoseIndexIsMissing)

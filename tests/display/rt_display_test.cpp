@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/display_access.h"
+#include "support/random_record.h"
 #include "support/yuv_picture.h"
 
 namespace colorcorrect::test {
@@ -43,6 +44,36 @@ protected:
     std::unique_ptr<DisplayAccess> f = std::make_unique<DisplayAccess>();
     std::mt19937 rng{12345};
 };
+
+TEST_F(RtDisplay, FasterLoopGivesTheReferenceBytes)
+{
+    for (int look = 0; look < 24; ++look) {
+        tagCOLORCORRINFO cc = RandomRecord(rng);
+        if (look % 2 == 0) // the faster loop's condition: the primary stage without vector stages
+            cc.dwFlags = (cc.dwFlags | CC_PRIMARY) & ~static_cast<DWORD>(CC_SIX_VECTOR | CC_MATCH_VECTOR);
+        ASSERT_TRUE(f->SetupFilter(cc));
+        for (unsigned long flags : {0ul, 1ul, 3ul})
+            for (int bits : {24, 32}) {
+                YuvPicture src = Source(1 + 2 * static_cast<int>(rng() % 300), 2 + static_cast<int>(rng() % 6), bits);
+                YuvPicture over = Source(src.Width(), src.Rows(), bits);
+                for (size_t i = 3; bits == 32 && i < src.pixels.size(); i += 12)
+                    src.pixels[i] = 255; // runs of opaque pixels under the overlay
+                for (BYTE* overlay : {static_cast<BYTE*>(nullptr), over.pixels.data()}) {
+                    std::vector<BYTE> expected(src.pixels.size(), 0x55), actual = expected, inPlace = src.pixels;
+                    f->m_bDisplayReference = true;
+                    ASSERT_EQ(f->ProcessRTDisplay(&src.header, expected.data(), src.pixels.data(), overlay, flags), 1);
+                    f->m_bDisplayReference = false;
+                    ASSERT_EQ(f->ProcessRTDisplay(&src.header, actual.data(), src.pixels.data(), overlay, flags) +
+                                  f->ProcessRTDisplay(&src.header, inPlace.data(), inPlace.data(), overlay, flags), 2);
+                    EXPECT_TRUE(expected == actual) << look << " flags " << flags << " bits " << bits << (overlay ? " overlay" : "");
+                    f->m_bDisplayReference = true;
+                    std::vector<BYTE> inPlaceExpected = src.pixels;
+                    f->ProcessRTDisplay(&src.header, inPlaceExpected.data(), inPlaceExpected.data(), overlay, flags);
+                    EXPECT_TRUE(inPlace == inPlaceExpected) << look << " in place, flags " << flags << " bits " << bits;
+                }
+            }
+    }
+}
 
 TEST_F(RtDisplay, EveryGeometryWritesTheEnginesColourBytesOnly)
 {

@@ -8,10 +8,12 @@
 
 #include <map>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "support/display_access.h"
 #include "support/picture_compare.h"
+#include "support/random_record.h"
 
 namespace colorcorrect::test {
 namespace {
@@ -51,6 +53,35 @@ protected:
     std::unique_ptr<DisplayAccess> f = std::make_unique<DisplayAccess>(); // after the swap: its histogram background
     CVoraDib out, display;
 };
+
+TEST_F(ScopeDisplay, FasterLoopGivesTheReferencePicturesAndCounts)
+{
+    std::mt19937 rng(99);
+    for (int look = 0; look < 16; ++look) {
+        tagCOLORCORRINFO cc = RandomRecord(rng);
+        if (look % 2 == 0) // the faster loop's conditions: the primary stage, full-range output
+            cc.dwFlags = (cc.dwFlags | CC_PRIMARY) & ~static_cast<DWORD>(CC_CLIPPING);
+        for (unsigned mode : {0u, 1u, 2u, 4u, 5u, 6u, 7u}) {
+            auto g = std::make_unique<DisplayAccess>();
+            ASSERT_TRUE(g->SetChannel(rng() % 5) && g->SetIsolateVector(rng() % 4) && g->SetIsolateType(look % 3 == 0 ? rng() % 8 : 0));
+            ASSERT_TRUE(g->SetupFilter(cc));
+            CVoraDib in;
+            in.AllocYUV(1 + 2 * static_cast<int>(rng() % 300), 1 + static_cast<int>(rng() % 5), look % 4 < 2 ? 32 : 24, 0);
+            FillPattern(in, static_cast<unsigned>(rng()));
+            MixAlpha(in);
+            CVoraDib outs[2], displays[2];
+            std::vector<BYTE> counts[2];
+            for (int fast = 0; fast < 2; ++fast) {
+                g->m_bDisplayReference = fast == 0;
+                ASSERT_EQ(g->ProcessDisplay(in, outs[fast], displays[fast], mode), 1);
+                if (g->m_pDisplayBuffer != nullptr)
+                    counts[fast].assign(g->m_pDisplayBuffer, g->m_pDisplayBuffer + ScopeBufferBytes(mode));
+            }
+            EXPECT_TRUE(PicturesEqual(outs[0], outs[1]) && PicturesEqual(displays[0], displays[1])) << look << " mode " << mode;
+            EXPECT_TRUE(counts[0] == counts[1]) << look << " mode " << mode;
+        }
+    }
+}
 
 TEST_F(ScopeDisplay, RefusalsChangeNothing)
 {

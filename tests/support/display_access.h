@@ -16,7 +16,7 @@ public:
         CColorCorrectionFilter::DrawVector, CColorCorrectionFilter::IsolationStage, CColorCorrectionFilter::SetText;
     using CColorCorrectionFilter::m_aAngles, CColorCorrectionFilter::m_afRot, CColorCorrectionFilter::m_Draw,
         CColorCorrectionFilter::m_HistoBack, CColorCorrectionFilter::m_ILUT, CColorCorrectionFilter::m_pDisplayBuffer,
-        CColorCorrectionFilter::m_uDisplayMode;
+        CColorCorrectionFilter::m_uDisplayMode, CColorCorrectionFilter::m_bDisplayReference;
     using CBaseColorCorrectionFilter::m_bIsolate, CBaseColorCorrectionFilter::m_bMatchVector,
         CBaseColorCorrectionFilter::m_bPrimary, CBaseColorCorrectionFilter::m_bSixVector,
         CBaseColorCorrectionFilter::m_pMatchIndex, CBaseColorCorrectionFilter::m_pSixIndex;
@@ -44,6 +44,19 @@ inline CVoraDib Uniform(int w, int h, int bits, int y, int u, int v, int alpha =
     dib.AllocYUV(w, h, bits, 0);
     FillUniform(dib, {y, u + 128, v + 128, alpha});
     return dib;
+}
+
+// Random alpha, with runs of opaque and of transparent pixels as in real
+// pictures: every third pixel opaque, every seventh transparent.
+inline void MixAlpha(CVoraDib& dib)
+{
+    unsigned step = 0, line = 0;
+    dib.GetIncrements(step, line);
+    for (int row = 0; step == 4 && row < dib.GetHeight(); ++row)
+        for (int x = 0; x < dib.GetWidth(); ++x) {
+            BYTE* p = static_cast<BYTE*>(dib) + static_cast<size_t>(row) * line + 4 * static_cast<size_t>(x);
+            p[3] = x % 7 == 0 ? 0 : (x % 3 == 0 ? 255 : p[3]);
+        }
 }
 
 // Replaces the library's scope backgrounds with `background` for the life of

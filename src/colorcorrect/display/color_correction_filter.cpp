@@ -4,6 +4,8 @@
 #include <cmath>
 #include <iterator>
 
+#include "../engine/fast_process.h"
+#include "../engine/pixel_stages.h"
 #include "../host/virtual_memory.h"
 #include "../library/library_globals.h"
 
@@ -24,6 +26,7 @@ CColorCorrectionFilter::CColorCorrectionFilter()
       m_afRot{},
       m_IsolateParam{},
       m_uChannel(0),
+      m_bDisplayReference(false),
       m_HistoBack(g_dibHistogram)
 {
     m_IsolateParam.Init();
@@ -63,10 +66,26 @@ void CColorCorrectionFilter::CopyDisplayState(const CColorCorrectionFilter& othe
     std::copy(std::begin(other.m_afRot), std::end(other.m_afRot), m_afRot);
     m_IsolateParam = other.m_IsolateParam;
     m_uChannel = other.m_uChannel;
+    m_bDisplayReference = other.m_bDisplayReference;
     m_Draw = other.m_Draw;
     m_Draw.Release();
     m_HistoBack = other.m_HistoBack;
     m_ColumnTable = other.m_ColumnTable;
+}
+
+bool CColorCorrectionFilter::DisplayReferenceLoops() const
+{
+    return m_bDisplayReference || colorcorrect::ReferenceLoopForced();
+}
+
+bool CColorCorrectionFilter::OutputTablesAreRangeClamps() const
+{
+    using colorcorrect::stages::ClampChroma;
+    using colorcorrect::stages::ClampLuma;
+    for (int i = 0; i < 1024; ++i)
+        if (m_LumaClip[i] != ClampLuma(i - 512) || m_ChromaClip[i] != ClampChroma(i - 512))
+            return false;
+    return true;
 }
 
 void CColorCorrectionFilter::ReleaseDisplayBuffer()

@@ -54,9 +54,8 @@ public:
     // bit count and width and has at least as many rows. `out` may be `in`.
     // Prints "Full processing time" when debug lines are on.
     int ProcessPreview(CVoraDib& in, CVoraDib& out);
-    // As ProcessPreview(in, out), same bytes; an opaque (24-bit) picture
-    // without display aids is corrected in row bands on `bands` (null: on
-    // the calling thread alone).
+    // As ProcessPreview(in, out), same bytes, corrected in row bands on
+    // `bands` (null: on the calling thread alone).
     int ProcessPreview(CVoraDib& in, CVoraDib& out, colorcorrect::BandProcessor* bands);
 
     // ---- settings ---------------------------------------------------------
@@ -207,10 +206,21 @@ protected:
     float m_afRot[9];             // cube rotation matrix, row by row, scaled by 0.7
     tagMATCHVECTOR m_IsolateParam; // match vector drawn in the cube
     uint32_t m_uChannel;          // channel view 0..4
+    // The display paths take their straightforward per-pixel loops (the
+    // reference the faster ones are checked against); also when the
+    // environment variable COLORCORRECT_REFERENCE_LOOP is "1".
+    bool m_bDisplayReference;
     CDIBDraw m_Draw;              // drawing object of the cube display
     CVoraDib m_HistoBack;         // histogram background with the reference's histograms
 
     std::vector<uint32_t> m_ColumnTable; // waveform column of each source column; grows with the source
+
+    // m_bDisplayReference, or the reference loop forced for every path.
+    bool DisplayReferenceLoops() const;
+    // True when the output tables only clamp: luma to 0..255, chroma to
+    // -127..127 (no legal levels, no chroma reduction, no knees). Then the
+    // engine's output bytes are the range-clamped stage results.
+    bool OutputTablesAreRangeClamps() const;
 
 private:
     void CopyDisplayState(const CColorCorrectionFilter& other);

@@ -1,12 +1,17 @@
 // Correction of host pictures: the plain frame path, the preview with its
 // display aids, and the colours of the isolated match vector.
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "../engine/band_processor.h"
+#include "../engine/fast_process.h"
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "color_correction_filter.h"
+#include "engine_words.h"
 #include "isolation_stage.h"
 
 using colorcorrect::YUV_COMPRESSION;
@@ -75,8 +80,8 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     unsigned pixelStep = 0, lineStep = 0;
     in.GetIncrements(pixelStep, lineStep);
     const bool alpha = pixelStep == 4;
-    const BYTE* srcRow = static_cast<const BYTE*>(in);
-    BYTE* dstRow = static_cast<BYTE*>(out);
+    const BYTE* const srcRow = static_cast<const BYTE*>(in);
+    BYTE* const dstRow = static_cast<BYTE*>(out);
 
     const StageSet stages = ActiveStages();
     const bool isolate = m_bIsolate != 0;
@@ -85,51 +90,183 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         return isolate ? static_cast<int>(IsolationStage(y, u, v)) : MatchVectorStage(y, u, v);
     };
     const unsigned channel = m_uChannel;
+    const bool aids = channel != 0 || (stages.match && isolate);
 
-    // Without display aids an opaque picture is corrected exactly as a frame
-    // is, so it takes the engine's fast loop; only 32-bit pixels, whose alpha
-    // weights the preview, and the aids need the loop below.
-    if (!alpha && channel == 0 && !(stages.match && isolate)) {
-        tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
-        BYTE* from = in;
-        BYTE* to = out;
-        if (bands != nullptr)
-            bands->ForEachBand(height, 8, [&](size_t first, size_t count) {
-                ProcessRows(header, from, to, first, count);
-            });
-        else
-            ProcessRows(header, from, to, 0, height);
-    } else {
-        for (size_t row = 0; row < height; ++row, srcRow += lineStep, dstRow += lineStep) {
-            const BYTE* src = srcRow;
-            BYTE* dst = dstRow;
-            for (size_t x = 0; x < width; ++x, src += pixelStep, dst += pixelStep) {
-                int y, u, v;
-                ReadPixel(src, y, u, v);
-                // Read before anything is written: `in` may be `out`.
-                const int a = alpha ? src[3] : 255;
-
-                RunStages(y, u, v, stages, matchStage);
-                if (channel != 0) {
-                    // One colour channel (or the luma alone) shown as grey.
-                    if (channel <= 3) {
-                        int rgb[3];
-                        YUVToRGB(y, u, v, rgb[0], rgb[1], rgb[2]);
-                        // Not clamped to 0..255: the output tables clip it.
-                        y = ClampTableInput(rgb[channel - 1]);
+    // After the stages: the display aids, the alpha weight, the output tables.
+    // Captures by value, so that copies of it keep everything in registers.
+    const int32_t* const lumaOut = m_LumaClip;
+    const int32_t* const chromaOut = m_ChromaClip;
+    const auto finish = [channel, lumaOut, chromaOut](int y, int u, int v, int a, BYTE* dst) {
+        if (channel != 0) {
+            // One colour channel (or the luma alone) shown as grey.
+            if (channel <= 3)
+                // Not clamped to 0..255: the output tables clip it.
+                y = ClampTableInput(colorcorrect::RoundOver512(
+                    512 * y + colorcorrect::ChromaTermOfRgb(static_cast<int>(channel) - 1, u, v)));
+            u = 0;
+            v = 0;
+        }
+        if (a != 255) {
+            y = (a * y) >> 8;
+            u = (a * u) >> 8;
+            v = (a * v) >> 8;
+        }
+        // WritePixel's bytes.
+        dst[0] = static_cast<BYTE>(lumaOut[y + 512]);
+        dst[1] = static_cast<BYTE>(chromaOut[u + 512] + 128);
+        dst[2] = static_cast<BYTE>(chromaOut[v + 512] + 128);
+    };
+    // One pixel as the preview defines it.
+    const auto pixel = [&](const BYTE* src, BYTE* dst) {
+        int y, u, v;
+        ReadPixel(src, y, u, v);
+        // Read before anything is written: `in` may be `out`.
+        const int a = alpha ? src[3] : 255;
+        RunStages(y, u, v, stages, matchStage);
+        finish(y, u, v, a, dst);
+    };
+    // The straightforward loop, the reference of the faster ones.
+    const auto referenceRows = [&](size_t first, size_t count) {
+        for (size_t row = first; row < first + count; ++row) {
+            const BYTE* src = srcRow + row * lineStep;
+            BYTE* dst = dstRow + row * lineStep;
+            for (size_t x = 0; x < width; ++x, src += pixelStep, dst += pixelStep)
+                pixel(src, dst);
+        }
+    };
+    // 32-bit pixels without display aids: an opaque pixel is corrected
+    // exactly as in a frame, so runs of pixels go through the engine's loop
+    // and only translucent pixels, whose weight applies before the output
+    // tables, take the stages one by one. Alpha 0 weights every colour to
+    // (0, 0, 0).
+    BYTE black[3];
+    WritePixel(black, 0, 0, 0);
+    const auto alphaRows = [&](size_t first, size_t count) {
+        uint32_t words[colorcorrect::kEngineWordRun];
+        for (size_t row = first; row < first + count; ++row) {
+            for (size_t x0 = 0; x0 < width; x0 += colorcorrect::kEngineWordRun) {
+                const size_t n = std::min(width - x0, colorcorrect::kEngineWordRun);
+                const BYTE* src = srcRow + row * lineStep + x0 * 4;
+                BYTE* dst = dstRow + row * lineStep + x0 * 4;
+                colorcorrect::EngineWords(*this, src, 4, n, words);
+                const auto one = [&](size_t i) {
+                    const unsigned a = src[4 * i + 3];
+                    if (a == 255) {
+                        dst[4 * i] = static_cast<BYTE>(words[i]);
+                        dst[4 * i + 1] = static_cast<BYTE>(words[i] >> 8);
+                        dst[4 * i + 2] = static_cast<BYTE>(words[i] >> 16);
+                    } else if (a == 0) {
+                        dst[4 * i] = black[0];
+                        dst[4 * i + 1] = black[1];
+                        dst[4 * i + 2] = black[2];
+                    } else {
+                        pixel(src + 4 * i, dst + 4 * i);
                     }
-                    u = 0;
-                    v = 0;
+                };
+                // Two opaque pixels at a time: one 8-byte merge that keeps
+                // the output's fourth bytes.
+                constexpr uint64_t kAlphas = 0xFF000000FF000000ull;
+                size_t i = 0;
+                for (; i + 2 <= n; i += 2) {
+                    uint64_t pair;
+                    std::memcpy(&pair, src + 4 * i, 8);
+                    if ((pair & kAlphas) != kAlphas) {
+                        one(i);
+                        one(i + 1);
+                        continue;
+                    }
+                    uint64_t kept;
+                    std::memcpy(&kept, dst + 4 * i, 8);
+                    const uint64_t colours = (words[i] | static_cast<uint64_t>(words[i + 1]) << 32) & ~kAlphas;
+                    kept = (kept & kAlphas) | colours;
+                    std::memcpy(dst + 4 * i, &kept, 8);
                 }
-                if (a != 255) {
-                    y = (a * y) >> 8;
-                    u = (a * u) >> 8;
-                    v = (a * v) >> 8;
-                }
-                WritePixel(dst, y, u, v);
+                if (i < n)
+                    one(i);
             }
         }
-    }
+    };
+    // With the display aids the stage results before the output tables are
+    // needed. Three cases give them without the stages run pixel by pixel:
+    // no stage at all; the primary stage alone on the engine's general
+    // tables (its per-pair RGB offsets and fused curve-and-matrix tables give
+    // Y, U, V + 512 in three 10-bit fields, exactly the stage's results); the
+    // vector stages, whose results lie within the range the output tables
+    // then pass unchanged, through the engine's loop.
+    const colorcorrect::FastTables* ft = m_pFast;
+    const bool curveTables =
+        stages.primary && !stages.vector && ft != nullptr && ft->plan.valid &&
+        ft->plan.primary == colorcorrect::PrimaryPath::Curves && !ft->plan.vector &&
+        ft->plan.bPrimary == m_bPrimary && ft->plan.bVector == m_bVector &&
+        ft->primaryContents == colorcorrect::PairContents::PrimaryCurves && ft->primaryPairs;
+    const bool vectorWords =
+        stages.vector && !(stages.match && isolate) && OutputTablesAreRangeClamps();
+    const bool noStage = !stages.primary && !stages.vector;
+    const auto aidRows = [&](size_t first, size_t count) {
+        // Locals: the output is written a byte at a time, and byte stores may
+        // alias anything reached through a reference or a pointer.
+        const auto finishPixel = finish;
+        const bool fromCurves = curveTables, fromWords = vectorWords, weighted = alpha;
+        const size_t step = pixelStep;
+        const uint32_t* const pairs = curveTables ? ft->primaryPairs->entry : nullptr;
+        const uint64_t* const matrixR = ft != nullptr ? ft->matrix[0] : nullptr;
+        const uint64_t* const matrixG = ft != nullptr ? ft->matrix[1] : nullptr;
+        const uint64_t* const matrixB = ft != nullptr ? ft->matrix[2] : nullptr;
+        const uint8_t* const luma = m_YLUT;
+        uint32_t words[colorcorrect::kEngineWordRun];
+        for (size_t row = first; row < first + count; ++row) {
+            for (size_t x0 = 0; x0 < width; x0 += colorcorrect::kEngineWordRun) {
+                const size_t n = std::min(width - x0, colorcorrect::kEngineWordRun);
+                const BYTE* src = srcRow + row * lineStep + x0 * step;
+                BYTE* dst = dstRow + row * lineStep + x0 * step;
+                if (fromWords)
+                    colorcorrect::EngineWords(*this, src, step, n, words);
+                for (size_t i = 0; i < n; ++i, src += step, dst += step) {
+                    int y, u, v;
+                    if (fromCurves) {
+                        const uint32_t e = pairs[src[1] | src[2] << 8] + luma[src[0]] * 0x100401u;
+                        const uint64_t sum =
+                            matrixR[e & 0x3FFu] + matrixG[(e >> 10) & 0x3FFu] + matrixB[e >> 20];
+                        y = static_cast<int>((sum >> 9) & 0x3FFu) - 512;
+                        u = static_cast<int>((sum >> 30) & 0x3FFu) - 512;
+                        v = static_cast<int>(sum >> 51) - 512;
+                    } else if (fromWords) {
+                        y = static_cast<int>(colorcorrect::WordByte(words[i], 0));
+                        u = static_cast<int>(colorcorrect::WordByte(words[i], 1)) - 128;
+                        v = static_cast<int>(colorcorrect::WordByte(words[i], 2)) - 128;
+                    } else {
+                        ReadPixel(src, y, u, v);
+                    }
+                    finishPixel(y, u, v, weighted ? src[3] : 255, dst);
+                }
+            }
+        }
+    };
+    tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
+    BYTE* from = in;
+    BYTE* to = out;
+    // Without display aids an opaque picture is corrected exactly as a frame
+    // is, so it takes the engine's loop.
+    const auto engineRows = [&](size_t first, size_t count) {
+        ProcessRows(header, from, to, first, count);
+    };
+    const auto run = [&](const auto& rows) {
+        // Rows only read the filter: bands may run them on several threads.
+        if (bands != nullptr)
+            bands->ForEachBand(height, 8, rows);
+        else
+            rows(0, height);
+    };
+    if (DisplayReferenceLoops())
+        run(referenceRows);
+    else if (!aids && alpha)
+        run(alphaRows);
+    else if (!aids)
+        run(engineRows);
+    else if (curveTables || vectorWords || noStage)
+        run(aidRows);
+    else
+        run(referenceRows);
 
     timer.Report(11, 10, L"\rFull processing time %ums\r\n");
     return 1;

@@ -2,6 +2,7 @@
 // and the output tables only, optionally reduced to half size or one field
 // and mixed with an overlay.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -9,6 +10,7 @@
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "color_correction_filter.h"
+#include "engine_words.h"
 
 unsigned int CColorCorrectionFilter::uOffsFirstLine(const tagYUVBMINFOHEADER* hdr,
                                                     unsigned int lineLength)
@@ -82,43 +84,92 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
     const bool useOverlay = overlay != nullptr && srcStep != 3;
     const bool alpha = pixelSize == 4;
 
+    // One pixel as the display defines it: the primary stage, the output
+    // tables, the overlay mixed in.
+    const auto pixel = [&](const unsigned char* s, const unsigned char* o, unsigned char* d) {
+        int y, u, v;
+        ReadPixel(s, y, u, v);
+        PrimaryStage(y, u, v);
+
+        int yOut, uOut, vOut;
+        if (o == nullptr) {
+            yOut = m_LumaClip[y + 512];
+            uOut = m_ChromaClip[u + 512];
+            vOut = m_ChromaClip[v + 512];
+        } else {
+            if (alpha) {
+                const int a = s[3];
+                if (a == 0) {
+                    y = u = v = 0;
+                } else if (a < 255) {
+                    y = (a * y) >> 8;
+                    u = (a * u) >> 8;
+                    v = (a * v) >> 8;
+                }
+            }
+            const int yo = m_LumaClip[y + 512];
+            const int uo = m_ChromaClip[u + 512];
+            const int vo = m_ChromaClip[v + 512];
+            const int w = o[3];
+            yOut = yo + (((o[0] - yo) * w) >> 8);
+            uOut = uo + (((o[1] - 128 - uo) * w) >> 8);
+            vOut = vo + (((o[2] - 128 - vo) * w) >> 8);
+        }
+        d[0] = static_cast<unsigned char>(ClampLuma(yOut));
+        d[1] = static_cast<unsigned char>(ClampChroma(uOut) + 128);
+        d[2] = static_cast<unsigned char>(ClampChroma(vOut) + 128);
+    };
+
+    // The faster loop: with the primary stage on and no vector stage the
+    // engine's loop does exactly the primary stage and the output tables, and
+    // with output tables inside the clamps below its bytes are the clamped
+    // outputs. Only a translucent pixel under an overlay, whose weight applies
+    // before the output tables, takes the stage itself.
+    bool engineFront = !DisplayReferenceLoops() && m_bPrimary != 0 && m_bVector == 0;
+    for (int i = 0; engineFront && i < 1024; ++i)
+        engineFront = m_LumaClip[i] == ClampLuma(m_LumaClip[i]) &&
+                      m_ChromaClip[i] == ClampChroma(m_ChromaClip[i]);
+
+    uint32_t words[colorcorrect::kEngineWordRun];
     for (uint64_t j = 0; j < lines; ++j) {
         const unsigned char* s = src + j * srcLine;
         const unsigned char* o = useOverlay ? overlay + j * srcLine : nullptr;
         unsigned char* d = dst + j * dstLine;
-        for (uint64_t i = 0; i < pixels; ++i, s += srcStep, d += pixelSize) {
-            int y, u, v;
-            ReadPixel(s, y, u, v);
-            PrimaryStage(y, u, v);
-
-            int yOut, uOut, vOut;
-            if (!useOverlay) {
-                yOut = m_LumaClip[y + 512];
-                uOut = m_ChromaClip[u + 512];
-                vOut = m_ChromaClip[v + 512];
-            } else {
-                if (alpha) {
-                    const int a = s[3];
-                    if (a == 0) {
-                        y = u = v = 0;
-                    } else if (a < 255) {
-                        y = (a * y) >> 8;
-                        u = (a * u) >> 8;
-                        v = (a * v) >> 8;
-                    }
+        if (!engineFront) {
+            for (uint64_t i = 0; i < pixels; ++i, s += srcStep, d += pixelSize) {
+                pixel(s, o, d);
+                if (o != nullptr)
+                    o += srcStep;
+            }
+            continue;
+        }
+        for (uint64_t i0 = 0; i0 < pixels; i0 += colorcorrect::kEngineWordRun) {
+            const size_t n = static_cast<size_t>(
+                std::min<uint64_t>(pixels - i0, colorcorrect::kEngineWordRun));
+            colorcorrect::EngineWords(*this, s, static_cast<size_t>(srcStep), n, words);
+            for (size_t i = 0; i < n; ++i, s += srcStep, d += pixelSize) {
+                const uint32_t word = words[i];
+                if (o == nullptr) {
+                    d[0] = static_cast<unsigned char>(word);
+                    d[1] = static_cast<unsigned char>(word >> 8);
+                    d[2] = static_cast<unsigned char>(word >> 16);
+                    continue;
                 }
-                const int yo = m_LumaClip[y + 512];
-                const int uo = m_ChromaClip[u + 512];
-                const int vo = m_ChromaClip[v + 512];
-                const int w = o[3];
-                yOut = yo + (((o[0] - yo) * w) >> 8);
-                uOut = uo + (((o[1] - 128 - uo) * w) >> 8);
-                vOut = vo + (((o[2] - 128 - vo) * w) >> 8);
+                if (alpha && s[3] != 255) {
+                    pixel(s, o, d);
+                } else {
+                    const int yo = static_cast<int>(colorcorrect::WordByte(word, 0));
+                    const int uo = static_cast<int>(colorcorrect::WordByte(word, 1)) - 128;
+                    const int vo = static_cast<int>(colorcorrect::WordByte(word, 2)) - 128;
+                    const int w = o[3];
+                    d[0] = static_cast<unsigned char>(ClampLuma(yo + (((o[0] - yo) * w) >> 8)));
+                    d[1] = static_cast<unsigned char>(
+                        ClampChroma(uo + (((o[1] - 128 - uo) * w) >> 8)) + 128);
+                    d[2] = static_cast<unsigned char>(
+                        ClampChroma(vo + (((o[2] - 128 - vo) * w) >> 8)) + 128);
+                }
                 o += srcStep;
             }
-            d[0] = static_cast<unsigned char>(ClampLuma(yOut));
-            d[1] = static_cast<unsigned char>(ClampChroma(uOut) + 128);
-            d[2] = static_cast<unsigned char>(ClampChroma(vOut) + 128);
         }
     }
 

@@ -2,6 +2,7 @@
 // RGB picture and accumulates the samples of the active scope, which is then
 // drawn over a copy of the scope's background picture.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +14,9 @@
 #include "../host/virtual_memory.h"
 #include "../library/library_globals.h"
 #include "color_correction_filter.h"
+#include "engine_words.h"
 #include "isolation_stage.h"
+#include "rgb_offset_pairs.h"
 #include "scope_drawing.h"
 
 namespace {
@@ -149,8 +152,86 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         vs = ClampChroma(m_ChromaClip[v + 512]);
     };
 
+    // What follows the stages, from the RGB of the range-clamped result: the scope's
+    // sample, the channel view, the alpha weight, the RGB bytes.
+    auto finish = [channel](int r, int g, int b, int a, size_t x, bool selected, BYTE* d,
+                            auto&& accumulate) {
+        accumulate(r, g, b, x, selected);
+
+        switch (channel) {
+        case 1: g = b = r; break;
+        case 2: r = b = g; break;
+        case 3: r = g = b; break;
+        case 4: r = g = b = RgbToYuv(r, g, b).y; break;
+        default: break;
+        }
+        r = ClampLuma(r);
+        g = ClampLuma(g);
+        b = ClampLuma(b);
+        if (a == 0) {
+            r = g = b = 0;
+        } else if (a < 255) {
+            r = (a * r) >> 8;
+            g = (a * g) >> 8;
+            b = (a * b) >> 8;
+        }
+        d[0] = static_cast<BYTE>(b);
+        d[1] = static_cast<BYTE>(g);
+        d[2] = static_cast<BYTE>(r);
+    };
+
+    // The faster loop takes the stages from the engine's loop: its output
+    // word is the clamped stage result when the output tables do nothing but
+    // the range clamp and the scope does not mark a selection the engine
+    // does not report. Without the primary stage the scope's round trip
+    // through RGB comes first, which the engine does not do.
+    const bool selectionMarked = scope == kScopeWaveform || scope == kScopeLightning ||
+                                 scope == kScopeCube || scope == kScopeCombined;
+    const bool engineFront = !DisplayReferenceLoops() && stages.primary &&
+                             !(stages.match && (isolate || selectionMarked)) &&
+                             OutputTablesAreRangeClamps();
+
     // Instantiated once per scope, so the per-pixel work carries no mode test.
     auto run = [&](auto&& accumulate) {
+        if (engineFront) {
+            // Locals: the output is written a byte at a time, and byte stores
+            // may alias anything reached through a reference or a pointer.
+            auto count = accumulate;
+            const auto finishPixel = finish;
+            const unsigned view = channel;
+            const bool weighted = alpha;
+            const size_t inS = inStep, outS = outStep;
+            const uint32_t* const rgbPairs = RgbOffsetPairs();
+            uint32_t words[kEngineWordRun];
+            for (int row = 0; row < height; ++row) {
+                const BYTE* rowIn = srcBase + static_cast<size_t>(row) * inLine;
+                BYTE* rowOut = dstBase + static_cast<size_t>(row) * outLine;
+                for (size_t x0 = 0; x0 < static_cast<size_t>(width); x0 += kEngineWordRun) {
+                    const size_t n = std::min(static_cast<size_t>(width) - x0, kEngineWordRun);
+                    const BYTE* s = rowIn + x0 * inS;
+                    BYTE* d = rowOut + x0 * outS;
+                    EngineWords(*this, s, inS, n, words);
+                    for (size_t i = 0; i < n; ++i, s += inS, d += outS) {
+                        const uint32_t w = words[i];
+                        const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
+                        const int r = static_cast<int>(c & 0x3FFu) - 512;
+                        const int g = static_cast<int>((c >> 10) & 0x3FFu) - 512;
+                        const int b = static_cast<int>(c >> 20) - 512;
+                        const int a = weighted ? s[3] : 255;
+                        if (view == 0 && a == 255) {
+                            // The common pixel: no view, opaque.
+                            count(r, g, b, x0 + i, false);
+                            d[0] = static_cast<BYTE>(ClampLuma(b));
+                            d[1] = static_cast<BYTE>(ClampLuma(g));
+                            d[2] = static_cast<BYTE>(ClampLuma(r));
+                        } else {
+                            finishPixel(r, g, b, a, x0 + i, false, d, count);
+                        }
+                    }
+                }
+            }
+            return;
+        }
         for (int row = 0; row < height; ++row) {
             const BYTE* s = srcBase + static_cast<size_t>(row) * inLine;
             BYTE* d = dstBase + static_cast<size_t>(row) * outLine;
@@ -169,29 +250,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 if (!stages.vector)
                     ClampRange(y, u, v);
                 YUVToRGB(y, u, v, r, g, b);
-
-                accumulate(r, g, b, static_cast<size_t>(x), selected);
-
-                switch (channel) {
-                case 1: g = b = r; break;
-                case 2: r = b = g; break;
-                case 3: r = g = b; break;
-                case 4: r = g = b = RgbToYuv(r, g, b).y; break;
-                default: break;
-                }
-                r = ClampLuma(r);
-                g = ClampLuma(g);
-                b = ClampLuma(b);
-                if (a == 0) {
-                    r = g = b = 0;
-                } else if (a < 255) {
-                    r = (a * r) >> 8;
-                    g = (a * g) >> 8;
-                    b = (a * b) >> 8;
-                }
-                d[0] = static_cast<BYTE>(b);
-                d[1] = static_cast<BYTE>(g);
-                d[2] = static_cast<BYTE>(r);
+                finish(r, g, b, a, static_cast<size_t>(x), selected, d, accumulate);
             }
         }
     };
@@ -205,14 +264,14 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
 
     switch (scope) {
     case kScopeVector:
-        run([&](int r, int g, int b, size_t, bool) {
+        run([=](int r, int g, int b, size_t, bool) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             Count(plane0[static_cast<size_t>(vs + 128) * kGridSide + static_cast<size_t>(us + 128)]);
         });
         break;
     case kScopeWaveform:
-        run([&](int r, int g, int b, size_t x, bool selected) {
+        run([=](int r, int g, int b, size_t x, bool selected) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             BYTE* plane = plane0 + (selected ? kWaveformPlaneBytes : 0);
@@ -220,12 +279,12 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         });
         break;
     case kScopeHistogram:
-        run([&](int r, int g, int b, size_t, bool) {
+        run([=](int r, int g, int b, size_t, bool) {
             CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b);
         });
         break;
     case kScopeLightning:
-        run([&](int r, int g, int b, size_t, bool selected) {
+        run([=](int r, int g, int b, size_t, bool selected) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);
@@ -237,7 +296,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     case kScopeCube: {
         const float m10 = m_afRot[3], m11 = m_afRot[4], m12 = m_afRot[5];
         const float m20 = m_afRot[6], m21 = m_afRot[7], m22 = m_afRot[8];
-        run([&](int r, int g, int b, size_t, bool selected) {
+        run([=](int r, int g, int b, size_t, bool selected) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             const float fv = static_cast<float>(vs);
@@ -253,7 +312,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         break;
     }
     case kScopeCombined:
-        run([&](int r, int g, int b, size_t x, bool selected) {
+        run([=](int r, int g, int b, size_t x, bool selected) {
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);

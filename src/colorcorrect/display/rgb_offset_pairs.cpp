@@ -1,0 +1,27 @@
+// The per-pair RGB offsets (see rgb_offset_pairs.h).
+
+#include "rgb_offset_pairs.h"
+
+#include <memory>
+
+#include "../host/yuv_rgb.h"
+
+namespace colorcorrect {
+
+const uint32_t* RgbOffsetPairs()
+{
+    static const std::unique_ptr<uint32_t[]> table = [] {
+        std::unique_ptr<uint32_t[]> t(new uint32_t[65536]);
+        for (int vb = 0; vb < 256; ++vb)
+            for (int ub = 0; ub < 256; ++ub) {
+                const RgbValue c = YuvToRgb(0, ub - 128, vb - 128);
+                t[static_cast<size_t>(ub | vb << 8)] = static_cast<uint32_t>(c.r + 512) |
+                                                       static_cast<uint32_t>(c.g + 512) << 10 |
+                                                       static_cast<uint32_t>(c.b + 512) << 20;
+            }
+        return t;
+    }();
+    return table.get();
+}
+
+} // namespace colorcorrect

@@ -1,0 +1,17 @@
+#pragma once
+// The chroma part of the conversion to RGB as a table over chroma pairs, for
+// display loops that convert every corrected pixel. Internal.
+
+#include <cstdint>
+
+namespace colorcorrect {
+
+// Entry ub | vb << 8 (the stored chroma bytes, U + 128 and V + 128) holds
+// R - Y, G - Y and B - Y of YuvToRgb(Y, U, V) plus 512 in bits 0..9, 10..19
+// and 20..29: the luma term 512 * Y of each numerator is a whole multiple of
+// the denominator, so the difference does not depend on Y. Adding
+// Y * 0x100401 (Y 0..255) gives R, G, B + 512 in the same fields. 256 KB,
+// made once per process at the first call; thread-safe.
+const uint32_t* RgbOffsetPairs();
+
+} // namespace colorcorrect
