@@ -1,0 +1,164 @@
+// Allocation failures inside the library: every allocation of a filter set-up
+// and frame, of a viewer session and of two analyses is refused in turn. The
+// call must refuse (or succeed with the unfailed result), nothing may escape,
+// and the same object must work again once memory is back.
+
+#include <colorcorrect/colorcorrect.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <random>
+#include <vector>
+
+#include "alloc/counting_allocator.h"
+#include "support/picture_compare.h"
+#include "support/picture_pattern.h"
+#include "support/random_record.h"
+#include "support/yuv_picture.h"
+
+using colorcorrect::test::AllocationFault;
+using colorcorrect::test::PicturesEqual;
+
+namespace {
+
+template <typename T> bool SameBytes(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+CVoraDib Pattern(int width, int height, unsigned seed)
+{
+    CVoraDib dib;
+    EXPECT_EQ(dib.AllocYUV(width, height, 24, 0), 1);
+    colorcorrect::test::FillPattern(dib, seed);
+    return dib;
+}
+
+tagCOLORCORRINFO Record(unsigned seed)
+{
+    std::mt19937 rng(seed);
+    return colorcorrect::test::RandomRecord(rng);
+}
+
+// Refuses allocation 1, 2, ... of `run(n)` (which arms an AllocationFault
+// and answers whether it refused) until a run needs no refused allocation.
+// Returns how many allocations the unfailed run made.
+template <typename Run> long ForEveryAllocation(Run run)
+{
+    long n = 1;
+    while (run(n))
+        ++n;
+    return n - 1;
+}
+
+} // namespace
+
+TEST(AllocationFailures, FilterSetUpAndFrame)
+{
+    colorcorrect::test::YuvPicture in = colorcorrect::test::MakeYuvPicture(96, 8, 32);
+    std::mt19937 rng(3);
+    colorcorrect::test::FillRandom(in, rng);
+    for (unsigned seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        const tagCOLORCORRINFO cc = Record(seed);
+        std::vector<BYTE> expected(in.pixels.size()), out(in.pixels.size());
+        {
+            CBaseColorCorrectionFilter filter;
+            ASSERT_TRUE(filter.SetupFilter(cc) && filter.Process(&in.header, in.pixels.data(), expected.data()));
+        }
+        const long made = ForEveryAllocation([&](long n) {
+            CBaseColorCorrectionFilter filter;
+            std::fill(out.begin(), out.end(), BYTE{0});
+            AllocationFault fault(n);
+            const BOOL setup = filter.SetupFilter(cc);
+            const BOOL processed = setup && filter.Process(&in.header, in.pixels.data(), out.data());
+            fault.Disarm();
+            if (setup && processed) {
+                EXPECT_EQ(out, expected) << "allocation " << n << " refused, yet the frame differs";
+            }
+            EXPECT_TRUE(filter.SetupFilter(cc) && filter.Process(&in.header, in.pixels.data(), out.data()));
+            EXPECT_EQ(out, expected) << "after allocation " << n << " was refused";
+            return fault.Refused();
+        });
+        RecordProperty("filter_allocations", static_cast<int>(made));
+    }
+}
+
+TEST(AllocationFailures, ViewerSession)
+{
+    const CVoraDib source = Pattern(64, 48, 5);
+    const tagCOLORCORRINFO cc = Record(11);
+    // Type 1 draws a scope beside the corrected picture.
+    constexpr unsigned kType = 1;
+    CVoraDib expected, expectedScope;
+    {
+        CVoraDib picture = source;
+        CColorCorrectionViewer viewer;
+        ASSERT_TRUE(viewer.SetSource(picture) && viewer.SetCorrection(cc) &&
+                    viewer.GetDisplay(expected, expectedScope, kType));
+    }
+    const long made = ForEveryAllocation([&](long n) {
+        CVoraDib picture = source, display, scope;
+        std::unique_ptr<CColorCorrectionViewer> viewer;
+        int results = 0;
+        AllocationFault fault(n);
+        try {
+            viewer = std::make_unique<CColorCorrectionViewer>();
+        } catch (const std::bad_alloc&) {
+            // A constructor has no result to refuse with; it throws, like any
+            // object's, and leaves nothing behind.
+        }
+        if (viewer)
+            results = viewer->SetSource(picture) + viewer->SetCorrection(cc) +
+                      viewer->GetDisplay(display, scope, kType);
+        fault.Disarm();
+        if (results == 3) {
+            EXPECT_TRUE(PicturesEqual(expected, display) && PicturesEqual(expectedScope, scope)) << n;
+        }
+        if (viewer) {
+            EXPECT_EQ(viewer->SetSource(picture) + viewer->SetCorrection(cc) +
+                          viewer->GetDisplay(display, scope, kType),
+                      3)
+                << "after allocation " << n << " was refused";
+            EXPECT_TRUE(PicturesEqual(expected, display) && PicturesEqual(expectedScope, scope)) << n;
+            AllocationFault counting(0);
+            viewer.reset();
+            EXPECT_EQ(counting.Count(), 0) << "destroying a viewer allocates nothing";
+        }
+        return fault.Refused();
+    });
+    EXPECT_GT(made, 0);
+}
+
+TEST(AllocationFailures, Analyses)
+{
+    struct Analysis {
+        const char* what;
+        int (CColorCorrectionViewer::*run)(tagCOLORCORRINFO&, tagRECT*, tagRECT*);
+    };
+    const Analysis analyses[] = {{"histogram match", &CColorCorrectionViewer::HistoMatch},
+                                 {"hue match", &CColorCorrectionViewer::HueMatch}};
+    CVoraDib source = Pattern(64, 48, 21), reference = Pattern(64, 48, 22);
+    CColorCorrectionViewer viewer;
+    ASSERT_TRUE(viewer.SetSource(source) && viewer.SetReference(reference));
+    tagCOLORCORRINFO start;
+    start.Init(sizeof(start));
+    for (const Analysis& a : analyses) {
+        SCOPED_TRACE(a.what);
+        tagCOLORCORRINFO expected = start;
+        ASSERT_EQ((viewer.*a.run)(expected, nullptr, nullptr), 1);
+        const long made = ForEveryAllocation([&](long n) {
+            tagCOLORCORRINFO cc = start;
+            AllocationFault fault(n);
+            const int result = (viewer.*a.run)(cc, nullptr, nullptr);
+            fault.Disarm();
+            EXPECT_TRUE(SameBytes(cc, result ? expected : start))
+                << "allocation " << n << ": result " << result << ", a refusal leaves the record as it was";
+            cc = start;
+            EXPECT_EQ((viewer.*a.run)(cc, nullptr, nullptr), 1);
+            EXPECT_TRUE(SameBytes(cc, expected)) << "after allocation " << n << " was refused";
+            return fault.Refused();
+        });
+        EXPECT_GT(made, 0);
+    }
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Replaces the global operator new and delete of the test program (every
+// form) with ones that count the allocations while armed and refuse the n-th:
+// the throwing forms throw std::bad_alloc, the nothrow forms return null.
+// Allocations of every thread count, so a library worker's are tried too.
+
+#include <cstddef>
+
+namespace colorcorrect::test {
+
+class AllocationFault {
+public:
+    // Arms the count: allocation number `failAt` (1-based) is refused; 0
+    // counts without refusing.
+    explicit AllocationFault(long failAt);
+    // Disarms.
+    ~AllocationFault();
+    AllocationFault(const AllocationFault&) = delete;
+    AllocationFault& operator=(const AllocationFault&) = delete;
+
+    // Allocations counted so far (also after Disarm).
+    long Count() const;
+    // True once the chosen allocation was refused.
+    bool Refused() const;
+    void Disarm();
+};
+
+} // namespace colorcorrect::test
