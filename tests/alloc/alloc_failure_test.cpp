@@ -7,10 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "alloc/counting_allocator.h"
@@ -161,4 +165,67 @@ TEST(AllocationFailures, Analyses)
         });
         EXPECT_GT(made, 0);
     }
+}
+
+namespace {
+
+// What the preview callback was handed, for the test thread to wait on.
+struct Previews {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<CVoraDib> pictures;
+
+    static int Keep(CVoraDib& picture, unsigned long data)
+    {
+        auto* self = reinterpret_cast<Previews*>(data);
+        CVoraDib copy = picture; // empty when the copy gets no memory
+        std::lock_guard<std::mutex> lock(self->mutex);
+        self->pictures.push_back(copy);
+        self->changed.notify_all();
+        return 1;
+    }
+
+    // Waits (generously) until `done(pictures)` holds.
+    template <typename Done> bool WaitFor(Done done)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(60), [&] { return done(pictures); });
+    }
+};
+
+} // namespace
+
+TEST(AllocationFailures, PreviewWorkerWithoutMemory)
+{
+    CVoraDib source = Pattern(64, 48, 31);
+    const tagCOLORCORRINFO first = Record(41), second = Record(42);
+    const auto same = [](const CVoraDib& a, const CVoraDib& b) { return bool(PicturesEqual(a, b)); };
+    CVoraDib expected;
+    {
+        Previews unfailed;
+        CColorCorrectionViewer viewer;
+        ASSERT_TRUE(viewer.SetSource(source) && viewer.SetCorrection(second));
+        ASSERT_EQ(viewer.SetPreview(Previews::Keep, reinterpret_cast<unsigned long>(&unfailed)), 1);
+        ASSERT_TRUE(unfailed.WaitFor([](const auto& p) { return !p.empty(); }));
+        viewer.SetPreview(nullptr, 0);
+        expected = unfailed.pictures.front();
+    }
+
+    Previews previews;
+    CColorCorrectionViewer viewer;
+    ASSERT_TRUE(viewer.SetSource(source) && viewer.SetCorrection(first));
+    {
+        // The worker gets no memory at all for its first renders.
+        AllocationFault fault(0, true);
+        ASSERT_EQ(viewer.SetPreview(Previews::Keep, reinterpret_cast<unsigned long>(&previews)), 1);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!fault.Refused() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_TRUE(fault.Refused()) << "the worker never asked for memory";
+    }
+    // Memory is back: the next correction is shown.
+    ASSERT_EQ(viewer.SetCorrection(second), 1);
+    EXPECT_TRUE(previews.WaitFor([&](const auto& p) { return !p.empty() && same(p.back(), expected); }))
+        << "the worker shows nothing after running out of memory";
+    viewer.SetPreview(nullptr, 0);
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 namespace {
 
@@ -10,6 +11,8 @@ std::atomic<bool> g_armed{false};
 std::atomic<long> g_count{0};
 std::atomic<long> g_failAt{0};
 std::atomic<bool> g_refused{false};
+std::atomic<bool> g_otherThreads{false};
+std::thread::id g_armingThread; // written before arming, read while armed
 
 // True when this allocation is to be refused.
 bool Refuse()
@@ -17,7 +20,7 @@ bool Refuse()
     if (!g_armed.load(std::memory_order_acquire))
         return false;
     const long n = g_count.fetch_add(1) + 1;
-    if (n != g_failAt.load())
+    if (g_otherThreads.load() ? std::this_thread::get_id() == g_armingThread : n != g_failAt.load())
         return false;
     g_refused.store(true);
     return true;
@@ -47,8 +50,10 @@ constexpr std::size_t kPlain = alignof(std::max_align_t);
 
 namespace colorcorrect::test {
 
-AllocationFault::AllocationFault(long failAt)
+AllocationFault::AllocationFault(long failAt, bool otherThreadsGetNothing)
 {
+    g_armingThread = std::this_thread::get_id();
+    g_otherThreads.store(otherThreadsGetNothing);
     g_count.store(0);
     g_refused.store(false);
     g_failAt.store(failAt);

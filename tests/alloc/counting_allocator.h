@@ -11,8 +11,9 @@ namespace colorcorrect::test {
 class AllocationFault {
 public:
     // Arms the count: allocation number `failAt` (1-based) is refused; 0
-    // counts without refusing.
-    explicit AllocationFault(long failAt);
+    // counts without refusing. With `otherThreadsGetNothing`, every
+    // allocation of a thread other than the calling one is refused instead.
+    explicit AllocationFault(long failAt, bool otherThreadsGetNothing = false);
     // Disarms.
     ~AllocationFault();
     AllocationFault(const AllocationFault&) = delete;
@@ -20,7 +21,7 @@ public:
 
     // Allocations counted so far (also after Disarm).
     long Count() const;
-    // True once the chosen allocation was refused.
+    // True once an allocation was refused.
     bool Refused() const;
     void Disarm();
 };
