@@ -14,6 +14,7 @@
 #include <mutex>
 #include <new>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -116,6 +117,7 @@ TEST(AllocationFailures, ViewerSession)
             results = viewer->SetSource(picture) + viewer->SetCorrection(cc) +
                       viewer->GetDisplay(display, scope, kType);
         fault.Disarm();
+        const bool refused = fault.Refused();
         if (results == 3) {
             EXPECT_TRUE(PicturesEqual(expected, display) && PicturesEqual(expectedScope, scope)) << n;
         }
@@ -129,9 +131,10 @@ TEST(AllocationFailures, ViewerSession)
             viewer.reset();
             EXPECT_EQ(counting.Count(), 0) << "destroying a viewer allocates nothing";
         }
-        return fault.Refused();
+        return refused;
     });
     EXPECT_GT(made, 0);
+    RecordProperty("viewer_allocations", static_cast<int>(made));
 }
 
 TEST(AllocationFailures, Analyses)
@@ -164,6 +167,7 @@ TEST(AllocationFailures, Analyses)
             return fault.Refused();
         });
         EXPECT_GT(made, 0);
+        RecordProperty(std::string(a.what) + " allocations", static_cast<int>(made));
     }
 }
 

@@ -8,6 +8,7 @@
 
 namespace colorcorrect::test {
 
+// One at a time: the count is the program's, so a new one starts it afresh.
 class AllocationFault {
 public:
     // Arms the count: allocation number `failAt` (1-based) is refused; 0
