@@ -117,6 +117,12 @@ for entry in "${cases[@]}"; do
     chmod 755 ro
 done
 
+# A temporary's name taken by a folder: the write goes round it.
+mkdir -p odd/.out.json.partial
+"$cc" convert look.json odd/out.json --to json 2>err
+[ $? -eq 0 ] && cmp -s ref-out.json odd/out.json && [ "$(ls -A odd | tr '\n' ' ')" = ".out.json.partial out.json " ] &&
+    ok || bad "a folder in the temporary's place: $(ls -A odd | tr '\n' ' ')$(cat err)"
+
 # SIGKILL part-way through a stream that never ends: the target stays the old
 # file; the temporary the killed run leaves is taken over by the next run.
 fresh kill out.y4m

@@ -85,47 +85,37 @@ extern "C" void RemoveTempFilesAndDie(int sig)
     std::raise(sig);
 }
 
-// OpenStableTemp's answer when a running process holds the temporary.
-constexpr int kBusy = -2;
-
 // Opens the temporary `path` that belongs to one target, creating it or
 // taking over one that a killed run left behind, so that such leftovers do not
 // pile up: each run replaces the last one's. A run holds an exclusive lock on
-// its temporary until the rename, so a lock that is free means a dead owner;
-// kBusy when the lock is taken. The lock is on the open file, so after taking
-// it the name must still lead to that file (a finishing run may have renamed
-// or removed it in between); otherwise it starts again.
-int OpenStableTemp(const std::string& path, std::string& error)
+// its temporary until the rename, so a lock that is free means a dead owner.
+// The lock is on the open file, so after taking it the name must still lead
+// to that file (a finishing run may have renamed or removed it in between);
+// otherwise it starts again. -1 when the name is held by a running process or
+// cannot be used (a link, a folder, another user's file): the caller then
+// makes a temporary of its own, whose failure it reports.
+int OpenStableTemp(const std::string& path)
 {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            error = ErrnoText("cannot create");
+        if (fd < 0)
             return -1;
-        }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int err = errno;
             ::close(fd);
-            if (err == EWOULDBLOCK)
-                return kBusy;
-            errno = err;
-            error = ErrnoText("cannot lock");
             return -1;
         }
         struct stat opened {};
         struct stat named {};
         if (::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
             opened.st_ino == named.st_ino) {
-            if (!S_ISREG(opened.st_mode) || ::ftruncate(fd, 0) != 0) {
-                error = S_ISREG(opened.st_mode) ? ErrnoText("cannot empty") : "is not a regular file";
-                ::close(fd);
-                return -1;
-            }
-            return fd;
+            if (S_ISREG(opened.st_mode) && ::ftruncate(fd, 0) == 0)
+                return fd;
+            ::close(fd);
+            return -1;
         }
         ::close(fd);
     }
-    return kBusy;
+    return -1;
 }
 
 mode_t CurrentUmask()
@@ -250,17 +240,17 @@ bool OutputFile::Open(const std::string& path, std::string& error)
     const std::string dir = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
     std::string temp = dir + "." + name + ".partial";
-    int fd = OpenStableTemp(temp, error);
-    if (fd == kBusy) {
-        // Another run is writing the same target right now: keep out of its
-        // way under a name of our own.
+    int fd = OpenStableTemp(temp);
+    if (fd < 0) {
+        // Another run is writing the same target right now (or the name is
+        // unusable): keep out of its way under a name of our own.
         temp = dir + "." + name + ".partial-XXXXXX";
         fd = ::mkostemp(temp.data(), O_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
             error = ErrnoText("cannot create");
+            return false;
+        }
     }
-    if (fd < 0)
-        return false;
     m_slot = ClaimSlot(temp);
     ::fchmod(fd, 0666 & ~CurrentUmask());
     m_fd = fd;
