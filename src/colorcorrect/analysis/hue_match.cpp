@@ -31,25 +31,31 @@ void CountHues(const CVoraDib& dib, uint32_t* hist)
 int CColorCorrectionViewer::HueMatch(tagCOLORCORRINFO& cc, tagRECT* prcReference,
                                      tagRECT* prcSource)
 {
-    CVoraDib reference, source;
-    if (!CutMatchRegions(cc, prcReference, prcSource, reference, source))
-        return 0;
+    // Everything that can fail (no memory) comes before cc is written.
+    try {
+        CVoraDib reference, source;
+        if (!CutMatchRegions(cc, prcReference, prcSource, reference, source))
+            return 0;
 
-    uint32_t referenceHues[kHueBins] = {};
-    uint32_t sourceHues[kHueBins] = {};
-    CountHues(reference, referenceHues);
-    CountHues(source, sourceHues);
-    SmoothCircular(referenceHues, kHueBins, kHueSmoothing);
-    SmoothCircular(sourceHues, kHueBins, kHueSmoothing);
+        uint32_t referenceHues[kHueBins] = {};
+        uint32_t sourceHues[kHueBins] = {};
+        CountHues(reference, referenceHues);
+        CountHues(source, sourceHues);
+        SmoothCircular(referenceHues, kHueBins, kHueSmoothing);
+        SmoothCircular(sourceHues, kHueBins, kHueSmoothing);
 
-    CFFTransform fft;
-    if (!fft.Init(kHueBins))
+        CFFTransform fft;
+        if (!fft.Init(kHueBins))
+            return 0;
+        // The source is the first histogram: the lag says how far the source's
+        // hues lie ahead of the reference's, in the record's hue unit.
+        const int index =
+            CorrelateHistograms(fft, sourceHues, referenceHues, 0, kHueBins, 0, kHueBins);
+        fft.Release();
+        ResetForMatch(cc);
+        cc.Base.sHue = static_cast<int16_t>(colorcorrect::SignedLag(index, kHueBins));
+        return 1;
+    } catch (...) {
         return 0;
-    // The source is the first histogram: the lag says how far the source's
-    // hues lie ahead of the reference's, in the record's hue unit.
-    const int index =
-        CorrelateHistograms(fft, sourceHues, referenceHues, 0, kHueBins, 0, kHueBins);
-    fft.Release();
-    cc.Base.sHue = static_cast<int16_t>(colorcorrect::SignedLag(index, kHueBins));
-    return 1;
+    }
 }

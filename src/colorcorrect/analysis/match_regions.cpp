@@ -60,15 +60,14 @@ int CColorCorrectionViewer::CutMatchRegions(tagCOLORCORRINFO& cc, const tagRECT*
     if (static_cast<const BYTE*>(m_dibSource) == nullptr ||
         static_cast<const BYTE*>(m_dibReference) == nullptr)
         return 0;
-    cc.ResetCC(sizeof(tagCOLORCORRINFO));
-    cc.dwFlags = CC_PRIMARY;
-
     tagRECT source{}, reference{};
-    if (!CutMatchRegion(prcSource, m_dibSource.GetWidth(), m_dibSource.GetHeight(), source))
+    if (!CutMatchRegion(prcSource, m_dibSource.GetWidth(), m_dibSource.GetHeight(), source) ||
+        !CutMatchRegion(prcReference, m_dibReference.GetWidth(), m_dibReference.GetHeight(),
+                        reference)) {
+        // A region too small to match gives the neutral primary record.
+        ResetForMatch(cc);
         return 0;
-    if (!CutMatchRegion(prcReference, m_dibReference.GetWidth(), m_dibReference.GetHeight(),
-                        reference))
-        return 0;
+    }
     dibSource = m_dibSource.GetDIB(source.left, source.top, source.right - source.left,
                                    source.bottom - source.top);
     dibReference = m_dibReference.GetDIB(reference.left, reference.top,
@@ -76,6 +75,12 @@ int CColorCorrectionViewer::CutMatchRegions(tagCOLORCORRINFO& cc, const tagRECT*
                                          reference.bottom - reference.top);
     return static_cast<const BYTE*>(dibSource) != nullptr &&
            static_cast<const BYTE*>(dibReference) != nullptr;
+}
+
+void CColorCorrectionViewer::ResetForMatch(tagCOLORCORRINFO& cc)
+{
+    cc.ResetCC(sizeof(tagCOLORCORRINFO));
+    cc.dwFlags = CC_PRIMARY;
 }
 
 int CColorCorrectionViewer::PrepareMatchRect(tagRECT& rc, int width, int height)

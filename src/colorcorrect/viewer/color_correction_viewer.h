@@ -398,9 +398,9 @@ public:
     // correction's hue rotation turns it (cc's hue then gets that rotation).
     // cc becomes the default correction (clipping settings kept) with only
     // CC_PRIMARY active, plus the matched fields. 0, with cc untouched, when
-    // cc.dwSize is not 564 or a picture is missing; 0, with cc already reset,
-    // for a region below 10 x 10 (a debug line is printed then) or when the
-    // transform's memory cannot be had. 1 otherwise.
+    // cc.dwSize is not 564, a picture is missing or memory cannot be had; 0,
+    // with cc already reset, for a region below 10 x 10 (a debug line is
+    // printed then). 1 otherwise.
     int HistoMatch(tagCOLORCORRINFO& cc, tagRECT* prcReference, tagRECT* prcSource);
     // Sets cc's hue rotation (Base.sHue, 256 = 180 degrees) so that the hues
     // of the source region land on those of the reference region (only
@@ -501,11 +501,16 @@ protected:
     // ---- matching and match vectors ----
 
     // Common start of HistoMatch and HueMatch: checks cc and the pictures (0,
-    // cc untouched), resets cc to the default with CC_PRIMARY, cuts both
-    // regions to their pictures and checks their size (0 after the reset),
-    // and copies them out of the pictures into dibReference and dibSource.
+    // cc untouched), cuts both regions to their pictures and checks their
+    // size (0 with cc reset by ResetForMatch), and copies them out of the
+    // pictures into dibReference and dibSource (0, cc untouched, when there is
+    // no memory for them). On success cc is untouched: the match resets it
+    // only once its result is certain, so that a failure on the way (no
+    // memory) leaves the caller's record as it was.
     int CutMatchRegions(tagCOLORCORRINFO& cc, const tagRECT* prcReference,
                         const tagRECT* prcSource, CVoraDib& dibReference, CVoraDib& dibSource);
+    // The record a match starts from: the default with CC_PRIMARY.
+    static void ResetForMatch(tagCOLORCORRINFO& cc);
     // Cuts *prc (null: the whole picture) to a picture of width x height into
     // rc. 0, printing the minimum-size debug line when debugging is on, when
     // fewer than 10 x 10 pixels are left.

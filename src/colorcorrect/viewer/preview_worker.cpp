@@ -187,146 +187,159 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                                               unsigned long generation)
 {
     PreviewSharedState& state = *shared;
-    try {
-        CColorCorrectionFilter filter;
-        // The preview's rows are shared out over the processor cores, so
-        // that it follows a dragged control closely.
-        colorcorrect::BandProcessor bands;
-        CVoraDib source;    // snapshot of the source
-        CVoraDib reference; // snapshot of the reference, for the split
-        CVoraDib preview;   // the picture handed to the callback
-        // The viewer's picture versions the snapshots were taken at: a
-        // picture is copied again only when it changed (none taken yet).
-        unsigned long sourceVersion = 0, referenceVersion = 0;
-        bool snapshots = false;
+    for (;;) {
+        try {
+            CColorCorrectionFilter filter;
+            // The preview's rows are shared out over the processor cores, so
+            // that it follows a dragged control closely.
+            colorcorrect::BandProcessor bands;
+            CVoraDib source;    // snapshot of the source
+            CVoraDib reference; // snapshot of the reference, for the split
+            CVoraDib preview;   // the picture handed to the callback
+            // The viewer's picture versions the snapshots were taken at: a
+            // picture is copied again only when it changed (none taken yet).
+            unsigned long sourceVersion = 0, referenceVersion = 0;
+            bool snapshots = false;
 
-        for (;;) {
-            // A worker abandoned in its callback ends here, before it could
-            // wait on an event nobody sets for it any more.
+            for (;;) {
+                // A worker abandoned in its callback ends here, before it could
+                // wait on an event nobody sets for it any more.
+                {
+                    CriticalSectionLock lock(state.lock, ::GetAddress());
+                    if (!state.IsCurrent(generation))
+                        break;
+                }
+                SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+                if (state.wake.Wait(colorcorrect::INFINITE) != colorcorrect::WAIT_OBJECT_0)
+                    break;
+                {
+                    CriticalSectionLock lock(state.lock, ::GetAddress());
+                    if (!state.IsCurrent(generation) || state.viewer->m_pfnPreview == nullptr)
+                        break;
+                }
+                SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+                // Reset before the snapshot: a correction handed in from now on
+                // sets the event again and causes exactly one more render.
+                state.wake.Reset();
+
+                tagCOLORCORRINFO cc{};
+                std::shared_ptr<const colorcorrect::PreviewSetup> setup;
+                int splitX = 0, splitY = 0;
+                unsigned int channel = 0, isolateVector = 0, isolateType = 0;
+                bool current = true;
+                try {
+                    CriticalSectionLock lock(state.lock, ::GetAddress());
+                    current = state.IsCurrent(generation);
+                    if (current) {
+                        const CColorCorrectionViewer& viewer = *state.viewer;
+                        cc = viewer.m_ccCurrent;
+                        setup = viewer.m_pSetup;
+                        // Copies of whole pictures, made under the lock: only
+                        // after a change (a failed copy leaves an empty picture,
+                        // to be copied again next time).
+                        if (!snapshots || sourceVersion != viewer.m_nSourceVersion) {
+                            source = viewer.m_dibSource;
+                            sourceVersion = HasHeader(source) ? viewer.m_nSourceVersion
+                                                              : viewer.m_nSourceVersion - 1;
+                        }
+                        if (!snapshots || referenceVersion != viewer.m_nReferenceVersion) {
+                            reference = viewer.m_dibReference;
+                            referenceVersion = HasHeader(reference) ? viewer.m_nReferenceVersion
+                                                                    : viewer.m_nReferenceVersion - 1;
+                        }
+                        snapshots = true;
+                        splitX = viewer.m_nSplitX;
+                        splitY = viewer.m_nSplitY;
+                        channel = viewer.m_nChannel;
+                        isolateVector = viewer.m_nIsolateVector;
+                        isolateType = viewer.m_nIsolateType;
+                    }
+                } catch (...) {
+                    AnalyseException(std::current_exception(), 1);
+                    continue;
+                }
+                if (!current)
+                    break;
+                if (!HasHeader(source)) {
+                    preview.Free();
+                    continue;
+                }
+
+                // A fault while rendering skips this render; the worker waits for
+                // the next correction.
+                try {
+                    const tagDIBINFO* src = source;
+                    const tagDIBINFO* out = preview;
+                    if (out != nullptr && out->bmiHeader.biWidth == src->bmiHeader.biWidth &&
+                        out->bmiHeader.biHeight == src->bmiHeader.biHeight &&
+                        out->bmiHeader.biBitCount == src->bmiHeader.biBitCount) {
+                        tagDIBINFO* writable = preview;
+                        if (writable->bmiHeader.biCompression != colorcorrect::YUV_COMPRESSION)
+                            writable->bmiHeader.biCompression = colorcorrect::YUV_COMPRESSION;
+                    } else {
+                        // Own pixel memory, so that processing never writes into
+                        // the source.
+                        preview = source;
+                        preview.GetMemory().Realloc(0xFFFFFFFFul, 0, 0);
+                        if (!HasHeader(preview))
+                            continue; // no memory for the output: nothing to show
+                    }
+                    // The viewer's tables for this very record serve as they are;
+                    // otherwise (a changed isolate display, or no block) the
+                    // worker builds its own, as the viewer's filter would.
+                    bool adopted = false;
+                    if (setup != nullptr && setup->Serves(cc, isolateVector, isolateType)) {
+                        static_cast<CBaseColorCorrectionFilter&>(filter) = setup->engine;
+                        adopted = filter.MemoryBytes() == setup->engine.MemoryBytes();
+                    }
+                    filter.SetIsolateVector(isolateVector);
+                    filter.SetIsolateType(isolateType);
+                    if (!adopted)
+                        filter.SetupFilter(cc);
+                    filter.SetChannel(channel);
+                    // A source the filter cannot correct (a failed SetSource can
+                    // leave an unconverted copy) has no preview to show.
+                    if (filter.ProcessPreview(source, preview, &bands) == 0)
+                        continue;
+                    AddSplit(preview, reference, splitX, splitY);
+                } catch (...) {
+                    AnalyseException(std::current_exception(), 1);
+                    continue;
+                }
+
+                colorcorrect::PreviewCallback callback = nullptr;
+                unsigned long data = 0;
+                {
+                    CriticalSectionLock lock(state.lock, ::GetAddress());
+                    if (state.IsCurrent(generation)) {
+                        callback = state.viewer->m_pfnPreview;
+                        data = state.viewer->m_dwPreviewData;
+                    }
+                }
+                if (callback == nullptr)
+                    break;
+                try {
+                    callback(preview, data);
+                } catch (...) {
+                    AnalyseException(std::current_exception(), 1);
+                    break;
+                }
+            }
+            return 0;
+        } catch (...) {
+            // Setting up the worker's own filter or pictures failed (no
+            // memory). Ending here would leave the viewer without previews
+            // for good: wait for the next wake and set up again. The check
+            // after the reset catches a stop that came before it.
+            AnalyseException(std::current_exception(), 1);
+            state.wake.Reset();
             {
                 CriticalSectionLock lock(state.lock, ::GetAddress());
                 if (!state.IsCurrent(generation))
-                    break;
+                    return 0;
             }
-            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
             if (state.wake.Wait(colorcorrect::INFINITE) != colorcorrect::WAIT_OBJECT_0)
-                break;
-            {
-                CriticalSectionLock lock(state.lock, ::GetAddress());
-                if (!state.IsCurrent(generation) || state.viewer->m_pfnPreview == nullptr)
-                    break;
-            }
-            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-            // Reset before the snapshot: a correction handed in from now on
-            // sets the event again and causes exactly one more render.
-            state.wake.Reset();
-
-            tagCOLORCORRINFO cc{};
-            std::shared_ptr<const colorcorrect::PreviewSetup> setup;
-            int splitX = 0, splitY = 0;
-            unsigned int channel = 0, isolateVector = 0, isolateType = 0;
-            bool current = true;
-            try {
-                CriticalSectionLock lock(state.lock, ::GetAddress());
-                current = state.IsCurrent(generation);
-                if (current) {
-                    const CColorCorrectionViewer& viewer = *state.viewer;
-                    cc = viewer.m_ccCurrent;
-                    setup = viewer.m_pSetup;
-                    // Copies of whole pictures, made under the lock: only
-                    // after a change (a failed copy leaves an empty picture,
-                    // to be copied again next time).
-                    if (!snapshots || sourceVersion != viewer.m_nSourceVersion) {
-                        source = viewer.m_dibSource;
-                        sourceVersion = HasHeader(source) ? viewer.m_nSourceVersion
-                                                          : viewer.m_nSourceVersion - 1;
-                    }
-                    if (!snapshots || referenceVersion != viewer.m_nReferenceVersion) {
-                        reference = viewer.m_dibReference;
-                        referenceVersion = HasHeader(reference) ? viewer.m_nReferenceVersion
-                                                                : viewer.m_nReferenceVersion - 1;
-                    }
-                    snapshots = true;
-                    splitX = viewer.m_nSplitX;
-                    splitY = viewer.m_nSplitY;
-                    channel = viewer.m_nChannel;
-                    isolateVector = viewer.m_nIsolateVector;
-                    isolateType = viewer.m_nIsolateType;
-                }
-            } catch (...) {
-                AnalyseException(std::current_exception(), 1);
-                continue;
-            }
-            if (!current)
-                break;
-            if (!HasHeader(source)) {
-                preview.Free();
-                continue;
-            }
-
-            // A fault while rendering skips this render; the worker waits for
-            // the next correction.
-            try {
-                const tagDIBINFO* src = source;
-                const tagDIBINFO* out = preview;
-                if (out != nullptr && out->bmiHeader.biWidth == src->bmiHeader.biWidth &&
-                    out->bmiHeader.biHeight == src->bmiHeader.biHeight &&
-                    out->bmiHeader.biBitCount == src->bmiHeader.biBitCount) {
-                    tagDIBINFO* writable = preview;
-                    if (writable->bmiHeader.biCompression != colorcorrect::YUV_COMPRESSION)
-                        writable->bmiHeader.biCompression = colorcorrect::YUV_COMPRESSION;
-                } else {
-                    // Own pixel memory, so that processing never writes into
-                    // the source.
-                    preview = source;
-                    preview.GetMemory().Realloc(0xFFFFFFFFul, 0, 0);
-                    if (!HasHeader(preview))
-                        continue; // no memory for the output: nothing to show
-                }
-                // The viewer's tables for this very record serve as they are;
-                // otherwise (a changed isolate display, or no block) the
-                // worker builds its own, as the viewer's filter would.
-                bool adopted = false;
-                if (setup != nullptr && setup->Serves(cc, isolateVector, isolateType)) {
-                    static_cast<CBaseColorCorrectionFilter&>(filter) = setup->engine;
-                    adopted = filter.MemoryBytes() == setup->engine.MemoryBytes();
-                }
-                filter.SetIsolateVector(isolateVector);
-                filter.SetIsolateType(isolateType);
-                if (!adopted)
-                    filter.SetupFilter(cc);
-                filter.SetChannel(channel);
-                // A source the filter cannot correct (a failed SetSource can
-                // leave an unconverted copy) has no preview to show.
-                if (filter.ProcessPreview(source, preview, &bands) == 0)
-                    continue;
-                AddSplit(preview, reference, splitX, splitY);
-            } catch (...) {
-                AnalyseException(std::current_exception(), 1);
-                continue;
-            }
-
-            colorcorrect::PreviewCallback callback = nullptr;
-            unsigned long data = 0;
-            {
-                CriticalSectionLock lock(state.lock, ::GetAddress());
-                if (state.IsCurrent(generation)) {
-                    callback = state.viewer->m_pfnPreview;
-                    data = state.viewer->m_dwPreviewData;
-                }
-            }
-            if (callback == nullptr)
-                break;
-            try {
-                callback(preview, data);
-            } catch (...) {
-                AnalyseException(std::current_exception(), 1);
-                break;
-            }
+                return 0;
         }
-    } catch (...) {
-        // Setting up the worker's own filter or pictures failed.
-        AnalyseException(std::current_exception(), 1);
     }
-    return 0;
 }

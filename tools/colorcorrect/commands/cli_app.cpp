@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <new>
 #include <string>
 
 #include <colorcorrect/formats/cube_lut.h>
@@ -87,11 +88,8 @@ std::string StripCli11Prefix(std::string message)
     return message;
 }
 
-} // namespace
-
-int RunCli(int argc, char** argv)
+int ParseAndRun(int argc, char** argv)
 {
-    InstallOutputCleanupHandlers();
 
     CLI::App app{kDescription, "colorcorrect"};
     app.require_subcommand(1);
@@ -381,6 +379,22 @@ int RunCli(int argc, char** argv)
         return RunServe(serve);
     }
     return 2;
+}
+
+} // namespace
+
+int RunCli(int argc, char** argv)
+{
+    InstallOutputCleanupHandlers();
+    // Each command reports running out of memory in its own words; this is
+    // the last line for what happens outside them (parsing the options), so
+    // that no allocation failure ends the program with an abort.
+    try {
+        return ParseAndRun(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("colorcorrect: not enough memory\n", stderr);
+        return 1;
+    }
 }
 
 } // namespace colorcorrect::cli

@@ -1,6 +1,7 @@
 #include "file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,6 +83,39 @@ extern "C" void RemoveTempFilesAndDie(int sig)
             ::unlink(slot.path);
     std::signal(sig, SIG_DFL);
     std::raise(sig);
+}
+
+// Opens the temporary `path` that belongs to one target, creating it or
+// taking over one that a killed run left behind, so that such leftovers do not
+// pile up: each run replaces the last one's. A run holds an exclusive lock on
+// its temporary until the rename, so a lock that is free means a dead owner.
+// The lock is on the open file, so after taking it the name must still lead
+// to that file (a finishing run may have renamed or removed it in between);
+// otherwise it starts again. -1 when the name is held by a running process or
+// cannot be used (a link, a folder, another user's file): the caller then
+// makes a temporary of its own, whose failure it reports.
+int OpenStableTemp(const std::string& path)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return -1;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        struct stat opened {};
+        struct stat named {};
+        if (::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+            opened.st_ino == named.st_ino) {
+            if (S_ISREG(opened.st_mode) && ::ftruncate(fd, 0) == 0)
+                return fd;
+            ::close(fd);
+            return -1;
+        }
+        ::close(fd);
+    }
+    return -1;
 }
 
 mode_t CurrentUmask()
@@ -205,11 +239,17 @@ bool OutputFile::Open(const std::string& path, std::string& error)
     const size_t slash = m_path.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
-    std::string temp = dir + "." + name + ".tmp-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    std::string temp = dir + "." + name + ".partial";
+    int fd = OpenStableTemp(temp);
     if (fd < 0) {
-        error = ErrnoText("cannot create");
-        return false;
+        // Another run is writing the same target right now (or the name is
+        // unusable): keep out of its way under a name of our own.
+        temp = dir + "." + name + ".partial-XXXXXX";
+        fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) {
+            error = ErrnoText("cannot create");
+            return false;
+        }
     }
     m_slot = ClaimSlot(temp);
     ::fchmod(fd, 0666 & ~CurrentUmask());
@@ -229,47 +269,50 @@ bool OutputFile::Commit(std::string& error)
         error = "no output open";
         return false;
     }
-    const int fd = m_fd;
-    m_fd = -1;
     m_sink.reset();
-    const bool closed = ::close(fd) == 0;
     if (m_temp.empty()) { // written through: nothing to rename
+        const bool closed = ::close(m_fd) == 0;
+        m_fd = -1;
         if (!closed)
             error = ErrnoText("cannot write");
         return closed;
     }
-    if (!closed) {
+    // Errors the system held back until now (a full disk on a file system
+    // that allocates late, a failing device) come out of fsync. The rename
+    // happens while the temporary is still open and locked, so that another
+    // run can never take it over between our last check and the rename.
+    if (::fsync(m_fd) != 0) {
         error = ErrnoText("cannot write");
-        ::unlink(m_temp.c_str());
-        ReleaseSlot(m_slot);
-        m_slot = -1;
-        m_temp.clear();
+        Discard();
         return false;
     }
     if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
         error = ErrnoText("cannot rename the finished file into place");
-        ::unlink(m_temp.c_str());
-        ReleaseSlot(m_slot);
-        m_slot = -1;
-        m_temp.clear();
+        Discard();
         return false;
     }
     ReleaseSlot(m_slot);
     m_slot = -1;
     m_temp.clear();
-    return true;
+    const bool closed = ::close(m_fd) == 0;
+    m_fd = -1;
+    if (!closed)
+        error = ErrnoText("cannot close the finished file");
+    return closed;
 }
 
 void OutputFile::Discard()
 {
     m_sink.reset();
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    // Removed before it is closed: closing gives up the lock, and another run
+    // may then take over the temporary under the same name.
     if (!m_temp.empty()) {
         ::unlink(m_temp.c_str());
         m_temp.clear();
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
     ReleaseSlot(m_slot);
     m_slot = -1;
@@ -290,6 +333,9 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, std:
 void InstallOutputCleanupHandlers()
 {
     std::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit (ulimit -f) the write then fails with EFBIG and
+    // is reported like a full disk, instead of the process being killed.
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction action {};
         action.sa_handler = RemoveTempFilesAndDie;

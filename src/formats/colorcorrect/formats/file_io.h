@@ -1,12 +1,17 @@
 #pragma once
 // Opening a program's inputs and outputs. "-" names standard input or standard
-// output. Outputs are written under a temporary name beside the target and
-// renamed over it only when complete, so a failure (or an interrupt) leaves
-// no partial file behind and an older file of the same name intact. An input
-// and the output may therefore be the same file: the input is read from the
-// old file to its end. A symbolic link keeps pointing where it did: its
-// target is replaced. Outputs that are not regular files (a pipe, a device,
-// the /dev/fd name of a process substitution) are written through directly.
+// output. Outputs are written under a temporary name beside the target
+// (".NAME.partial"), flushed to the disk and renamed over the target only when
+// complete, so a failure (or an interrupt, or the process being killed)
+// leaves no partial file under the target's name and an older file of that
+// name intact. A failure or a catchable signal removes the temporary; one left
+// by a killed run is taken over and replaced by the next write to the same
+// target, so leftovers never pile up. Two runs writing the same target at
+// once: the second uses ".NAME.partial-XXXXXX". An input and the output may
+// be the same file: the input is read from the old file to its end. A
+// symbolic link keeps pointing where it did: its target is replaced. Outputs
+// that are not regular files (a pipe, a device, the /dev/fd name of a process
+// substitution) are written through directly.
 
 #include <cstddef>
 #include <cstdint>
@@ -62,7 +67,8 @@ public:
     // file gets the usual permissions (0666 less umask).
     bool Open(const std::string& path, std::string& error);
     ByteSink& Sink() { return *m_sink; }
-    // Flushes, closes and renames the temporary file to the target name.
+    // Flushes the temporary file to the disk, renames it to the target name
+    // and closes it; on failure the temporary is removed.
     bool Commit(std::string& error);
     // Removes the temporary file now (nothing happens for standard output).
     void Discard();
@@ -80,7 +86,8 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, std:
 
 // Installs handlers for SIGINT, SIGTERM and SIGHUP that remove the temporary
 // files of open OutputFiles before the process ends by that signal, and
-// ignores SIGPIPE so that a closed pipe is reported as a write failure.
+// ignores SIGPIPE and SIGXFSZ so that a closed pipe or a file-size limit is
+// reported as a write failure.
 void InstallOutputCleanupHandlers();
 
 } // namespace colorcorrect::formats

@@ -1,5 +1,6 @@
 #include "image_io.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -84,14 +85,17 @@ std::string UnsupportedBmpVariant(const uint8_t* data, size_t size)
 bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& error, uint64_t maxPixels,
                bool* tooLarge)
 {
+    int64_t width = 0, height = 0;
     if (size >= 14 + 12) {
         const auto s32 = [data](size_t at) {
             return int32_t(uint32_t(data[at]) | uint32_t(data[at + 1]) << 8 | uint32_t(data[at + 2]) << 16 |
                            uint32_t(data[at + 3]) << 24);
         };
-        const int64_t width = s32(14 + 4), height = s32(14 + 8);
-        if (width > 0 && height != 0) {
-            error = ImageSizeProblem(uint64_t(width), uint64_t(height < 0 ? -height : height), maxPixels, tooLarge);
+        width = s32(14 + 4);
+        height = s32(14 + 8);
+        height = height < 0 ? -height : height;
+        if (width > 0 && height > 0) {
+            error = ImageSizeProblem(uint64_t(width), uint64_t(height), maxPixels, tooLarge);
             if (!error.empty())
                 return false;
         }
@@ -100,6 +104,13 @@ bool DecodeBmp(const uint8_t* data, size_t size, RgbImage& image, std::string& e
     if (!LoadBmpFromMemory(dib, data, size, 32)) {
         const std::string variant = UnsupportedBmpVariant(data, size);
         error = variant.empty() ? "damaged, truncated, too large or unsupported BMP file" : variant;
+        // The reader does not say why it failed: when the picture's own
+        // buffer cannot be had now, memory is the likely cause, and the
+        // message must not blame a good file.
+        CVoraDib probe;
+        if (variant.empty() && width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX &&
+            !probe.Alloc(int(width), int(height), 32, 0))
+            error = "not enough memory for the picture";
         return false;
     }
     const int w = dib.GetWidth(), h = dib.GetHeight();
