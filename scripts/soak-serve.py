@@ -39,6 +39,7 @@ import copy
 import hashlib
 import http.client
 import json
+import math
 import os
 import re
 import shutil
@@ -597,8 +598,9 @@ class Session(threading.Thread):
 
 
 def percentile(values, p):
+    """Nearest rank: the smallest value with at least p % of them at or below it."""
     s = sorted(values)
-    return s[max(0, min(len(s) - 1, int(round(p / 100 * len(s) + 0.5)) - 1))]
+    return s[max(0, math.ceil(p / 100 * len(s)) - 1)]
 
 
 def main():
