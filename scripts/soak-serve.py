@@ -654,7 +654,9 @@ def main():
     elapsed = time.monotonic() - started
 
     run.stop.set()  # from here on the event streams' closed events are expected
+    stopping = time.monotonic()
     status, stderr = server.stop()
+    stop_time = time.monotonic() - stopping
     for s in sessions:
         with s.events:
             s.events.wait_for(lambda: s.stream_state != "open", 30)
@@ -675,6 +677,9 @@ def main():
     print(f"soak-serve: answers by status: {dict(sorted((str(k), v) for k, v in run.statuses.items()))}")
     print(f"soak-serve: server peak RSS {peak_mb:.0f} MB (VmHWM; bound {args.max_rss_mb:g} MB), "
           f"last sample {server.samples[-1] / 1024 if server.samples else 0:.0f} MB")
+    print(f"soak-serve: the server ended {stop_time:.1f} s after SIGTERM with status {status}")
+    if stderr.strip():
+        print("soak-serve: the server wrote:\n" + "\n".join(stderr.strip().splitlines()[-20:]))
     if lat:
         print(f"soak-serve: edit-to-preview latency over {len(lat)} changes: median {statistics.median(lat) * 1000:.0f} ms, "
               f"p99 {percentile(lat, 99) * 1000:.0f} ms, max {max(lat) * 1000:.0f} ms")
