@@ -145,6 +145,8 @@ class Server:
             raise SoakError(f"the server printed no address within {args.start_timeout} s: {line} "
                             f"{self.error_text()}")
         self.port = int(m.group(1))
+        # Whatever else it prints is read, so that a full pipe never holds it up.
+        threading.Thread(target=lambda: self.proc.stdout.read(), daemon=True).start()
         self.sampler_stop = threading.Event()
         self.sampler = threading.Thread(target=self.sample_memory, daemon=True)
         self.sampler.start()
