@@ -130,7 +130,11 @@ class Server:
         cmd = [args.tool, "serve", "--host", "127.0.0.1", "--port", "0",
                "--max-sessions", str(args.sessions)]
         self.stderr = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=self.stderr, stdin=subprocess.DEVNULL)
+        env = dict(os.environ)
+        suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "soak-serve.tsan-suppressions")
+        env["TSAN_OPTIONS"] = f"{env.get('TSAN_OPTIONS', '')}:suppressions={suppressions}".lstrip(":")
+        self.proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=self.stderr, stdin=subprocess.DEVNULL,
+                                     env=env)
         self.port = None
         self.peak_rss = 0  # kB, the highest VmHWM / VmRSS seen
         self.samples = []
@@ -665,7 +669,7 @@ def main():
     if status != 0:
         run.fail("server", f"exit status {status} after SIGTERM")
     if re.search(r"Sanitizer|runtime error:|ERROR: LeakSanitizer", stderr):
-        run.fail("server", "a sanitizer reported:\n" + stderr[-4000:])
+        run.fail("server", "a sanitizer reported (its first lines):\n" + stderr[:6000])
 
     peak_mb = server.peak_rss / 1024
     if peak_mb > args.max_rss_mb:
@@ -681,7 +685,7 @@ def main():
           f"last sample {server.samples[-1] / 1024 if server.samples else 0:.0f} MB")
     print(f"soak-serve: the server ended {stop_time:.1f} s after SIGTERM with status {status}")
     if stderr.strip():
-        print("soak-serve: the server wrote:\n" + "\n".join(stderr.strip().splitlines()[-20:]))
+        print("soak-serve: the server wrote (first lines):\n" + "\n".join(stderr.strip().splitlines()[:20]))
     if lat:
         print(f"soak-serve: edit-to-preview latency over {len(lat)} changes: median {statistics.median(lat) * 1000:.0f} ms, "
               f"p99 {percentile(lat, 99) * 1000:.0f} ms, max {max(lat) * 1000:.0f} ms")
