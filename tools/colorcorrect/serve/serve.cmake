@@ -65,6 +65,26 @@ function(_cc_serve_register_tests)
     set_tests_properties(colorcorrect_serve_browser PROPERTIES
       SKIP_RETURN_CODE 77 TIMEOUT 600 LABELS "serve;browser")
   endif()
+  # The soak run, short (scripts/soak-serve.py): three sessions at once
+  # working the whole interface for some 15 s, every session finishing its
+  # round. Labelled "threads" as well, so that the ThreadSanitizer build runs
+  # it. Nothing in it is timed; the memory bound leaves room for the
+  # sanitizers' own (ThreadSanitizer's shadow memory counts as resident).
+  if(EXISTS /usr/bin/python3)
+    if(COLORCORRECT_SANITIZE STREQUAL "thread")
+      set(_cc_soak_rss 8192)
+    elseif(COLORCORRECT_SANITIZE STREQUAL "address")
+      set(_cc_soak_rss 4096)
+    else()
+      set(_cc_soak_rss 1536)
+    endif()
+    add_test(NAME colorcorrect_serve_soak
+      COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/soak-serve.py
+              --tool $<TARGET_FILE:colorcorrect_cli> --sessions 3 --duration 15 --toggles 2
+              --max-rss-mb ${_cc_soak_rss})
+    set_tests_properties(colorcorrect_serve_soak PROPERTIES
+      SKIP_RETURN_CODE 77 TIMEOUT 1200 LABELS "serve;threads")
+  endif()
 endfunction()
 
 # The server tests show the default picture from the resources beside the
