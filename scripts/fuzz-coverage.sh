@@ -75,11 +75,19 @@ for t in "${targets[@]}"; do
   bin="$dir/bin/${t}_fuzzer"
   LLVM_PROFILE_FILE="$out/$t-%p.profraw" "$bin" "fuzz/corpus/$t" >/dev/null 2>&1
   "$profdata" merge -sparse "$out/$t"-*.profraw -o "$out/$t.profdata"
-  objects=(-object "$bin")
+  objects=("$bin")
   if [[ -n "$library" ]]; then objects+=(-object "$library"); fi
-  # shellcheck disable=SC2086
-  "$llvmcov" report "${objects[@]}" -instr-profile="$out/$t.profdata" ${files[$t]:-} >"$out/$t.txt"
-  # TOTAL: regions, missed, cover, functions, missed, executed, lines, missed, cover, ...
-  read -r lines missed cover < <(awk '/^TOTAL/ {print $8, $9, $10}' "$out/$t.txt")
+  "$llvmcov" report "${objects[@]}" -instr-profile="$out/$t.profdata" >"$out/$t.txt"
+  # The rows of the target's files (their names as the compiler recorded
+  # them, relative or not): lines and missed lines, summed.
+  read -r lines missed < <(awk -v want="${files[$t]:-}" '
+    BEGIN { n = split(want, f, " ") }
+    { for (i = 1; i <= n; ++i) if ($1 == f[i] || substr($1, length($1) - length(f[i])) == "/" f[i]) { l += $8; m += $9 } }
+    END { print l + 0, m + 0 }' "$out/$t.txt")
+  if [[ "$lines" -gt 0 ]]; then
+    cover="$(awk -v l="$lines" -v m="$missed" 'BEGIN { printf "%.1f%%", 100 * (l - m) / l }')"
+  else
+    cover="-"
+  fi
   printf '%-16s %7s %8s  %s\n' "$t" "$lines" "$cover" "${files[$t]:-}"
 done
