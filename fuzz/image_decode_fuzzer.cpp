@@ -3,7 +3,7 @@
 // own decoder; a decoded picture is valid, within the limit, and refused as
 // too large, from its header, by a limit one pixel smaller; a refusal says why
 // and calls nothing too large that was not. A decoded PNG written again reads
-// back the same.
+// back the same; a decoded JPEG written again, the same size and profile.
 
 #include <colorcorrect/formats/image_io.h>
 #include <colorcorrect/formats/jpeg_codec.h>
@@ -62,6 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                "a %d x %d picture under a limit of %llu pixels", image.width, image.height,
                static_cast<unsigned long long>(pixels - 1));
 
+    if (*format == ImageFormat::Jpeg) { // written again: the same size and profile
+        std::vector<uint8_t> jpeg;
+        RgbImage again;
+        const int quality = 1 + int(size % 100);
+        FUZZ_CHECK(EncodeJpeg(image, quality, jpeg, error) && DecodeJpeg(jpeg.data(), jpeg.size(), again, error, pixels),
+                   "writing the decoded JPEG again at quality %d: %s", quality, error.c_str());
+        FUZZ_CHECK(again.width == image.width && again.height == image.height && again.channels == 3 &&
+                   again.icc == image.icc);
+    }
     if (*format != ImageFormat::Png)
         return 0;
     std::vector<uint8_t> png;
