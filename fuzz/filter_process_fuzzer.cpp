@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 EditCorrection(record, in);
             else
                 CopyIn(&b, in.ConsumeBytes<uint8_t>(in.ConsumeBool() ? sizeof b : 0));
-            if (++setups > 4) // set-ups are the slow part of an input
+            if (++setups > 2) // set-ups are the slow part of an input
                 break;
             const std::vector<BYTE> before = Bytes(filter);
             const BOOL ok = full ? filter.SetupFilter(record) : filter.SetupFilter(b);

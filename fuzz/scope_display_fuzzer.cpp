@@ -62,11 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 0: pictures[in.ConsumeIntegralInRange(0, 2)] = MakePicture(in); break;
         case 1:
             EditCorrection(record, in);
-            if (++setups <= 3) // set-ups and displays are the slow part of an input
+            if (++setups <= 2) // set-ups and displays are the slow part of an input
                 FUZZ_CHECK(filter.SetupFilter(record) == WellFormedCorrection(record));
             break;
         case 2:
-            if (++displays <= 6)
+            if (++displays <= 4)
                 DoDisplay(filter, pictures, in);
             break;
         case 3:

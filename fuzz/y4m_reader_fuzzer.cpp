@@ -58,12 +58,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                    SameHeader(header, again),
                "the written header line \"%s\" does not parse back: %s", line.c_str(), error.c_str());
 
+    // The range token: the first XCOLORRANGE=FULL or =LIMITED counts.
+    std::optional<YuvRange> range;
+    for (const std::string& token : header.tokens)
+        if (!range && (token == "XCOLORRANGE=FULL" || token == "XCOLORRANGE=LIMITED"))
+            range = token == "XCOLORRANGE=FULL" ? YuvRange::Full : YuvRange::Limited;
+    FUZZ_CHECK(Y4mColorRange(header) == range);
+    const Y4mHeader made = MakeY4mHeader(header.width, header.height, header.chroma, "25:1");
+    FUZZ_CHECK(ParseY4mHeader(std::string_view(FormatY4mHeader(made)).substr(0, FormatY4mHeader(made).size() - 1), again,
+                              error) &&
+               again.width == header.width && again.height == header.height && again.chroma == header.chroma);
+
+    // Every frame read is written again; a well-formed stream so written scans alike.
+    MemorySink sink;
+    Y4mWriter writer(sink);
+    FUZZ_CHECK(writer.WriteHeader(header, error));
     Y4mFrame frame;
     Y4mReader::Result r;
-    while ((r = reader.ReadFrame(frame, error)) == Y4mReader::Result::Frame)
+    while ((r = reader.ReadFrame(frame, error)) == Y4mReader::Result::Frame) {
         FUZZ_CHECK(frame.data.size() == header.FrameBytes());
+        FUZZ_CHECK(writer.WriteFrame(frame, error));
+    }
     const bool ended = r == Y4mReader::Result::End;
     FUZZ_CHECK(ended || !error.empty());
     FUZZ_CHECK(ended == scanOk && reader.FramesRead() == scanned);
+    frame.data.resize(header.FrameBytes() + 1);
+    FUZZ_CHECK(!writer.WriteFrame(frame, error), "a frame of the wrong size was written");
+    uint64_t rescanned = 0;
+    FUZZ_CHECK(!ended || (ScanY4mStream(sink.bytes.data(), sink.bytes.size(), rescanned, error) && rescanned == scanned),
+               "the stream written again does not scan alike: %s", error.c_str());
     return 0;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev llvm
   libcli11-dev nlohmann-json3-dev libpng-dev libturbojpeg0-dev
   ffmpeg libopencolorio-dev
   libcpp-httplib-dev chromium

@@ -24,10 +24,12 @@ add_custom_command(
   COMMENT "Embedding the serve page"
   VERBATIM)
 
+include(${_cc_serve_dir}/serve_request.cmake)
 file(GLOB _cc_serve_sources CONFIGURE_DEPENDS ${_cc_serve_dir}/*.cpp ${_cc_serve_dir}/*.h)
+list(REMOVE_ITEM _cc_serve_sources ${_cc_serve_dir}/serve_request.cpp ${_cc_serve_dir}/serve_request.h)
 target_sources(colorcorrect_cli_core PRIVATE ${_cc_serve_sources} ${_cc_serve_generated})
 target_include_directories(colorcorrect_cli_core PUBLIC ${_cc_serve_dir})
-target_link_libraries(colorcorrect_cli_core PUBLIC PkgConfig::CPPHTTPLIB Threads::Threads)
+target_link_libraries(colorcorrect_cli_core PUBLIC PkgConfig::CPPHTTPLIB Threads::Threads colorcorrect_serve_request)
 
 if(COLORCORRECT_BUILD_TESTS)
   # Server tests: GoogleTest against the request handlers through a real

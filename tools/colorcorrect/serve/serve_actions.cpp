@@ -12,6 +12,7 @@
 
 #include <colorcorrect/formats/correction_file.h>
 
+#include "serve_request.h"
 #include "serve_session.h"
 #include "serve_state.h"
 
@@ -50,7 +51,7 @@ long long Int(const json& body, const char* key, long long lo, long long hi, std
             return *fallback;
         throw RequestError{400, std::string("missing ") + key};
     }
-    if (!it->is_number_integer() || it->get<long long>() < lo || it->get<long long>() > hi)
+    if (!JsonIntegerIn(*it, lo, hi))
         throw RequestError{400, std::string(key) + " must be an integer in " + std::to_string(lo) + ".." +
                                     std::to_string(hi)};
     return it->get<long long>();

@@ -10,10 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <new>
 #include <mutex>
 #include <optional>
@@ -27,6 +25,7 @@
 #include <colorcorrect/formats/image_io.h>
 
 #include "serve_actions.h"
+#include "serve_request.h"
 #include "serve_state.h"
 #include "web_assets.h"
 
@@ -75,44 +74,21 @@ std::optional<long long> IntParam(const httplib::Request& req, httplib::Response
         return fallback;
     }
     const std::string text = req.get_param_value(name);
-    long long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) {
+    const std::optional<long long> value = ParseIntegerParam(text, lo, hi);
+    if (!value)
         SendError(res, 400,
                   std::string("parameter ") + name + " must be an integer in " + std::to_string(lo) + ".." +
                       std::to_string(hi) + ", not \"" + text.substr(0, 40) + "\"");
-        return std::nullopt;
-    }
     return value;
 }
 
 // The body as a JSON object, or nullopt after an error response.
 std::optional<json> JsonBody(const httplib::Request& req, httplib::Response& res)
 {
-    json body = json::parse(req.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) {
+    std::optional<json> body = ParseJsonObject(req.body);
+    if (!body)
         SendError(res, 400, "the request body must be a JSON object");
-        return std::nullopt;
-    }
     return body;
-}
-
-std::string CookieValue(const httplib::Request& req, const std::string& name)
-{
-    const std::string cookies = req.get_header_value("Cookie");
-    size_t pos = 0;
-    while (pos < cookies.size()) {
-        size_t end = cookies.find(';', pos);
-        if (end == std::string::npos)
-            end = cookies.size();
-        std::string item = cookies.substr(pos, end - pos);
-        const size_t start = item.find_first_not_of(' ');
-        item = start == std::string::npos ? std::string() : item.substr(start);
-        if (item.size() > name.size() && item.compare(0, name.size(), name) == 0 && item[name.size()] == '=')
-            return item.substr(name.size() + 1);
-        pos = end + 1;
-    }
-    return {};
 }
 
 bool EncodePngImage(const RgbImage& image, std::vector<uint8_t>& out, std::string& error)
@@ -128,16 +104,6 @@ void SendBytes(httplib::Response& res, const std::vector<uint8_t>& bytes, const 
     if (!attachment.empty())
         res.set_header("Content-Disposition", "attachment; filename=\"" + attachment + "\"");
     res.set_content(reinterpret_cast<const char*>(bytes.data()), bytes.size(), type);
-}
-
-// A file name safe to echo back: printable ASCII without quotes or slashes,
-// at most 100 characters.
-std::string CleanName(const std::string& name)
-{
-    std::string clean;
-    for (char c : name.substr(0, 100))
-        clean.push_back((c >= 0x20 && c < 0x7F && c != '"' && c != '/' && c != '\\') ? c : '_');
-    return clean;
 }
 
 } // namespace
@@ -204,7 +170,7 @@ struct ServeServer::Impl {
     // The request's session, or null after a 401 response.
     std::shared_ptr<ServeSession> SessionOf(const httplib::Request& req, httplib::Response& res)
     {
-        const std::string id = CookieValue(req, kSessionCookie);
+        const std::string id = CookieValue(req.get_header_value("Cookie"), kSessionCookie);
         auto session = id.empty() ? nullptr : sessions.Find(id);
         if (!session)
             SendError(res, 401, "no session or the session has expired: reload the page");
@@ -385,18 +351,13 @@ struct ServeServer::Impl {
         const auto body = JsonBody(req, res);
         if (!body)
             return;
-        int xy[2] = {0, 0};
-        const char* names[2] = {"x", "y"};
-        for (int i = 0; i < 2; ++i) {
-            const auto it = body->find(names[i]);
-            if (it == body->end() || !it->is_number_integer() || it->get<long long>() < -1000000 ||
-                it->get<long long>() > 1000000) {
-                SendError(res, 400, std::string(names[i]) + " must be an integer in -1000000..1000000");
-                return;
-            }
-            xy[i] = it->get<int>();
+        int x = 0, y = 0;
+        std::string error;
+        if (!ParseSplitBody(*body, x, y, error)) {
+            SendError(res, 400, error);
+            return;
         }
-        session->SetSplit(xy[0], xy[1]);
+        session->SetSplit(x, y);
         SendJson(res, StateToJson(session->State()));
     }
 
@@ -406,35 +367,10 @@ struct ServeServer::Impl {
         if (!body)
             return;
         ViewOptions options = session->State().options;
-        struct Field {
-            const char* name;
-            long long lo, hi;
-            std::function<void(long long)> set;
-        };
-        const Field fields[] = {
-            {"channel", 0, 4, [&](long long v) { options.channel = unsigned(v); }},
-            {"intensity", 0, 255, [&](long long v) { options.intensity = int(v); }},
-            {"six_vector", 0, 5, [&](long long v) { options.sixVector = unsigned(v); }},
-            {"isolate_vector", 0, 15, [&](long long v) { options.isolateVector = unsigned(v); }},
-            {"isolate_type", 0, 7, [&](long long v) { options.isolateType = unsigned(v); }},
-        };
-        for (const auto& [key, value] : body->items()) {
-            const Field* field = nullptr;
-            for (const Field& f : fields)
-                if (key == f.name)
-                    field = &f;
-            if (field == nullptr) {
-                SendError(res, 400, "unknown option \"" + CleanName(key) + "\"");
-                return;
-            }
-            if (!value.is_number_integer() || value.get<long long>() < field->lo ||
-                value.get<long long>() > field->hi) {
-                SendError(res, 400,
-                          key + " must be an integer in " + std::to_string(field->lo) + ".." +
-                              std::to_string(field->hi));
-                return;
-            }
-            field->set(value.get<long long>());
+        std::string error;
+        if (!ParseOptionsBody(*body, options, error)) {
+            SendError(res, 400, error);
+            return;
         }
         session->SetOptions(options);
         SendJson(res, StateToJson(session->State()));

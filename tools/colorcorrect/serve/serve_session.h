@@ -22,21 +22,13 @@
 #include <colorcorrect/formats/rgb_image.h>
 
 #include "preview_sink.h"
+#include "serve_request.h"
 #include "serve_viewer.h"
 
 namespace colorcorrect::cli {
 
 // Number of corrections kept for undo (the oldest are dropped).
 inline constexpr size_t kServeUndoDepth = 200;
-
-// Display options of the scopes and previews.
-struct ViewOptions {
-    unsigned channel = 0;        // 0 all, 1 red, 2 green, 3 blue, 4 luma
-    int intensity = 120;         // brightness of the scope counts, 0..255
-    unsigned sixVector = 0;      // six-vector segment of the gestures, 0..5
-    unsigned isolateVector = 0;  // selected match vector, 0..15
-    unsigned isolateType = 0;    // isolate display, 0 (off)..7
-};
 
 struct SessionState {
     tagCOLORCORRINFO correction{};
