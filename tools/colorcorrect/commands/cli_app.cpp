@@ -90,7 +90,6 @@ std::string StripCli11Prefix(std::string message)
 
 int ParseAndRun(int argc, char** argv)
 {
-
     CLI::App app{kDescription, "colorcorrect"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("colorcorrect ") + COLORCORRECT_CLI_VERSION,

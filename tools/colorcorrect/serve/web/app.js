@@ -545,6 +545,7 @@ function showPreview(info) {
     img.style.height = `${h}px`;
     shownSeq = info.seq;
     document.body.dataset.preview = info.seq;
+    document.body.dataset.previewShownAt = performance.now(); // read by the timing test
     setBusy(false);
     drawSplit();
     drawMarks();
