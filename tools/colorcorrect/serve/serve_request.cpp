@@ -18,6 +18,8 @@ std::optional<long long> ParseIntegerParam(std::string_view text, long long lo, 
 
 std::string CookieValue(std::string_view cookies, std::string_view name)
 {
+    if (name.empty()) // a cookie without a name is none: "=x" names nothing
+        return {};
     size_t pos = 0;
     while (pos < cookies.size()) {
         size_t end = cookies.find(';', pos);
