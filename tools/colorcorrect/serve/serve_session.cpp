@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include <colorcorrect/formats/correction_processor.h>
 #include <colorcorrect/formats/image_io.h>
@@ -266,9 +267,22 @@ bool ServeSession::DibToImage(const CVoraDib& dib, RgbImage& image)
 
 bool ServeSession::Scope(unsigned type, RgbImage& scope)
 {
-    std::lock_guard lock(m_lock);
+    // The display is drawn from copies, outside the lock: for a 4K source it
+    // takes tens of milliseconds, and the next change of the correction, which
+    // the page sends while this display loads, would wait for it. Only the
+    // scope is wanted, not the corrected picture beside it, so the split the
+    // viewer's GetDisplay adds to that picture is left out.
+    std::optional<CColorCorrectionFilter> filter;
+    CVoraDib source;
+    {
+        std::lock_guard lock(m_lock);
+        if (m_viewer->EnsureDefault(0) == 0)
+            return false;
+        filter.emplace(m_viewer->DisplayFilter());
+        source = m_viewer->ReducedSource();
+    }
     CVoraDib picture, display;
-    if (m_viewer->GetDisplay(picture, display, type) == 0)
+    if (filter->ProcessDisplay(source, picture, display, type) == 0)
         return false;
     return DibToImage(display, scope);
 }

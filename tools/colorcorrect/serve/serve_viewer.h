@@ -16,6 +16,10 @@ public:
     // The full-size source and reference: 24-bit packed YUV, empty when none.
     const CVoraDib& SourcePicture() const { return m_dibSource; }
     const CVoraDib& ReferencePicture() const { return m_dibReference; }
+    // What the scope displays are drawn from: the viewer's filter, set up for
+    // the current correction and display settings, and the reduced source.
+    const CColorCorrectionFilter& DisplayFilter() const { return m_filter; }
+    const CVoraDib& ReducedSource() const { return m_dibSourceQuart; }
     // Loads the default picture as source (bReference 0) or reference when
     // that one is empty. 1 when the picture is there afterwards.
     int EnsureDefault(int bReference)
