@@ -53,15 +53,7 @@ CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCOLORCORRECT_BUILD_TESTS=ON -DCOLORCORRECT_BUILD_TOOLS=OFF -DCOLORCORRECT_BUILD_BENCH=OFF \
   ${COLORCORRECT_FUZZ_CMAKE_ARGS:-} >/dev/null
 
-if [[ -n "${FUZZ_TARGETS:-}" ]]; then
-  read -r -a targets <<<"$FUZZ_TARGETS"
-else
-  targets=()
-  for src in fuzz/*_fuzzer.cpp; do
-    name="$(basename "$src" .cpp)"
-    targets+=("${name%_fuzzer}")
-  done
-fi
+source scripts/fuzz-targets.sh
 build=()
 for t in "${targets[@]}"; do build+=("${t}_fuzzer"); done
 cmake --build "$dir" --parallel 2 --target "${build[@]}"

@@ -8,7 +8,8 @@
 #                              and all ten targets in about six minutes on two
 #                              cores)
 #   scripts/fuzz.sh SECONDS    SECONDS per target (1800: a half-hour run each)
-# FUZZ_TARGETS="bmp_load picture_ops" limits a run to those targets.
+# FUZZ_TARGETS="bmp_load picture_ops" limits a run to those targets;
+# FUZZ_JOBS=N fuzzes N targets at once.
 #
 # The committed seeds (fuzz/corpus/<target>/, committed seeds and regression inputs; replayed in every build as the fuzz-replay tests) are
 # only read. New inputs go to fuzz/corpus-work/<target>/ (git-ignored, kept
@@ -35,34 +36,23 @@ CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDeb
   -DCOLORCORRECT_BUILD_BENCH=OFF ${COLORCORRECT_FUZZ_CMAKE_ARGS:-}
 cmake --build "$dir" --parallel 2
 
-if [[ -n "${FUZZ_TARGETS:-}" ]]; then
-  read -r -a targets <<<"$FUZZ_TARGETS"
-else
-  targets=()
-  for src in fuzz/*_fuzzer.cpp; do
-    name="$(basename "$src" .cpp)"
-    targets+=("${name%_fuzzer}")
-  done
-fi
+source scripts/fuzz-targets.sh
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
 work=fuzz/corpus-work
 mkdir -p "$work/logs"
-passed=0
-failed=0
-for t in "${targets[@]}"; do
-  bin="$dir/bin/${t}_fuzzer"
-  seeds="fuzz/corpus/$t"
-  log="$work/logs/$t.log"
+
+# One target: replay its seeds, then fuzz it. Prints one line; the exit status
+# says whether it passed.
+fuzz_one() {
+  local t="$1" bin="$dir/bin/${1}_fuzzer" seeds="fuzz/corpus/$1" log="$work/logs/$1.log" status=0 runs
   if [[ ! -x "$bin" ]]; then
     echo "fuzz $t: no $bin (does the top-level CMakeLists.txt add fuzz/?)" >&2
-    failed=$((failed + 1))
-    continue
+    return 1
   fi
   mkdir -p "$work/$t" "$work/artifacts/$t"
-  status=0
   : >"$log"
   # Replay: every committed seed once, as a plain input.
   if compgen -G "$seeds/*" >/dev/null; then
@@ -77,13 +67,30 @@ for t in "${targets[@]}"; do
   if [[ $status -eq 0 ]]; then
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
     echo "fuzz $t: ok, ${runs:-?} runs in ${seconds} s ($(( ${runs:-0} / seconds )) a second)"
-    passed=$((passed + 1))
-  else
-    echo "fuzz $t: FAILED (exit $status); the end of $log:" >&2
-    tail -n 60 "$log" >&2
-    failed=$((failed + 1))
+    return 0
   fi
+  echo "fuzz $t: FAILED (exit $status); the end of $log:" >&2
+  tail -n 60 "$log" >&2
+  return 1
+}
+
+# FUZZ_JOBS targets fuzz at once (default 1). With more jobs than cores each
+# target gets a share of a core for its time, and makes fewer runs.
+jobs="${FUZZ_JOBS:-1}"
+[[ "$jobs" =~ ^[1-9][0-9]*$ ]] || { echo "FUZZ_JOBS must be a positive number" >&2; exit 2; }
+passed=0
+failed=0
+running=0
+settle() { # waits for one running target and counts its outcome
+  if wait -n; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  running=$((running - 1))
+}
+for t in "${targets[@]}"; do
+  [[ $running -lt $jobs ]] || settle
+  fuzz_one "$t" &
+  running=$((running + 1))
 done
+while [[ $running -gt 0 ]]; do settle; done
 
 echo "fuzz: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]
