@@ -12,6 +12,21 @@
 #include "color_correction_filter.h"
 #include "engine_words.h"
 
+namespace {
+
+// The overlay pixel o (Y, U + 128, V + 128, weight) mixed over the display's
+// output (yo; uo and vo centred on 0) by its weight, into d.
+inline void MixOverlay(int yo, int uo, int vo, const unsigned char* o, unsigned char* d)
+{
+    using namespace colorcorrect::stages;
+    const int w = o[3];
+    d[0] = static_cast<unsigned char>(ClampLuma(yo + (((o[0] - yo) * w) >> 8)));
+    d[1] = static_cast<unsigned char>(ClampChroma(uo + (((o[1] - 128 - uo) * w) >> 8)) + 128);
+    d[2] = static_cast<unsigned char>(ClampChroma(vo + (((o[2] - 128 - vo) * w) >> 8)) + 128);
+}
+
+} // namespace
+
 unsigned int CColorCorrectionFilter::uOffsFirstLine(const tagYUVBMINFOHEADER* hdr,
                                                     unsigned int lineLength)
 {
@@ -91,33 +106,25 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
         ReadPixel(s, y, u, v);
         PrimaryStage(y, u, v);
 
-        int yOut, uOut, vOut;
         if (o == nullptr) {
-            yOut = m_LumaClip[y + 512];
-            uOut = m_ChromaClip[u + 512];
-            vOut = m_ChromaClip[v + 512];
-        } else {
-            if (alpha) {
-                const int a = s[3];
-                if (a == 0) {
-                    y = u = v = 0;
-                } else if (a < 255) {
-                    y = (a * y) >> 8;
-                    u = (a * u) >> 8;
-                    v = (a * v) >> 8;
-                }
-            }
-            const int yo = m_LumaClip[y + 512];
-            const int uo = m_ChromaClip[u + 512];
-            const int vo = m_ChromaClip[v + 512];
-            const int w = o[3];
-            yOut = yo + (((o[0] - yo) * w) >> 8);
-            uOut = uo + (((o[1] - 128 - uo) * w) >> 8);
-            vOut = vo + (((o[2] - 128 - vo) * w) >> 8);
+            d[0] = static_cast<unsigned char>(ClampLuma(m_LumaClip[y + 512]));
+            d[1] = static_cast<unsigned char>(ClampChroma(m_ChromaClip[u + 512]) + 128);
+            d[2] = static_cast<unsigned char>(ClampChroma(m_ChromaClip[v + 512]) + 128);
+            return;
         }
-        d[0] = static_cast<unsigned char>(ClampLuma(yOut));
-        d[1] = static_cast<unsigned char>(ClampChroma(uOut) + 128);
-        d[2] = static_cast<unsigned char>(ClampChroma(vOut) + 128);
+        // Under an overlay a translucent pixel is weighted by its alpha
+        // before the output tables.
+        if (alpha) {
+            const int a = s[3];
+            if (a == 0) {
+                y = u = v = 0;
+            } else if (a < 255) {
+                y = (a * y) >> 8;
+                u = (a * u) >> 8;
+                v = (a * v) >> 8;
+            }
+        }
+        MixOverlay(m_LumaClip[y + 512], m_ChromaClip[u + 512], m_ChromaClip[v + 512], o, d);
     };
 
     // The faster loop: with the primary stage on and no vector stage the
@@ -155,19 +162,12 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
                     d[2] = static_cast<unsigned char>(word >> 16);
                     continue;
                 }
-                if (alpha && s[3] != 255) {
+                if (alpha && s[3] != 255)
                     pixel(s, o, d);
-                } else {
-                    const int yo = static_cast<int>(colorcorrect::WordByte(word, 0));
-                    const int uo = static_cast<int>(colorcorrect::WordByte(word, 1)) - 128;
-                    const int vo = static_cast<int>(colorcorrect::WordByte(word, 2)) - 128;
-                    const int w = o[3];
-                    d[0] = static_cast<unsigned char>(ClampLuma(yo + (((o[0] - yo) * w) >> 8)));
-                    d[1] = static_cast<unsigned char>(
-                        ClampChroma(uo + (((o[1] - 128 - uo) * w) >> 8)) + 128);
-                    d[2] = static_cast<unsigned char>(
-                        ClampChroma(vo + (((o[2] - 128 - vo) * w) >> 8)) + 128);
-                }
+                else
+                    MixOverlay(static_cast<int>(colorcorrect::WordByte(word, 0)),
+                               static_cast<int>(colorcorrect::WordByte(word, 1)) - 128,
+                               static_cast<int>(colorcorrect::WordByte(word, 2)) - 128, o, d);
                 o += srcStep;
             }
         }
