@@ -29,38 +29,56 @@ Registry& Sinks()
     return *registry;
 }
 
+// Adds n bytes of a picture row to n sums. Written in fixed runs of 32 so
+// that the compiler makes vector code of it at the usual optimisation level.
+void AddRow(uint32_t* __restrict sums, const BYTE* __restrict row, size_t n)
+{
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32)
+        for (size_t k = 0; k < 32; ++k)
+            sums[i + k] += row[i + k];
+    for (; i < n; ++i)
+        sums[i] += row[i];
+}
+
 // The packed YUV picture `yuv` at dw x dh (smaller) as RGB: each pixel the
 // average of the block of whole reduction steps at its place, converted
 // once. It reads each source pixel about once, where an exact area average
 // of a 4K preview takes some ten times as long; at the reductions a screen
-// asks for the two look alike.
+// asks for the two look alike. The rows of a block are summed whole first,
+// then each pixel adds up its columns of the sums.
 void ShrinkToRgb(const CVoraDib& yuv, int dw, int dh, RgbImage& image)
 {
     const int sw = yuv.GetWidth(), sh = yuv.GetHeight();
     const int kx = std::max(1, sw / dw), ky = std::max(1, sh / dh);
     const uint32_t n = uint32_t(kx * ky);
+    // Rounded division by n as a multiply and shift: exact while a sum
+    // (at most 255 n) stays below 2^32 / n, that is for n below 4096.
+    const uint64_t half = n / 2, inverse = ((uint64_t(1) << 32) + n - 1) / n;
+    const auto average = [&](uint32_t sum) {
+        return BYTE(n < 4096 ? ((sum + half) * inverse) >> 32 : (sum + half) / n);
+    };
     unsigned step = 0, stride = 0;
     yuv.GetIncrements(step, stride);
     const BYTE* base = yuv;
     image.Resize(dw, dh, 3);
-    std::vector<uint32_t> sums(size_t(dw) * 3);
+    const size_t rowBytes = size_t(sw) * step;
+    std::vector<uint32_t> sums(rowBytes);
     for (int y = 0; y < dh; ++y) {
         std::fill(sums.begin(), sums.end(), 0u);
         const int top = int(int64_t(y) * sh / dh);
-        for (int r = top; r < top + ky; ++r) {
-            const BYTE* row = base + size_t(sh - 1 - r) * stride; // the picture keeps its bottom row first
-            for (int x = 0; x < dw; ++x) {
-                const BYTE* p = row + size_t(int64_t(x) * sw / dw) * step;
-                for (int i = 0; i < kx; ++i, p += step)
-                    for (int c = 0; c < 3; ++c)
-                        sums[size_t(x) * 3 + size_t(c)] += p[c];
-            }
-        }
+        for (int r = top; r < top + ky; ++r)
+            AddRow(sums.data(), base + size_t(sh - 1 - r) * stride, rowBytes); // the picture keeps its bottom row first
         uint8_t* q = image.Row(y);
         for (int x = 0; x < dw; ++x, q += 3) {
-            const uint32_t* s = &sums[size_t(x) * 3];
-            YuvBytesToRgbBytes(BYTE((s[0] + n / 2) / n), BYTE((s[1] + n / 2) / n), BYTE((s[2] + n / 2) / n), q[0],
-                               q[1], q[2]);
+            const uint32_t* p = &sums[size_t(int64_t(x) * sw / dw) * step];
+            uint32_t s0 = 0, s1 = 0, s2 = 0;
+            for (int i = 0; i < kx; ++i, p += step) {
+                s0 += p[0];
+                s1 += p[1];
+                s2 += p[2];
+            }
+            YuvBytesToRgbBytes(average(s0), average(s1), average(s2), q[0], q[1], q[2]);
         }
     }
 }
