@@ -182,8 +182,9 @@ try {
       await page.setInputFiles('#upload-source', { name: `${h}p.jpg`, mimeType: 'image/jpeg', buffer: Buffer.from(jpeg) });
       await newPreview(page, (await waitForState(page, (x) => x.source.width === w, `the ${w} x ${h} source`)).preview - 1);
       // Timed twice: in the page, from the control's change event to the new preview's load (what a
-      // colourist sees), and from the test, which adds the driver's round trips.
-      const inPage = [], outside = [];
+      // colourist sees), and from the test, which adds the driver's round trips. The page's marks on
+      // the way: the change's answer, the preview's notice, the preview shown.
+      const inPage = [], outside = [], answered = [], told = [];
       for (let i = 1; i <= 7; i++) {
         const [seq, t0] = [await page.evaluate(() => Number(document.body.dataset.preview)), Date.now()];
         const changed = await page.evaluate((v) => {
@@ -195,11 +196,15 @@ try {
         }, 40 + i);
         await newPreview(page, seq);
         outside.push(Date.now() - t0);
-        inPage.push(Math.round((await page.evaluate(() => Number(document.body.dataset.previewShownAt))) - changed));
+        const marks = await page.evaluate(() => ({ ...document.body.dataset }));
+        inPage.push(Math.round(marks.previewShownAt - changed));
+        answered.push(Math.round(marks.answeredAt - changed));
+        told.push(Math.round(marks.previewToldAt - changed));
       }
       const median = (t) => [...t].sort((a, b) => a - b)[3];
       console.log(`  change to preview at ${w} x ${h}: median ${median(inPage)} ms in the page (${inPage.join(', ')}),`
-        + ` ${median(outside)} ms through the test driver`);
+        + ` ${median(outside)} ms through the test driver; on the way: answer ${median(answered)} ms,`
+        + ` notice ${median(told)} ms`);
     }
   });
 
