@@ -2,6 +2,9 @@
 # Peak resident memory of `colorcorrect apply` correcting a 3840x2160 4:2:0
 # stream of COUNT frames (ffmpeg's testsrc2 pattern) on its way from a pipe to
 # OUT. Run it for two counts: the peaks should match, whatever the length.
+# The pattern's first 25 frames are rendered once (311 MB in a temporary
+# folder) and looped: ffmpeg draws the pattern at 4K at only a few frames a
+# second, so rendering every frame would time ffmpeg rather than the tool.
 #   scripts/stream-memory.sh COUNT [LOOK] [OUT]
 # LOOK: the correction (default tests/golden/look.json). OUT: where the
 # corrected stream goes (default /dev/null; a file needs 12.4 MB a frame).
@@ -19,17 +22,20 @@ command -v ffmpeg >/dev/null || { echo "ffmpeg is needed (scripts/install-deps.s
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
+ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=3840x2160:rate=25 -frames:v 25 \
+    -pix_fmt yuv420p -f yuv4mpegpipe "$tmp/pattern.y4m"
+frames() {
+    ffmpeg -nostdin -loglevel error -stream_loop -1 -i "$tmp/pattern.y4m" -frames:v "$count" \
+        -f yuv4mpegpipe -
+}
 start=$(date +%s.%N)
 if [ -x /usr/bin/time ]; then
-    ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=3840x2160:rate=25 -frames:v "$count" \
-        -pix_fmt yuv420p -f yuv4mpegpipe - |
-        /usr/bin/time -v -o "$tmp/time" "$cc" apply -c "$look" - "$out" --no-progress
+    frames | /usr/bin/time -v -o "$tmp/time" "$cc" apply -c "$look" - "$out" --no-progress
     peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$tmp/time")
 else
     # No time(1): the kernel's own high-water mark, read until the tool ends.
     mkfifo "$tmp/frames"
-    ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=3840x2160:rate=25 -frames:v "$count" \
-        -pix_fmt yuv420p -f yuv4mpegpipe - >"$tmp/frames" &
+    frames >"$tmp/frames" &
     "$cc" apply -c "$look" - "$out" --no-progress <"$tmp/frames" &
     pid=$!
     peak=0
