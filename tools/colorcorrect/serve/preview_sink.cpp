@@ -1,9 +1,9 @@
 #include "preview_sink.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 
 #include <colorcorrect/formats/image_io.h>
 #include <colorcorrect/formats/jpeg_codec.h>
@@ -117,34 +117,38 @@ int PreviewSink::OnViewerPreview(CVoraDib& picture, unsigned long key)
     return 1;
 }
 
-bool PreviewSink::Store(const CVoraDib& picture)
+bool PreviewSink::Store(CVoraDib& picture)
 {
+    // The preview is taken, not copied, and the worker gets the block shown
+    // before back to render the next one into. Copying a 4K preview into new
+    // memory took some 30 ms, most of it the first touch of each page. A
+    // block that an encoding still reads is not handed back: the worker then
+    // makes a new one.
+    std::shared_ptr<CVoraDib> taken;
     try {
-        // The worker renders the next preview into the same block: the copy
-        // needs one of its own.
-        const int width = picture.GetWidth(), height = picture.GetHeight();
-        unsigned step = 0, stride = 0, copyStep = 0, copyStride = 0;
-        picture.GetIncrements(step, stride);
-        auto copy = std::make_shared<CVoraDib>();
-        if (width <= 0 || height <= 0 || copy->AllocYUV(width, height, int(step * 8), 0) == 0)
-            return false;
-        copy->GetIncrements(copyStep, copyStride);
-        const BYTE* from = picture;
-        BYTE* to = *copy;
-        for (int row = 0; row < height; ++row)
-            std::memcpy(to + size_t(row) * copyStride, from + size_t(row) * stride, size_t(width) * step);
-        {
-            std::lock_guard lock(m_mutex);
-            m_latest.sequence += 1;
-            m_latest.width = copy->GetWidth();
-            m_latest.height = copy->GetHeight();
-            m_picture = std::move(copy);
-        }
-        m_changed.notify_all();
-        return true;
+        taken = std::make_shared<CVoraDib>(std::move(picture));
     } catch (const std::bad_alloc&) {
+        return false; // nothing was moved
+    }
+    if (taken->GetWidth() <= 0 || taken->GetHeight() <= 0) {
+        picture = std::move(*taken);
         return false;
     }
+    std::shared_ptr<CVoraDib> previous;
+    bool handBack = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_latest.sequence += 1;
+        m_latest.width = taken->GetWidth();
+        m_latest.height = taken->GetHeight();
+        previous = std::exchange(m_picture, std::move(taken));
+        // Out of m_picture, no encoding can start on `previous` any more.
+        handBack = previous != nullptr && previous.get() != m_reading;
+    }
+    m_changed.notify_all();
+    if (handBack)
+        picture = std::move(*previous);
+    return true;
 }
 
 EncodedPreview PreviewSink::Latest() const
@@ -162,7 +166,18 @@ EncodedPreview PreviewSink::Encoded(int maxWidth, int maxHeight)
         std::lock_guard lock(m_mutex);
         p = m_latest;
         picture = m_picture;
+        m_reading = picture.get();
     }
+    // Told under the lock, so that Store sees every read of the block done
+    // before it hands the block back to the worker.
+    struct Reading {
+        PreviewSink& sink;
+        ~Reading()
+        {
+            std::lock_guard lock(sink.m_mutex);
+            sink.m_reading = nullptr;
+        }
+    } reading{*this};
     if (!picture)
         return p;
     const double scale = std::min({1.0, maxWidth > 0 ? double(maxWidth) / p.width : 1.0,

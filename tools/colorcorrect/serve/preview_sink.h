@@ -44,9 +44,11 @@ public:
     // The viewer's preview callback (runs on its worker thread).
     static int OnViewerPreview(CVoraDib& picture, unsigned long key);
 
-    // Makes a copy of a packed YUV picture the latest preview. False when
-    // there is no memory for it.
-    bool Store(const CVoraDib& picture);
+    // Makes a packed YUV picture the latest preview, taking its block; the
+    // picture gets the block of the preview before (empty when that is still
+    // being read or there was none). False, the picture untouched, when
+    // there is no memory for the hold on it or it is empty.
+    bool Store(CVoraDib& picture);
 
     // The latest preview's number and size (no JPEG).
     EncodedPreview Latest() const;
@@ -69,7 +71,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     EncodedPreview m_latest;                    // without a JPEG
-    std::shared_ptr<const CVoraDib> m_picture;  // its pixels, a block of its own
+    std::shared_ptr<CVoraDib> m_picture;        // its pixels, a block of its own
+    const CVoraDib* m_reading = nullptr;        // the picture an encoding reads (guarded by m_mutex)
     std::mutex m_encodeMutex;                   // one encoding at a time; guards m_encoded
     EncodedPreview m_encoded;                   // the last JPEG made
     bool m_closed = false;
