@@ -183,9 +183,12 @@ try {
       await newPreview(page, (await waitForState(page, (x) => x.source.width === w, `the ${w} x ${h} source`)).preview - 1);
       // Timed twice: in the page, from the control's change event to the new preview's load (what a
       // colourist sees), and from the test, which adds the driver's round trips. The page's marks on
-      // the way: the change's answer, the preview's notice, the preview shown.
+      // the way: the change's answer, the preview's notice, the preview shown. Each change starts
+      // from a page at rest: the scope that follows the previous preview has loaded.
       const inPage = [], outside = [], answered = [], told = [];
+      const scopesLoaded = () => Number(document.querySelector('#scope').dataset.loaded || 0);
       for (let i = 1; i <= 7; i++) {
+        const scopes = await page.evaluate(scopesLoaded);
         const [seq, t0] = [await page.evaluate(() => Number(document.body.dataset.preview)), Date.now()];
         const changed = await page.evaluate((v) => {
           const input = document.querySelector('input[type=number][data-path="base.y_gamma"]');
@@ -196,6 +199,7 @@ try {
         }, 40 + i);
         await newPreview(page, seq);
         outside.push(Date.now() - t0);
+        await page.waitForFunction(`(${scopesLoaded})() > ${scopes}`, null, { timeout: WAIT });
         const marks = await page.evaluate(() => ({ ...document.body.dataset }));
         inPage.push(Math.round(marks.previewShownAt - changed));
         answered.push(Math.round(marks.answeredAt - changed));

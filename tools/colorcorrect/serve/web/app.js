@@ -536,7 +536,9 @@ function previewBox() {
 
 // The server scales the preview to the device pixels it is shown on: a large
 // picture is not sent whole to be shown small. The mark that a change is on
-// its way goes when its preview is shown.
+// its way goes when its preview is shown. The scope is asked for once the
+// preview is in (or failed): made at the same time, it took the server's time
+// from the preview, which is what the colourist watches.
 function showPreview(info) {
   document.body.dataset.previewToldAt = performance.now(); // read by the timing test
   const img = $('#preview');
@@ -551,9 +553,10 @@ function showPreview(info) {
     setBusy(false);
     drawSplit();
     drawMarks();
+    refreshScope();
   };
+  img.onerror = refreshScope;
   img.src = `/api/preview.jpg?seq=${info.seq}` + (zoomed ? '' : `&w=${Math.round(w * dpr)}&h=${Math.round(h * dpr)}`);
-  refreshScope();
 }
 
 let busyTimer = 0;
