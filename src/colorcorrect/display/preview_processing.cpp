@@ -106,11 +106,7 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
             u = 0;
             v = 0;
         }
-        if (a != 255) {
-            y = (a * y) >> 8;
-            u = (a * u) >> 8;
-            v = (a * v) >> 8;
-        }
+        colorcorrect::stages::WeightByAlpha(a, y, u, v);
         // WritePixel's bytes.
         dst[0] = static_cast<BYTE>(lumaOut[y + 512]);
         dst[1] = static_cast<BYTE>(chromaOut[u + 512] + 128);

@@ -114,16 +114,8 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
         }
         // Under an overlay a translucent pixel is weighted by its alpha
         // before the output tables.
-        if (alpha) {
-            const int a = s[3];
-            if (a == 0) {
-                y = u = v = 0;
-            } else if (a < 255) {
-                y = (a * y) >> 8;
-                u = (a * u) >> 8;
-                v = (a * v) >> 8;
-            }
-        }
+        if (alpha)
+            WeightByAlpha(s[3], y, u, v);
         MixOverlay(m_LumaClip[y + 512], m_ChromaClip[u + 512], m_ChromaClip[v + 512], o, d);
     };
 

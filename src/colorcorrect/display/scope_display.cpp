@@ -168,13 +168,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         r = ClampLuma(r);
         g = ClampLuma(g);
         b = ClampLuma(b);
-        if (a == 0) {
-            r = g = b = 0;
-        } else if (a < 255) {
-            r = (a * r) >> 8;
-            g = (a * g) >> 8;
-            b = (a * b) >> 8;
-        }
+        WeightByAlpha(a, r, g, b);
         d[0] = static_cast<BYTE>(b);
         d[1] = static_cast<BYTE>(g);
         d[2] = static_cast<BYTE>(r);

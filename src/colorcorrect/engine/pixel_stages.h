@@ -24,6 +24,17 @@ inline int ClampChroma(int c)
     return c < -127 ? -127 : (c > 127 ? 127 : c);
 }
 
+// Three values weighted by an alpha of 0..255: (a * x) >> 8 each, so that 0
+// clears them and 255 keeps them as they are.
+inline void WeightByAlpha(int a, int& x0, int& x1, int& x2)
+{
+    if (a != 255) {
+        x0 = (a * x0) >> 8;
+        x1 = (a * x1) >> 8;
+        x2 = (a * x2) >> 8;
+    }
+}
+
 // Index of a signed chroma value in a 256-entry chroma table.
 inline unsigned ChromaByte(int c)
 {
