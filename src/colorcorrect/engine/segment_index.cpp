@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 #include "angles.h"
@@ -17,37 +18,54 @@ using colorcorrect::kMatchEdge;
 using colorcorrect::kMatchInside;
 using colorcorrect::kSixSegmentBoundaries;
 
+namespace {
+
+// The six-vector index depends on constants only, so it is computed once for
+// the process (65,536 angles and sines) and each filter copies it: a new
+// filter's set-up then costs a copy instead of the trigonometry.
+struct SixIndexTable {
+    uint16_t entries[colorcorrect::kSegmentIndexEntries];
+
+    SixIndexTable()
+    {
+        double half[6];
+        for (int i = 0; i < 5; ++i)
+            half[i] = (kSixSegmentBoundaries[i + 1] - kSixSegmentBoundaries[i]) / 2;
+        half[5] = (g_TwoPi + kSixSegmentBoundaries[0] - kSixSegmentBoundaries[5]) / 2;
+
+        uint16_t* entry = entries;
+        for (int v = -128; v < 128; ++v) {
+            for (int u = -128; u < 128; ++u) {
+                const double theta = ChromaAngle(u, v);
+                int i = 0;
+                while (i < 6 && kSixSegmentBoundaries[i] < theta)
+                    ++i;
+                const int a = (i + 5) % 6; // the segment whose lower boundary lies below theta
+                double d = theta - kSixSegmentBoundaries[a];
+                if (d < 0)
+                    d += g_TwoPi;
+                // The nearer boundary's other segment is the neighbour.
+                const int b = d < half[a] ? (a + 5) % 6 : (a + 1) % 6;
+                const int w = static_cast<int>((1 - std::sin(d / half[a] * g_HalfPi)) * 128);
+                *entry++ = static_cast<uint16_t>((w << 8) | (b << 4) | a);
+            }
+        }
+    }
+};
+
+} // namespace
+
 BOOL CBaseColorCorrectionFilter::BuildSegmentIndex_six()
 {
-    // The index depends on constants only: built once per object.
+    // Built once per object, from the process's table (made on first use,
+    // thread-safely, without allocating).
     if (m_pSixIndex != nullptr)
         return 1;
     m_pSixIndex = AllocateSegmentIndex();
     if (m_pSixIndex == nullptr)
         return 0;
-
-    double half[6];
-    for (int i = 0; i < 5; ++i)
-        half[i] = (kSixSegmentBoundaries[i + 1] - kSixSegmentBoundaries[i]) / 2;
-    half[5] = (g_TwoPi + kSixSegmentBoundaries[0] - kSixSegmentBoundaries[5]) / 2;
-
-    uint16_t* entry = m_pSixIndex;
-    for (int v = -128; v < 128; ++v) {
-        for (int u = -128; u < 128; ++u) {
-            const double theta = ChromaAngle(u, v);
-            int i = 0;
-            while (i < 6 && kSixSegmentBoundaries[i] < theta)
-                ++i;
-            const int a = (i + 5) % 6; // the segment whose lower boundary lies below theta
-            double d = theta - kSixSegmentBoundaries[a];
-            if (d < 0)
-                d += g_TwoPi;
-            // The nearer boundary's other segment is the neighbour.
-            const int b = d < half[a] ? (a + 5) % 6 : (a + 1) % 6;
-            const int w = static_cast<int>((1 - std::sin(d / half[a] * g_HalfPi)) * 128);
-            *entry++ = static_cast<uint16_t>((w << 8) | (b << 4) | a);
-        }
-    }
+    static const SixIndexTable table;
+    std::memcpy(m_pSixIndex, table.entries, colorcorrect::kSegmentIndexBytes);
     return 1;
 }
 
