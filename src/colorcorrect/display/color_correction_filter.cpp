@@ -26,9 +26,11 @@ CColorCorrectionFilter::CColorCorrectionFilter()
       m_afRot{},
       m_IsolateParam{},
       m_uChannel(0),
-      m_bDisplayReference(false),
-      m_HistoBack(g_dibHistogram)
+      m_bDisplayReference(false)
 {
+    // m_HistoBack stays empty, and the histogram display uses the library's
+    // plain background, until a reference is drawn on a copy of it: a filter
+    // that never shows a reference's histograms does not carry the copy.
     m_IsolateParam.Init();
     BuildILUT(m_ILUT, kDefaultIntensity);
 }

@@ -80,7 +80,9 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         switch (mode) {
         case kScopeVector: display = g_dibVector; break;
         case kScopeWaveform: display = g_dibWaveform; break;
-        case kScopeHistogram: display = m_HistoBack; break;
+        case kScopeHistogram:
+            display = static_cast<const tagDIBINFO*>(m_HistoBack) != nullptr ? m_HistoBack : g_dibHistogram;
+            break;
         case kScopeLightning: display = g_dibLightning; break;
         case kScopeCube: display = g_dibBlank; break;
         default: display = g_dibVectLight; break;

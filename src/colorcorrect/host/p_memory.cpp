@@ -46,10 +46,17 @@ CPMemory::CPMemory(CPMemory&& other) noexcept
 
 CPMemory& CPMemory::operator=(const CPMemory& other)
 {
-    if (this != &other) {
-        CPMemory copy(other);
-        *this = std::move(copy);
+    if (this == &other)
+        return *this;
+    // A block of the same size is reused: scope backgrounds are copied into
+    // the same display picture frame after frame, and a fresh block would be
+    // allocated and its pages touched for the first time on every frame.
+    if (m_pData != nullptr && other.m_pData != nullptr && m_ulSize == other.m_ulSize) {
+        std::memcpy(m_pData, other.m_pData, m_ulSize);
+        return *this;
     }
+    CPMemory copy(other);
+    *this = std::move(copy);
     return *this;
 }
 
