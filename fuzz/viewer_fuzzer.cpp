@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     unsigned isolateVector = 0, u = 0;
     tagCOLORCORRINFO record = viewer.Current(), cc;
     CVoraDib outputs[2];
-    int pictureCalls = 0, setups = 0, writers = 0, x = 0, y = 0, ok = 0, a = 0, b = 0, c = 0;
+    int pictureCalls = 0, setups = 0, workers = 0, x = 0, y = 0, ok = 0, a = 0, b = 0, c = 0;
     for (int n = 0; n < 28 && in.remaining_bytes() > 0; ++n) {
         const unsigned count = std::min(nSets, 32u);
         switch (in.ConsumeIntegralInRange(0, 15)) {
@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 1:
-            if (++setups > 3) // set-ups are the slow part of an input
+            if (++setups > 3) // set-ups, here and in the writers, are the slow part of an input
                 break;
             EditCorrection(record, in);
             cc = viewer.Current();
@@ -227,12 +227,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 11: {
-            const bool on = in.ConsumeBool();
+            // Each start is a new thread and a render: two at most.
+            const bool on = in.ConsumeBool() && ++workers <= 2;
             FUZZ_CHECK(viewer.SetPreview(on ? Callback : nullptr, in.ConsumeIntegral<uint8_t>()) == 1);
             break;
         }
         default:
-            if (++writers <= 4) // each may end in a set-up
+            if (++setups <= 3) // each may end in a set-up
                 DoWriter(viewer, in);
             break;
         }

@@ -126,9 +126,12 @@ CVoraDib MakePicture(FuzzedDataProvider& in)
     if (TooLargeToTry(w, h, bits) || !(yuv ? dib.AllocYUV(w, h, bits, flags) : dib.Alloc(w, h, bits, flags)))
         return dib;
     const uint8_t a = in.ConsumeIntegral<uint8_t>(), b = in.ConsumeIntegral<uint8_t>(), c = in.ConsumeIntegral<uint8_t>();
-    for (int y = 0; y < h; ++y)
-        for (unsigned x = 0; x < unsigned(w) * PixelStep(dib); ++x)
-            PixelAt(dib, 0, y)[x] = static_cast<BYTE>(a + x * b + y * c + ((x * y) >> 3) * (a | 1));
+    const unsigned rowBytes = unsigned(w) * PixelStep(dib);
+    for (int y = 0; y < h; ++y) {
+        BYTE* row = PixelAt(dib, 0, y);
+        for (unsigned x = 0; x < rowBytes; ++x)
+            row[x] = static_cast<BYTE>(a + x * b + y * c + ((x * y) >> 3) * (a | 1));
+    }
     tagYUVBMINFOHEADER& bi = static_cast<tagDIBINFO*>(dib)->bmiHeader; // now and then changed behind its back
     constexpr size_t kFields[] = {offsetof(tagYUVBMINFOHEADER, biCompression), offsetof(tagYUVBMINFOHEADER, dwFieldOrder),
                                   offsetof(tagYUVBMINFOHEADER, dwFlags), offsetof(tagYUVBMINFOHEADER, biBitCount)};
