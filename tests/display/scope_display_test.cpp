@@ -50,7 +50,7 @@ protected:
     }
 
     BackgroundSwap swap{Background()};
-    std::unique_ptr<DisplayAccess> f = std::make_unique<DisplayAccess>(); // after the swap: its histogram background
+    std::unique_ptr<DisplayAccess> f = std::make_unique<DisplayAccess>(); // its histogram display shows the swapped background
     CVoraDib out, display;
 };
 

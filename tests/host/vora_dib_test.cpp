@@ -212,3 +212,22 @@ TEST(HostServices, MemoryBlocksAreZeroedAndKeptOnRefusal)
     ASSERT_EQ(m.Realloc(40, 0, 0), 1);
     EXPECT_EQ(static_cast<BYTE*>(m)[0], 0) << "not kept";
 }
+
+// A copy into a block of the same size reuses it (no allocation, so it works
+// while allocations are refused); any other copy is a fresh, independent block.
+TEST(HostServices, CopiesReuseABlockOfTheSameSizeOnly)
+{
+    CPMemory a, b, small;
+    ASSERT_EQ(a.Realloc(64) + b.Realloc(64) + small.Realloc(16), 3);
+    std::fill_n(static_cast<BYTE*>(a), 64, BYTE{5});
+    const BYTE* kept = b;
+    colorcorrect::SetBlockAllocationBudget(0);
+    b = a;
+    colorcorrect::SetBlockAllocationBudget(-1);
+    EXPECT_EQ(std::pair(static_cast<const BYTE*>(b), b.GetSize()), std::pair(kept, 64ul));
+    EXPECT_EQ(static_cast<const BYTE*>(b)[63], 5);
+    small = a;
+    ASSERT_EQ(small.GetSize(), 64ul);
+    static_cast<BYTE*>(small)[0] = 9;
+    EXPECT_EQ(static_cast<const BYTE*>(a)[0], 5) << "the copy shares nothing";
+}
