@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "../engine/base_color_correction_filter.h"
 
@@ -29,6 +30,30 @@ void EngineWords(CBaseColorCorrectionFilter& filter, const BYTE* src, size_t ste
 inline unsigned WordByte(uint32_t word, int c)
 {
     return (word >> (8 * c)) & 0xFFu;
+}
+
+// True when each of the n 4-byte pixels at src has alpha (byte 3) 255.
+inline bool AllOpaque(const BYTE* src, size_t n)
+{
+    uint32_t all = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t pixel;
+        std::memcpy(&pixel, src + 4 * i, 4);
+        all &= pixel;
+    }
+    return (all >> 24) == 0xFFu;
+}
+
+// Bytes 0..2 of the n 4-byte pixels at dst from the words; their fourth
+// bytes are kept. Plain loads and stores the compiler turns into vector ones.
+inline void StoreColourBytes(const uint32_t* words, BYTE* dst, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t shown;
+        std::memcpy(&shown, dst + 4 * i, 4);
+        shown = (shown & 0xFF000000u) | (words[i] & 0xFFFFFFu);
+        std::memcpy(dst + 4 * i, &shown, 4);
+    }
 }
 
 } // namespace colorcorrect

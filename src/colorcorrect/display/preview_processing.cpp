@@ -145,6 +145,11 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
                 const BYTE* src = srcRow + row * lineStep + x0 * 4;
                 BYTE* dst = dstRow + row * lineStep + x0 * 4;
                 colorcorrect::EngineWords(*this, src, 4, n, words);
+                // A run of opaque pixels, the usual frame, in vector loops.
+                if (colorcorrect::AllOpaque(src, n)) {
+                    colorcorrect::StoreColourBytes(words, dst, n);
+                    continue;
+                }
                 const auto one = [&](size_t i) {
                     const unsigned a = src[4 * i + 3];
                     if (a == 255) {

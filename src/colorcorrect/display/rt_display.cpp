@@ -178,14 +178,7 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
                 std::min<uint64_t>(pixels - i0, colorcorrect::kEngineWordRun));
             colorcorrect::EngineWords(*this, s, static_cast<size_t>(srcStep), n, words);
             if (o == nullptr && alpha) {
-                // 4-byte pixels without an overlay: the words' three bytes
-                // under the output's fourth, a loop the compiler vectorises.
-                for (size_t i = 0; i < n; ++i) {
-                    uint32_t shown;
-                    std::memcpy(&shown, d + 4 * i, 4);
-                    shown = (shown & 0xFF000000u) | (words[i] & 0xFFFFFFu);
-                    std::memcpy(d + 4 * i, &shown, 4);
-                }
+                colorcorrect::StoreColourBytes(words, d, n);
                 s += n * srcStep;
                 d += n * 4;
                 continue;
