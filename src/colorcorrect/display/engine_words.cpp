@@ -27,7 +27,14 @@ void EngineWords(CBaseColorCorrectionFilter& filter, const BYTE* src, size_t ste
         return;
     }
     // Other layouts are gathered first; the engine then corrects in place.
-    for (size_t i = 0; i < n; ++i, src += step) {
+    // With 4 bytes or more from one pixel to the next, each pixel but the
+    // last is copied as a whole word (its fourth byte is not the caller's
+    // colour, and the words leave it unspecified).
+    size_t i = 0;
+    if (step >= 4)
+        for (; i + 1 < n; ++i, src += step)
+            std::memcpy(out + 4 * i, src, 4);
+    for (; i < n; ++i, src += step) {
         uint32_t w = static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
                      static_cast<uint32_t>(src[2]) << 16;
         std::memcpy(out + 4 * i, &w, 4);

@@ -31,18 +31,29 @@ inline void MixOverlay(int yo, int uo, int vo, const unsigned char* o, unsigned 
 }
 
 #if defined(__SSE2__)
+// Four 4-byte pixels `step` (4 or 8) bytes apart. At 8 the bytes after the
+// fourth pixel are read too: the pixel beside it in the same row, which a
+// row of a half-size frame always has.
+inline __m128i LoadFour(const unsigned char* p, uint64_t step)
+{
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (step == 4)
+        return a;
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    return _mm_unpacklo_epi64(_mm_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0)), _mm_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
 // MixOverlay for four 4-byte pixels at once (SSE2, part of every x86-64
-// processor): `words` are the display's outputs (the engine's words), `over`
+// processor): `words` are the display's outputs (the engine's words), `o8`
 // the four overlay pixels. Bytes 0..2 of each pixel of d are written, byte 3
 // is kept. Works on the biased bytes: o - c is the same difference for
 // chroma, and (o - c) * w >> 8 is the high half of (o - c) * 128 times 2w.
-inline void MixOverlay4(const uint32_t* words, const uint32_t* over, unsigned char* d)
+inline void MixOverlay4(const uint32_t* words, __m128i o8, unsigned char* d)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i lo = _mm_setr_epi16(0, 1, 1, 0, 0, 1, 1, 0);
     const __m128i hi = _mm_set1_epi16(255);
     const __m128i c8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
-    const __m128i o8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(over));
     const auto mix = [&](__m128i c, __m128i o) {
         const __m128i w = _mm_shufflehi_epi16(_mm_shufflelo_epi16(o, 0xFF), 0xFF);
         const __m128i m = _mm_mulhi_epi16(_mm_slli_epi16(_mm_sub_epi16(o, c), 7), _mm_slli_epi16(w, 1));
@@ -188,11 +199,8 @@ int CColorCorrectionFilter::ProcessRTDisplay(const tagYUVBMINFOHEADER* hdr, unsi
                 // Four opaque 4-byte pixels under the overlay at once; the
                 // frame's pixels were read into the words, so `dst` may be `src`.
                 if (o != nullptr && alpha && i + 4 <= n &&
-                    (s[3] & s[srcStep + 3] & s[2 * srcStep + 3] & s[3 * srcStep + 3]) == 255) {
-                    uint32_t over[4];
-                    for (int k = 0; k < 4; ++k)
-                        std::memcpy(&over[k], o + k * srcStep, 4);
-                    MixOverlay4(words + i, over, d);
+                    (_mm_movemask_epi8(_mm_cmpeq_epi8(LoadFour(s, srcStep), _mm_set1_epi8(-1))) & 0x8888) == 0x8888) {
+                    MixOverlay4(words + i, LoadFour(o, srcStep), d);
                     i += 3, s += 3 * srcStep, d += 3 * pixelSize, o += 4 * srcStep;
                     continue;
                 }
