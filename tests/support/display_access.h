@@ -46,8 +46,9 @@ inline CVoraDib Uniform(int w, int h, int bits, int y, int u, int v, int alpha =
     return dib;
 }
 
-// Random alpha, with runs of opaque and of transparent pixels as in real
-// pictures: every third pixel opaque, every seventh transparent.
+// Random alpha, with opaque runs as in real pictures: even memory rows
+// wholly opaque; in odd rows every third pixel opaque, every seventh
+// transparent and the rest as they were.
 inline void MixAlpha(CVoraDib& dib)
 {
     unsigned step = 0, line = 0;
@@ -55,7 +56,7 @@ inline void MixAlpha(CVoraDib& dib)
     for (int row = 0; step == 4 && row < dib.GetHeight(); ++row)
         for (int x = 0; x < dib.GetWidth(); ++x) {
             BYTE* p = static_cast<BYTE*>(dib) + static_cast<size_t>(row) * line + 4 * static_cast<size_t>(x);
-            p[3] = x % 7 == 0 ? 0 : (x % 3 == 0 ? 255 : p[3]);
+            p[3] = row % 2 == 0 ? 255 : x % 7 == 0 ? 0 : (x % 3 == 0 ? 255 : p[3]);
         }
 }
 

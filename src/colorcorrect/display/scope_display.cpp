@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
@@ -19,9 +20,52 @@
 #include "rgb_offset_pairs.h"
 #include "scope_drawing.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 using namespace colorcorrect;
+
+// The RGB bytes (B, G, R, each clamped to 0..255) of n engine words into
+// the first three bytes of n 4-byte pixels at d, whose fourth bytes are
+// kept: what the display writes for an opaque pixel without a view or a
+// scope. Four pixels at a time with SSE2 (the signed saturations of the
+// packs are the clamps); the rest one by one.
+void StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d, size_t n)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i field = _mm_set1_epi32(0x3FF), bias = _mm_set1_epi32(512), lowByte = _mm_set1_epi32(0xFF);
+    const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; i + 4 <= n; i += 4, d += 16) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
+        const __m128i y = _mm_and_si128(w, lowByte);
+        // rgbPairs[pair] + Y * 0x100401, with the multiply as shifts.
+        const __m128i c = _mm_add_epi32(
+            _mm_setr_epi32(static_cast<int>(rgbPairs[(words[i] >> 8) & 0xFFFFu]), static_cast<int>(rgbPairs[(words[i + 1] >> 8) & 0xFFFFu]),
+                           static_cast<int>(rgbPairs[(words[i + 2] >> 8) & 0xFFFFu]), static_cast<int>(rgbPairs[(words[i + 3] >> 8) & 0xFFFFu])),
+            _mm_add_epi32(y, _mm_add_epi32(_mm_slli_epi32(y, 10), _mm_slli_epi32(y, 20))));
+        const __m128i r = _mm_sub_epi32(_mm_and_si128(c, field), bias);
+        const __m128i g = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(c, 10), field), bias);
+        const __m128i b = _mm_sub_epi32(_mm_srli_epi32(c, 20), bias);
+        // Bytes B0..B3 G0..G3 and R0..R3, then interleaved to B G R 0.
+        const __m128i bg = _mm_packus_epi16(_mm_packs_epi32(b, g), _mm_setzero_si128());
+        const __m128i rr = _mm_packus_epi16(_mm_packs_epi32(r, r), _mm_setzero_si128());
+        const __m128i bgr = _mm_unpacklo_epi16(_mm_unpacklo_epi8(bg, _mm_srli_si128(bg, 4)),
+                                               _mm_unpacklo_epi8(rr, _mm_setzero_si128()));
+        __m128i* const out = reinterpret_cast<__m128i*>(d);
+        _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(out), keep), bgr));
+    }
+#endif
+    for (; i < n; ++i, d += 4) {
+        const uint32_t c = rgbPairs[(words[i] >> 8) & 0xFFFFu] + (words[i] & 0xFFu) * 0x100401u;
+        d[0] = ClampToByte(static_cast<int>(c >> 20) - 512);
+        d[1] = ClampToByte(static_cast<int>((c >> 10) & 0x3FFu) - 512);
+        d[2] = ClampToByte(static_cast<int>(c & 0x3FFu) - 512);
+    }
+}
 
 // A byte counter that stops at 255.
 inline void Count(BYTE& counter)
@@ -188,7 +232,8 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                              OutputTablesAreRangeClamps();
 
     // Instantiated once per scope, so the per-pixel work carries no mode test.
-    auto run = [&](auto&& accumulate) {
+    // `counts` is false for the display without a scope.
+    auto run = [&](auto&& accumulate, auto counts) {
         if (engineFront) {
             // Locals: the output is written a byte at a time, and byte stores
             // may alias anything reached through a reference or a pointer.
@@ -207,6 +252,14 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                     const BYTE* s = rowIn + x0 * inS;
                     BYTE* d = rowOut + x0 * outS;
                     EngineWords(*this, s, inS, n, words);
+                    if constexpr (!decltype(counts)::value) {
+                        // Without a scope or a view, a run of opaque 4-byte
+                        // pixels needs only its RGB bytes.
+                        if (view == 0 && inS == 4 && outS == 4 && AllOpaque(s, n)) {
+                            StoreRgbOfWords(words, rgbPairs, d, n);
+                            continue;
+                        }
+                    }
                     for (size_t i = 0; i < n; ++i, s += inS, d += outS) {
                         const uint32_t w = words[i];
                         const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
@@ -264,7 +317,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             Count(plane0[static_cast<size_t>(vs + 128) * kGridSide + static_cast<size_t>(us + 128)]);
-        });
+        }, std::true_type{});
         break;
     case kScopeWaveform:
         run([=](int r, int g, int b, size_t x, bool selected) {
@@ -272,12 +325,12 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             samples(r, g, b, ys, us, vs);
             BYTE* plane = plane0 + (selected ? kWaveformPlaneBytes : 0);
             Count(plane[static_cast<size_t>(ys) * kWaveformStride + xcol[x]]);
-        });
+        }, std::true_type{});
         break;
     case kScopeHistogram:
         run([=](int r, int g, int b, size_t, bool) {
             CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b);
-        });
+        }, std::true_type{});
         break;
     case kScopeLightning:
         run([=](int r, int g, int b, size_t, bool selected) {
@@ -287,7 +340,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             const int h = (ys & ~1) / 2;
             Count(plane[static_cast<size_t>(128 + h) * kGridSide + static_cast<size_t>(us + 127)]);
             Count(plane[static_cast<size_t>(128 - h) * kGridSide + static_cast<size_t>(vs + 127)]);
-        });
+        }, std::true_type{});
         break;
     case kScopeCube: {
         const float m10 = m_afRot[3], m11 = m_afRot[4], m12 = m_afRot[5];
@@ -304,7 +357,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 return;
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);
             Count(plane[static_cast<size_t>(py) * kGridSide + static_cast<size_t>(px)]);
-        });
+        }, std::true_type{});
         break;
     }
     case kScopeCombined:
@@ -319,10 +372,10 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             Count(plane[(128 + h) * kGridSide + cu]);
             Count(plane[cv * kGridSide + 128 + h]);
             Count(plane[(128 + h) * kGridSide + 128 + xcol[x]]);
-        });
+        }, std::true_type{});
         break;
     default:
-        run([](int, int, int, size_t, bool) {});
+        run([](int, int, int, size_t, bool) {}, std::false_type{});
         break;
     }
 
