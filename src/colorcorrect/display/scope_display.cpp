@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
-#include <type_traits>
 
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
@@ -28,17 +27,17 @@ namespace {
 
 using namespace colorcorrect;
 
-// The RGB bytes (B, G, R, each clamped to 0..255) of n engine words into
-// the first three bytes of n 4-byte pixels at d, whose fourth bytes are
-// kept: what the display writes for an opaque pixel without a view or a
-// scope. Four pixels at a time with SSE2 (the signed saturations of the
-// packs are the clamps); the rest one by one.
-void StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d, size_t n)
-{
-    size_t i = 0;
 #if defined(__SSE2__)
+// The RGB bytes (B, G, R, each clamped to 0..255) of the engine words into
+// the first three bytes of 4-byte pixels at d, whose fourth bytes are kept:
+// what the display writes for an opaque pixel without a view or a scope.
+// Four pixels at a time with SSE2 (the signed saturations of the packs are
+// the clamps); returns how many pixels it wrote, a multiple of four up to n.
+size_t StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d, size_t n)
+{
     const __m128i field = _mm_set1_epi32(0x3FF), bias = _mm_set1_epi32(512), lowByte = _mm_set1_epi32(0xFF);
     const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    size_t i = 0;
     for (; i + 4 <= n; i += 4, d += 16) {
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
         const __m128i y = _mm_and_si128(w, lowByte);
@@ -58,14 +57,14 @@ void StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d, s
         __m128i* const out = reinterpret_cast<__m128i*>(d);
         _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(out), keep), bgr));
     }
-#endif
-    for (; i < n; ++i, d += 4) {
-        const uint32_t c = rgbPairs[(words[i] >> 8) & 0xFFFFu] + (words[i] & 0xFFu) * 0x100401u;
-        d[0] = ClampToByte(static_cast<int>(c >> 20) - 512);
-        d[1] = ClampToByte(static_cast<int>((c >> 10) & 0x3FFu) - 512);
-        d[2] = ClampToByte(static_cast<int>(c & 0x3FFu) - 512);
-    }
+    return i;
 }
+#else
+size_t StoreRgbOfWords(const uint32_t*, const uint32_t*, BYTE*, size_t)
+{
+    return 0; // the pixel loop does them all
+}
+#endif
 
 // A byte counter that stops at 255.
 inline void Count(BYTE& counter)
@@ -232,8 +231,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                              OutputTablesAreRangeClamps();
 
     // Instantiated once per scope, so the per-pixel work carries no mode test.
-    // `counts` is false for the display without a scope.
-    auto run = [&](auto&& accumulate, auto counts) {
+    auto run = [&](auto&& accumulate) {
         if (engineFront) {
             // Locals: the output is written a byte at a time, and byte stores
             // may alias anything reached through a reference or a pointer.
@@ -252,15 +250,15 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                     const BYTE* s = rowIn + x0 * inS;
                     BYTE* d = rowOut + x0 * outS;
                     EngineWords(*this, s, inS, n, words);
-                    if constexpr (!decltype(counts)::value) {
-                        // Without a scope or a view, a run of opaque 4-byte
-                        // pixels needs only its RGB bytes.
-                        if (view == 0 && inS == 4 && outS == 4 && AllOpaque(s, n)) {
-                            StoreRgbOfWords(words, rgbPairs, d, n);
-                            continue;
-                        }
+                    // Without a scope or a view, a run of opaque 4-byte pixels
+                    // needs only its RGB bytes; the pixel loop does the rest.
+                    size_t i = 0;
+                    if (scope == kScopeNone && view == 0 && inS == 4 && outS == 4 && AllOpaque(s, n)) {
+                        i = StoreRgbOfWords(words, rgbPairs, d, n);
+                        s += i * inS;
+                        d += i * outS;
                     }
-                    for (size_t i = 0; i < n; ++i, s += inS, d += outS) {
+                    for (; i < n; ++i, s += inS, d += outS) {
                         const uint32_t w = words[i];
                         const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
                         const int r = static_cast<int>(c & 0x3FFu) - 512;
@@ -317,7 +315,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             int ys, us, vs;
             samples(r, g, b, ys, us, vs);
             Count(plane0[static_cast<size_t>(vs + 128) * kGridSide + static_cast<size_t>(us + 128)]);
-        }, std::true_type{});
+        });
         break;
     case kScopeWaveform:
         run([=](int r, int g, int b, size_t x, bool selected) {
@@ -325,12 +323,12 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             samples(r, g, b, ys, us, vs);
             BYTE* plane = plane0 + (selected ? kWaveformPlaneBytes : 0);
             Count(plane[static_cast<size_t>(ys) * kWaveformStride + xcol[x]]);
-        }, std::true_type{});
+        });
         break;
     case kScopeHistogram:
         run([=](int r, int g, int b, size_t, bool) {
             CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b);
-        }, std::true_type{});
+        });
         break;
     case kScopeLightning:
         run([=](int r, int g, int b, size_t, bool selected) {
@@ -340,7 +338,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             const int h = (ys & ~1) / 2;
             Count(plane[static_cast<size_t>(128 + h) * kGridSide + static_cast<size_t>(us + 127)]);
             Count(plane[static_cast<size_t>(128 - h) * kGridSide + static_cast<size_t>(vs + 127)]);
-        }, std::true_type{});
+        });
         break;
     case kScopeCube: {
         const float m10 = m_afRot[3], m11 = m_afRot[4], m12 = m_afRot[5];
@@ -357,7 +355,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 return;
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);
             Count(plane[static_cast<size_t>(py) * kGridSide + static_cast<size_t>(px)]);
-        }, std::true_type{});
+        });
         break;
     }
     case kScopeCombined:
@@ -372,10 +370,10 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             Count(plane[(128 + h) * kGridSide + cu]);
             Count(plane[cv * kGridSide + 128 + h]);
             Count(plane[(128 + h) * kGridSide + 128 + xcol[x]]);
-        }, std::true_type{});
+        });
         break;
     default:
-        run([](int, int, int, size_t, bool) {}, std::false_type{});
+        run([](int, int, int, size_t, bool) {});
         break;
     }
 
