@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "vector_dispatch.h"
+
 namespace colorcorrect::formats {
 
 namespace {
@@ -42,6 +44,11 @@ void Multiply(const double a[3][3], const double b[3][3], double out[3][3])
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
             out[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j];
+}
+
+uint8_t Clamp(int32_t v)
+{
+    return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
 void Invert(const double m[3][3], double out[3][3])
@@ -84,7 +91,7 @@ YuvConversion::YuvConversion(YuvMatrix matrix, YuvRange range)
     // Stored samples to normalised Y'CbCr: (sample - offset) / scale.
     const bool limited = range == YuvRange::Limited;
     const double lumaScale = limited ? 219.0 : 255.0, chromaScale = limited ? 224.0 : 255.0;
-    const double streamOffset[3] = {limited ? 16.0 : 0.0, 128.0, 128.0};
+    const int streamOffset[3] = {limited ? 16 : 0, 128, 128};
     const double libraryOffset[3] = {0.0, 128.0, 128.0};
 
     // The library's YUV is full-range BT.601; its integer coefficients are
@@ -100,138 +107,186 @@ YuvConversion::YuvConversion(YuvMatrix matrix, YuvRange range)
             m[i][j] = m_separable ? (i == j ? scale[i] : 0.0) : m[i][j] * scale[j];
     double inverse[3][3];
     Invert(m, inverse);
-    Build(m, libraryOffset, streamOffset, m_to);
-    for (int k = 0; k < 3; ++k)
-        for (int c = 0; c < 3; ++c)
-            for (int d = -255; d <= 255; ++d)
-                m_back[k][c][d + 255] = static_cast<int32_t>(std::lround(inverse[k][c] * d * 65536.0));
-    m_chromaBack = inverse[1][1];
-    for (int k = 0; k < 3; ++k)
-        for (int d = 0; d < 511; ++d)
-            m_step[k][d] = static_cast<int16_t>((m_back[k][k][d] + 32768) >> 16);
-    for (int v = 0; v < 1536; ++v)
-        m_clamp[v] = static_cast<uint8_t>(std::clamp(v - 512, 0, 255));
-}
-
-void YuvConversion::Build(const double m[3][3], const double offset[3], const double inOffset[3], Tables& t)
-{
     constexpr double kOne = 65536.0;
     for (int k = 0; k < 3; ++k) {
+        // The rounding (half up) rides on the offset; the stream's offsets are
+        // whole samples, so taking them out of the products is exact.
+        m_bias[k] = static_cast<int32_t>(std::lround((libraryOffset[k] + 0.5) * kOne));
         for (int c = 0; c < 3; ++c) {
-            for (int v = 0; v < 256; ++v) {
-                double term = m[k][c] * (v - inOffset[c]);
-                if (c == 0)
-                    term += offset[k] + 0.5; // the rounding rides on the first look-up
-                t.mix[k][c][v] = static_cast<int32_t>(std::lround(term * kOne));
-            }
-        }
-        for (int v = 0; v < 256; ++v) {
-            const long s = std::lround(std::floor(m[k][k] * (v - inOffset[k]) + offset[k] + 0.5));
-            t.bytes[k][v] = static_cast<uint8_t>(s < 0 ? 0 : (s > 255 ? 255 : s));
+            m_to[k][c] = static_cast<int32_t>(std::lround(m[k][c] * kOne));
+            m_back[k][c] = static_cast<int32_t>(std::lround(inverse[k][c] * kOne));
+            m_bias[k] -= m_to[k][c] * streamOffset[c];
         }
     }
+    // A coefficient rounded to 16.16 is a little off its scale, which can
+    // carry a sample the exact scale puts half-way between two values below
+    // that rounding (limited-range chroma 16: -127.5 + 128.5 is 1, but
+    // 0.9995 after the products). Separable maps take the smallest nudge of
+    // the offset that rounds every sample as the exact product does.
+    for (int k = 0; m_separable && k < 3; ++k) {
+        auto rounds = [&](int32_t nudge) {
+            for (int v = 0; v < 256; ++v) {
+                const double exact = std::floor(m[k][k] * (v - streamOffset[k]) + libraryOffset[k] + 0.5);
+                if (Clamp((m_to[k][k] * v + m_bias[k] + nudge) >> 16) != std::clamp(exact, 0.0, 255.0))
+                    return false;
+            }
+            return true;
+        };
+        for (int32_t nudge = 0; nudge <= 256; ++nudge)
+            if (rounds(nudge)) {
+                m_bias[k] += nudge;
+                break;
+            }
+    }
+    m_chromaBack = inverse[1][1];
 }
+
+namespace {
+
+using Matrix = const int32_t (*)[3];
+
+// The row loops. Separable maps leave out the six products that are 0; a
+// fourth byte a pixel (alpha) is copied.
+struct ToLibraryRow {
+    template <bool Separable, size_t Pixel>
+    COLORCORRECT_ROW_BODY static void Body(    const uint8_t* __restrict in, uint8_t* __restrict out, size_t pixels,
+                                            Matrix m, const int32_t* bias)
+    {
+        const int32_t m00 = m[0][0], m01 = m[0][1], m02 = m[0][2], m10 = m[1][0], m11 = m[1][1], m12 = m[1][2],
+                      m20 = m[2][0], m21 = m[2][1], m22 = m[2][2], b0 = bias[0], b1 = bias[1], b2 = bias[2];
+        for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
+            const int32_t y = in[at], u = in[at + 1], v = in[at + 2];
+            if constexpr (Separable) {
+                out[at] = Clamp((m00 * y + b0) >> 16);
+                out[at + 1] = Clamp((m11 * u + b1) >> 16);
+                out[at + 2] = Clamp((m22 * v + b2) >> 16);
+            } else {
+                out[at] = Clamp((m00 * y + m01 * u + m02 * v + b0) >> 16);
+                out[at + 1] = Clamp((m10 * y + m11 * u + m12 * v + b1) >> 16);
+                out[at + 2] = Clamp((m20 * y + m21 * u + m22 * v + b2) >> 16);
+            }
+            if constexpr (Pixel == 4)
+                out[at + 3] = in[at + 3];
+        }
+    }
+};
+
+// Sample k of a pixel back: `s` the stream's sample, the d's the changes.
+[[gnu::always_inline]] inline uint8_t Back(int32_t s, int32_t m0, int32_t m1, int32_t m2, int32_t d0, int32_t d1,
+                                           int32_t d2)
+{
+    return Clamp(s + ((m0 * d0 + m1 * d1 + m2 * d2 + 32768) >> 16));
+}
+
+struct FromLibraryRow {
+    template <bool Separable, size_t Pixel>
+    COLORCORRECT_ROW_BODY static void Body(    const uint8_t* __restrict o, const uint8_t* __restrict a,
+                                              const uint8_t* __restrict b, uint8_t* __restrict out, size_t pixels,
+                                              Matrix m)
+    {
+        const int32_t m00 = m[0][0], m01 = m[0][1], m02 = m[0][2], m10 = m[1][0], m11 = m[1][1], m12 = m[1][2],
+                      m20 = m[2][0], m21 = m[2][1], m22 = m[2][2];
+        for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
+            const int32_t d0 = b[at] - a[at], d1 = b[at + 1] - a[at + 1], d2 = b[at + 2] - a[at + 2];
+            if constexpr (Separable) {
+                out[at] = Back(o[at], m00, 0, 0, d0, 0, 0);
+                out[at + 1] = Back(o[at + 1], 0, m11, 0, 0, d1, 0);
+                out[at + 2] = Back(o[at + 2], 0, 0, m22, 0, 0, d2);
+            } else {
+                out[at] = Back(o[at], m00, m01, m02, d0, d1, d2);
+                out[at + 1] = Back(o[at + 1], m10, m11, m12, d0, d1, d2);
+                out[at + 2] = Back(o[at + 2], m20, m21, m22, d0, d1, d2);
+            }
+            if constexpr (Pixel == 4)
+                out[at + 3] = b[at + 3];
+        }
+    }
+};
+
+struct PackToLibraryRow {
+    template <bool Separable, size_t Pixel>
+    COLORCORRECT_ROW_BODY static void Body(    const uint8_t* __restrict ys, const uint8_t* __restrict us,
+                                                const uint8_t* __restrict vs, const uint8_t* __restrict as,
+                                                uint8_t* __restrict out, size_t pixels, Matrix m, const int32_t* bias)
+    {
+        const int32_t m00 = m[0][0], m01 = m[0][1], m02 = m[0][2], m10 = m[1][0], m11 = m[1][1], m12 = m[1][2],
+                      m20 = m[2][0], m21 = m[2][1], m22 = m[2][2], b0 = bias[0], b1 = bias[1], b2 = bias[2];
+        for (size_t x = 0; x < pixels; ++x) {
+            const int32_t y = ys[x], u = us[x], v = vs[x];
+            uint8_t* p = out + Pixel * x;
+            if constexpr (Separable) {
+                p[0] = Clamp((m00 * y + b0) >> 16);
+                p[1] = Clamp((m11 * u + b1) >> 16);
+                p[2] = Clamp((m22 * v + b2) >> 16);
+            } else {
+                p[0] = Clamp((m00 * y + m01 * u + m02 * v + b0) >> 16);
+                p[1] = Clamp((m10 * y + m11 * u + m12 * v + b1) >> 16);
+                p[2] = Clamp((m20 * y + m21 * u + m22 * v + b2) >> 16);
+            }
+            if constexpr (Pixel == 4)
+                p[3] = as[x];
+        }
+    }
+};
+
+struct UnpackFromLibraryRow {
+    template <bool Separable, size_t Pixel>
+    COLORCORRECT_ROW_BODY static void Body(    const uint8_t* __restrict a, const uint8_t* __restrict b,
+                                                    uint8_t* __restrict ys, uint8_t* __restrict us,
+                                                    uint8_t* __restrict vs, size_t pixels, Matrix m)
+    {
+        const int32_t m00 = m[0][0], m01 = m[0][1], m02 = m[0][2], m10 = m[1][0], m11 = m[1][1], m12 = m[1][2],
+                      m20 = m[2][0], m21 = m[2][1], m22 = m[2][2];
+        for (size_t x = 0; x < pixels; ++x) {
+            const size_t at = Pixel * x;
+            const int32_t d0 = b[at] - a[at], d1 = b[at + 1] - a[at + 1], d2 = b[at + 2] - a[at + 2];
+            if constexpr (Separable) {
+                ys[x] = Back(ys[x], m00, 0, 0, d0, 0, 0);
+                us[x] = Back(us[x], 0, m11, 0, 0, d1, 0);
+                vs[x] = Back(vs[x], 0, 0, m22, 0, 0, d2);
+            } else {
+                const int32_t y = ys[x], u = us[x], v = vs[x];
+                ys[x] = Back(y, m00, m01, m02, d0, d1, d2);
+                us[x] = Back(u, m10, m11, m12, d0, d1, d2);
+                vs[x] = Back(v, m20, m21, m22, d0, d1, d2);
+            }
+        }
+    }
+};
+
+// The four variants of a row loop, by map and pixel size.
+template <class Loop, class... Args>
+void RunVariant(bool separable, size_t pixelBytes, Args... args)
+{
+    if (separable)
+        pixelBytes == 4 ? RunRow<Loop::template Body<true, 4>>(args...) : RunRow<Loop::template Body<true, 3>>(args...);
+    else
+        pixelBytes == 4 ? RunRow<Loop::template Body<false, 4>>(args...) : RunRow<Loop::template Body<false, 3>>(args...);
+}
+
+} // namespace
 
 void YuvConversion::ToLibrary(const uint8_t* in, uint8_t* out, size_t pixels, size_t pixelBytes) const
 {
-    // Local table pointers and restrict: byte stores may alias anything,
-    // which would make the compiler reload the members for every sample.
-    const uint8_t* __restrict src = in;
-    uint8_t* __restrict dst = out;
-    if (m_separable) {
-        const uint8_t* __restrict ty = m_to.bytes[0];
-        const uint8_t* __restrict tu = m_to.bytes[1];
-        const uint8_t* __restrict tv = m_to.bytes[2];
-        for (size_t i = 0; i < pixels; ++i, src += pixelBytes, dst += pixelBytes) {
-            dst[0] = ty[src[0]];
-            dst[1] = tu[src[1]];
-            dst[2] = tv[src[2]];
-            if (pixelBytes == 4)
-                dst[3] = src[3];
-        }
-        return;
-    }
-    for (size_t i = 0; i < pixels; ++i, src += pixelBytes, dst += pixelBytes) {
-        Mix(m_to, src, dst);
-        if (pixelBytes == 4)
-            dst[3] = src[3];
-    }
+    RunVariant<ToLibraryRow>(m_separable, pixelBytes, in, out, pixels, Matrix(m_to), &m_bias[0]);
 }
 
 void YuvConversion::FromLibrary(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut,
                                 uint8_t* out, size_t pixels, size_t pixelBytes) const
 {
-    if (pixelBytes == 4)
-        FromLibraryRow<4>(original, libIn, libOut, out, pixels);
-    else
-        FromLibraryRow<3>(original, libIn, libOut, out, pixels);
-}
-
-template <size_t Pixel>
-void YuvConversion::FromLibraryRow(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut,
-                                   uint8_t* out, size_t pixels) const
-{
-    const uint8_t* __restrict o = original;
-    const uint8_t* __restrict a = libIn;
-    const uint8_t* __restrict b = libOut;
-    uint8_t* __restrict dst = out;
-    if (m_separable) {
-        const int16_t* __restrict sy = m_step[0] + 255;
-        const int16_t* __restrict su = m_step[1] + 255;
-        const int16_t* __restrict sv = m_step[2] + 255;
-        const uint8_t* __restrict clamp = m_clamp + 512;
-        for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
-            dst[at] = clamp[o[at] + sy[b[at] - a[at]]];
-            dst[at + 1] = clamp[o[at + 1] + su[b[at + 1] - a[at + 1]]];
-            dst[at + 2] = clamp[o[at + 2] + sv[b[at + 2] - a[at + 2]]];
-            if constexpr (Pixel == 4)
-                dst[at + 3] = b[at + 3];
-        }
-        return;
-    }
-    for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
-        FromLibrary(o + at, a + at, b + at, dst + at);
-        if constexpr (Pixel == 4)
-            dst[at + 3] = b[at + 3];
-    }
+    RunVariant<FromLibraryRow>(m_separable, pixelBytes, original, libIn, libOut, out, pixels, Matrix(m_back));
 }
 
 void YuvConversion::PackToLibrary(const uint8_t* y, const uint8_t* u, const uint8_t* v, const uint8_t* a,
                                   uint8_t* out, size_t pixels, size_t pixelBytes) const
 {
-    const uint8_t* __restrict ys = y;
-    const uint8_t* __restrict us = u;
-    const uint8_t* __restrict vs = v;
-    uint8_t* __restrict dst = out;
-    const uint8_t* __restrict ty = m_to.bytes[0];
-    const uint8_t* __restrict tu = m_to.bytes[1];
-    const uint8_t* __restrict tv = m_to.bytes[2];
-    for (size_t x = 0; x < pixels; ++x, dst += pixelBytes) {
-        dst[0] = ty[ys[x]];
-        dst[1] = tu[us[x]];
-        dst[2] = tv[vs[x]];
-        if (pixelBytes == 4)
-            dst[3] = a[x];
-    }
+    RunVariant<PackToLibraryRow>(m_separable, pixelBytes, y, u, v, a, out, pixels, Matrix(m_to), &m_bias[0]);
 }
 
 void YuvConversion::UnpackFromLibrary(const uint8_t* libIn, const uint8_t* libOut, uint8_t* y, uint8_t* u,
                                       uint8_t* v, size_t pixels, size_t pixelBytes) const
 {
-    const uint8_t* __restrict a = libIn;
-    const uint8_t* __restrict b = libOut;
-    uint8_t* __restrict ys = y;
-    uint8_t* __restrict us = u;
-    uint8_t* __restrict vs = v;
-    const int16_t* __restrict sy = m_step[0] + 255;
-    const int16_t* __restrict su = m_step[1] + 255;
-    const int16_t* __restrict sv = m_step[2] + 255;
-    const uint8_t* __restrict clamp = m_clamp + 512;
-    for (size_t x = 0, at = 0; x < pixels; ++x, at += pixelBytes) {
-        ys[x] = clamp[ys[x] + sy[b[at] - a[at]]];
-        us[x] = clamp[us[x] + su[b[at + 1] - a[at + 1]]];
-        vs[x] = clamp[vs[x] + sv[b[at + 2] - a[at + 2]]];
-    }
+    RunVariant<UnpackFromLibraryRow>(m_separable, pixelBytes, libIn, libOut, y, u, v, pixels, Matrix(m_back));
 }
 
 void YuvConversion::ChromaLimits(int& lo, int& hi) const
