@@ -11,7 +11,10 @@ namespace {
 
 std::string Signed(int v)
 {
-    return v > 0 ? "+" + std::to_string(v) : std::to_string(v);
+    // Appended rather than "+" + string, which GCC 12 at -O3 warns about
+    // wrongly (-Wrestrict).
+    std::string s = v > 0 ? "+" : "";
+    return s.append(std::to_string(v));
 }
 
 std::string HueText(int hue)

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "vector_dispatch.h"
+
 namespace colorcorrect::formats {
 
 namespace {
@@ -13,8 +15,9 @@ constexpr int kBand = 16; // rows CorrectFrame corrects at a time
 // constant pixel size let the compiler keep everything in registers (byte
 // stores could alias anything) and vectorise the interleaving.
 template <size_t Pixel>
-void PackRow(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v,
-             const uint8_t* __restrict a, uint8_t* __restrict out, size_t w)
+COLORCORRECT_ROW_BODY void PackRow(const uint8_t* __restrict y, const uint8_t* __restrict u,
+                                   const uint8_t* __restrict v, const uint8_t* __restrict a, uint8_t* __restrict out,
+                                   size_t w)
 {
     for (size_t x = 0; x < w; ++x) {
         out[Pixel * x] = y[x];
@@ -26,8 +29,8 @@ void PackRow(const uint8_t* __restrict y, const uint8_t* __restrict u, const uin
 }
 
 template <size_t Pixel>
-void UnpackRow(const uint8_t* __restrict in, uint8_t* __restrict y, uint8_t* __restrict u, uint8_t* __restrict v,
-               size_t w)
+COLORCORRECT_ROW_BODY void UnpackRow(const uint8_t* __restrict in, uint8_t* __restrict y, uint8_t* __restrict u,
+                                     uint8_t* __restrict v, size_t w)
 {
     for (size_t x = 0; x < w; ++x) {
         y[x] = in[Pixel * x];
@@ -36,78 +39,92 @@ void UnpackRow(const uint8_t* __restrict in, uint8_t* __restrict y, uint8_t* __r
     }
 }
 
-// The horizontal half of the 4:2:0 interpolation: pixels 2i and 2i + 1 from
-// the vertical sums (4 x the sample) around chroma sample i. Pixel 2i lies at
-// or right of sample i and pixel 2i + 1 left of sample i + 1; at the edges
-// the outermost sample repeats. The edges are done apart so that the loop
-// over the inside has no branches.
+// The horizontal half of the 4:2:0 interpolation, for one of Cb and Cr:
+// pixels 2i and 2i + 1 from the vertical sums (4 x the sample) around chroma
+// sample i. Pixel 2i lies at or right of sample i and pixel 2i + 1 left of
+// sample i + 1; at the edges the outermost sample repeats. The edges are done
+// apart so that the loop over the inside has no branches.
 template <bool Centred>
-void UpPixels(const uint16_t* __restrict vu, const uint16_t* __restrict vv, const uint8_t* __restrict ys,
-              uint8_t* __restrict out, size_t cw, size_t w)
+COLORCORRECT_ROW_BODY void UpPlane(const uint16_t* __restrict vs, uint8_t* __restrict out, size_t cw, size_t w)
 {
     auto pair = [&](size_t i, size_t left, size_t right) {
-        const size_t x = 2 * i;
-        const int mu = vu[i], mv = vv[i];
-        const int u0 = Centred ? 3 * mu + vu[left] : 4 * mu, v0 = Centred ? 3 * mv + vv[left] : 4 * mv;
-        const int u1 = Centred ? 3 * mu + vu[right] : 2 * (mu + vu[right]);
-        const int v1 = Centred ? 3 * mv + vv[right] : 2 * (mv + vv[right]);
-        out[3 * x] = ys[x];
-        out[3 * x + 1] = static_cast<uint8_t>((u0 + 8) >> 4);
-        out[3 * x + 2] = static_cast<uint8_t>((v0 + 8) >> 4);
-        if (x + 1 < w) {
-            out[3 * x + 3] = ys[x + 1];
-            out[3 * x + 4] = static_cast<uint8_t>((u1 + 8) >> 4);
-            out[3 * x + 5] = static_cast<uint8_t>((v1 + 8) >> 4);
-        }
+        const int m = vs[i];
+        out[2 * i] = static_cast<uint8_t>(((Centred ? 3 * m + vs[left] : 4 * m) + 8) >> 4);
+        if (2 * i + 1 < w)
+            out[2 * i + 1] = static_cast<uint8_t>(((Centred ? 3 * m + vs[right] : 2 * (m + vs[right])) + 8) >> 4);
     };
     pair(0, 0, cw > 1 ? 1 : 0);
     for (size_t i = 1; i + 1 < cw; ++i) {
-        const size_t x = 2 * i;
-        const int mu = vu[i], mv = vv[i];
-        const int u0 = Centred ? 3 * mu + vu[i - 1] : 4 * mu, v0 = Centred ? 3 * mv + vv[i - 1] : 4 * mv;
-        const int u1 = Centred ? 3 * mu + vu[i + 1] : 2 * (mu + vu[i + 1]);
-        const int v1 = Centred ? 3 * mv + vv[i + 1] : 2 * (mv + vv[i + 1]);
-        out[3 * x] = ys[x];
-        out[3 * x + 1] = static_cast<uint8_t>((u0 + 8) >> 4);
-        out[3 * x + 2] = static_cast<uint8_t>((v0 + 8) >> 4);
-        out[3 * x + 3] = ys[x + 1];
-        out[3 * x + 4] = static_cast<uint8_t>((u1 + 8) >> 4);
-        out[3 * x + 5] = static_cast<uint8_t>((v1 + 8) >> 4);
+        const int m = vs[i];
+        out[2 * i] = static_cast<uint8_t>(((Centred ? 3 * m + vs[i - 1] : 4 * m) + 8) >> 4);
+        out[2 * i + 1] = static_cast<uint8_t>(((Centred ? 3 * m + vs[i + 1] : 2 * (m + vs[i + 1])) + 8) >> 4);
     }
     if (cw > 1)
         pair(cw - 1, cw - 2, cw - 1);
 }
 
-// The horizontal half of the 4:2:0 average for chroma samples first..last - 1,
-// whose pixels 2i - 1 .. 2i + 2 (co-sited: .. 2i + 1) all lie inside the row:
-// the weighted sums of the corrected chroma, and whether the correction
-// changed the chroma of any of those pixels.
+// The horizontal half of the 4:2:0 average for chroma samples first..last - 1
+// of one of Cb and Cr, whose pixels 2i - 1 .. 2i + 2 (co-sited: .. 2i + 1)
+// all lie inside the row: the weighted sums of the corrected chroma.
 template <bool Centred>
-void SumPixels(const uint8_t* __restrict libIn, const uint8_t* __restrict libOut, const uint8_t* __restrict corrected,
-               uint16_t* __restrict sumU, uint16_t* __restrict sumV, uint8_t* __restrict changed, int first, int last)
+COLORCORRECT_ROW_BODY void SumPlane(const uint8_t* __restrict c, uint16_t* __restrict sum, size_t first, size_t last)
 {
-    for (int i = first; i < last; ++i) {
-        const size_t at = size_t(6 * i - 3);
-        const uint8_t* c = corrected + at;
-        const uint8_t* a = libOut + at;
-        const uint8_t* b = libIn + at;
-        int ch = (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[4] ^ b[4]) | (a[5] ^ b[5]) | (a[7] ^ b[7]) | (a[8] ^ b[8]);
-        if constexpr (Centred) {
-            sumU[i] = uint16_t(c[1] + 3 * (c[4] + c[7]) + c[10]);
-            sumV[i] = uint16_t(c[2] + 3 * (c[5] + c[8]) + c[11]);
-            ch |= (a[10] ^ b[10]) | (a[11] ^ b[11]);
-        } else {
-            sumU[i] = uint16_t(c[1] + 2 * c[4] + c[7]);
-            sumV[i] = uint16_t(c[2] + 2 * c[5] + c[8]);
-        }
-        changed[i] = uint8_t(ch != 0);
+    for (size_t i = first; i < last; ++i) {
+        const uint8_t* p = c + 2 * i - 1;
+        sum[i] = uint16_t(Centred ? p[0] + 3 * (p[1] + p[2]) + p[3] : p[0] + 2 * p[1] + p[2]);
     }
 }
 
-void LumaOfRow(const uint8_t* __restrict in, uint8_t* __restrict y, size_t w)
+// ... and whether the correction changed the chroma of any of those pixels.
+template <bool Centred>
+COLORCORRECT_ROW_BODY void AnyPlane(const uint8_t* __restrict c, uint8_t* __restrict any, size_t first, size_t last)
+{
+    for (size_t i = first; i < last; ++i) {
+        const uint8_t* p = c + 2 * i - 1;
+        any[i] = uint8_t((p[0] | p[1] | p[2] | (Centred ? p[3] : 0)) != 0);
+    }
+}
+
+// Whether the correction changed a pixel's chroma (packed library pixels, 3
+// bytes each): not 0 when it did.
+COLORCORRECT_ROW_BODY void ChangedPixels(const uint8_t* __restrict libIn, const uint8_t* __restrict libOut,
+                                         uint8_t* __restrict changed, size_t w)
 {
     for (size_t x = 0; x < w; ++x)
-        y[x] = in[3 * x];
+        changed[x] = uint8_t((libIn[3 * x + 1] ^ libOut[3 * x + 1]) | (libIn[3 * x + 2] ^ libOut[3 * x + 2]));
+}
+
+// The vertical half of the 4:2:0 interpolation: two chroma rows weighted.
+COLORCORRECT_ROW_BODY void UpColumns(const uint8_t* __restrict u0, const uint8_t* __restrict u1,
+                                     const uint8_t* __restrict v0, const uint8_t* __restrict v1, int w0, int w1,
+                                     uint16_t* __restrict vu, uint16_t* __restrict vv, size_t cw)
+{
+    for (size_t i = 0; i < cw; ++i) {
+        vu[i] = uint16_t(w0 * u0[i] + w1 * u1[i]);
+        vv[i] = uint16_t(w0 * v0[i] + w1 * v1[i]);
+    }
+}
+
+// The vertical half of the 4:2:0 average, for one chroma row: four rows of
+// horizontal sums weighted (a fourth of weight 0 where there are three), or
+// the stream's own samples where none of the pixels changed, limited.
+COLORCORRECT_ROW_BODY void DownColumns(const uint16_t* const* su, const uint16_t* const* sv, const uint8_t* const* ch,
+                                       const int* weights, int shift, uint8_t* __restrict us, uint8_t* __restrict vs,
+                                       int lo, int hi, size_t cw)
+{
+    const uint16_t *__restrict su0 = su[0], *__restrict su1 = su[1], *__restrict su2 = su[2], *__restrict su3 = su[3];
+    const uint16_t *__restrict sv0 = sv[0], *__restrict sv1 = sv[1], *__restrict sv2 = sv[2], *__restrict sv3 = sv[3];
+    const uint8_t *__restrict c0 = ch[0], *__restrict c1 = ch[1], *__restrict c2 = ch[2], *__restrict c3 = ch[3];
+    const int w0 = weights[0], w1 = weights[1], w2 = weights[2], w3 = weights[3], round = 1 << (shift - 1);
+    for (size_t i = 0; i < cw; ++i) {
+        // Cb and Cr are kept or replaced together: a hue turn can leave one
+        // of them as it was and still move the colour.
+        const bool changed = (c0[i] | c1[i] | c2[i] | c3[i]) != 0;
+        const int u = (w0 * su0[i] + w1 * su1[i] + w2 * su2[i] + w3 * su3[i] + round) >> shift;
+        const int v = (w0 * sv0[i] + w1 * sv1[i] + w2 * sv2[i] + w3 * sv3[i] + round) >> shift;
+        us[i] = static_cast<uint8_t>(std::clamp(changed ? u : int(us[i]), lo, hi));
+        vs[i] = static_cast<uint8_t>(std::clamp(changed ? v : int(vs[i]), lo, hi));
+    }
 }
 
 } // namespace
@@ -231,7 +248,8 @@ void FrameConverter::ToPicture(const uint8_t* frame, uint8_t* picture) const
     const uint8_t* planeV = planeU + chromaBytes;
     const uint8_t* planeA = planeV + chromaBytes;
     const size_t w = static_cast<size_t>(m_width);
-    std::vector<uint16_t> vu(size_t(m_header.ChromaWidth())), vv(vu.size());
+    RowScratch rows;
+    rows.Size(m_header);
 
     for (int y = 0; y < m_height; ++y) {
         uint8_t* row = picture + m_stride * size_t(y);
@@ -252,7 +270,7 @@ void FrameConverter::ToPicture(const uint8_t* frame, uint8_t* picture) const
             }
             continue;
         }
-        UpRow(planeY, planeU, planeV, y, vu.data(), vv.data(), row);
+        UpRow(planeY, planeU, planeV, y, rows, row);
     }
 }
 
@@ -266,87 +284,89 @@ void FrameConverter::FromPicture(const uint8_t* before, const uint8_t* after, co
     uint8_t* planeV = planeU + chromaBytes;
     const size_t w = static_cast<size_t>(m_width);
 
-    for (int y = 0; y < m_height; ++y) {
-        const uint8_t* row = corrected + m_stride * size_t(y);
-        uint8_t* ys = planeY + w * size_t(y);
-        if (!m_header.Is420()) {
-            uint8_t* us = planeU + w * size_t(y);
-            uint8_t* vs = planeV + w * size_t(y);
-            for (size_t x = 0; x < w; ++x) {
-                const uint8_t* p = row + x * m_pixel;
-                ys[x] = p[0];
-                us[x] = p[1];
-                vs[x] = p[2];
-            }
-        } else {
-            for (size_t x = 0; x < w; ++x)
-                ys[x] = row[x * m_pixel];
+    if (!m_header.Is420()) {
+        for (int y = 0; y < m_height; ++y) {
+            const uint8_t* row = corrected + m_stride * size_t(y);
+            const size_t at = w * size_t(y);
+            if (m_pixel == 4)
+                RunRow<UnpackRow<4>>(row, planeY + at, planeU + at, planeV + at, w);
+            else
+                RunRow<UnpackRow<3>>(row, planeY + at, planeU + at, planeV + at, w);
         }
-    }
-    if (!m_header.Is420())
         return;
+    }
     // The same filter as CorrectFrame's, over the whole picture at once.
     const size_t cw = size_t(m_header.ChromaWidth());
     Scratch rows;
+    rows.Size(m_header);
     rows.sumU.resize(cw * size_t(m_height));
     rows.sumV.resize(rows.sumU.size());
     rows.changed.resize(rows.sumU.size());
     for (int y = 0; y < m_height; ++y) {
         const size_t at = m_stride * size_t(y), ring = cw * size_t(y);
-        SumRow(before + at, after + at, corrected + at, &rows.sumU[ring], &rows.sumV[ring], &rows.changed[ring]);
+        SumRow(before + at, after + at, corrected + at, planeY + w * size_t(y), rows, &rows.sumU[ring],
+               &rows.sumV[ring], &rows.changed[ring]);
     }
     for (size_t j = 0; j < m_downY.size(); ++j)
         DownRow(int(j), rows, m_height, planeU, planeV, chromaLo, chromaHi);
 }
 
 void FrameConverter::UpRow(const uint8_t* planeY, const uint8_t* planeU, const uint8_t* planeV, int y,
-                           uint16_t* vu, uint16_t* vv, uint8_t* row) const
+                           RowScratch& r, uint8_t* row) const
 {
-    // Vertically first, into a chroma row of 4 x the sample (vu, vv), then
-    // horizontally: the same sums as the 2-D weights, each vertical sum made
-    // once for the two pixels that share it.
+    // Vertically first, into a chroma row of 4 x the sample (upU, upV), then
+    // horizontally into full-width rows: the same sums as the 2-D weights,
+    // each vertical sum made once for the two pixels that share it. Then
+    // packed with the luma.
     const size_t cw = size_t(m_header.ChromaWidth()), w = size_t(m_width);
     const UpTap& ty = m_upY[size_t(y)];
-    const uint8_t* u0 = planeU + cw * size_t(ty.i0);
-    const uint8_t* u1 = planeU + cw * size_t(ty.i1);
-    const uint8_t* v0 = planeV + cw * size_t(ty.i0);
-    const uint8_t* v1 = planeV + cw * size_t(ty.i1);
-    const uint8_t* ys = planeY + w * size_t(y);
-    for (size_t i = 0; i < cw; ++i) {
-        vu[i] = uint16_t(ty.w0 * u0[i] + ty.w1 * u1[i]);
-        vv[i] = uint16_t(ty.w0 * v0[i] + ty.w1 * v1[i]);
+    RunRow<UpColumns>(planeU + cw * size_t(ty.i0), planeU + cw * size_t(ty.i1), planeV + cw * size_t(ty.i0),
+                      planeV + cw * size_t(ty.i1), ty.w0, ty.w1, r.upU.data(), r.upV.data(), cw);
+    const bool centred = m_header.chroma == Y4mChroma::C420Jpeg;
+    for (auto [from, to] : {std::pair{r.upU.data(), r.rowU.data()}, {r.upV.data(), r.rowV.data()}}) {
+        if (centred)
+            RunRow<UpPlane<true>>(from, to, cw, w);
+        else
+            RunRow<UpPlane<false>>(from, to, cw, w);
     }
-    if (m_header.chroma == Y4mChroma::C420Jpeg)
-        UpPixels<true>(vu, vv, ys, row, cw, w);
-    else
-        UpPixels<false>(vu, vv, ys, row, cw, w);
+    RunRow<PackRow<3>>(planeY + w * size_t(y), r.rowU.data(), r.rowV.data(), nullptr, row, w);
 }
 
-void FrameConverter::SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected,
-                            uint16_t* __restrict sumU, uint16_t* __restrict sumV, uint8_t* __restrict changed) const
+void FrameConverter::SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected, uint8_t* lumaOut,
+                            RowScratch& r, uint16_t* sumU, uint16_t* sumV, uint8_t* changed) const
 {
-    // 4:2:0 pictures have no alpha: 3 bytes a pixel. Samples whose pixels
-    // all lie inside the row take SumPixels; the edges take the clamped table.
+    // 4:2:0 pictures have no alpha: 3 bytes a pixel. The corrected chroma
+    // and the change flags are taken apart into full-width rows first.
+    // Samples whose pixels all lie inside the row are summed by the loops;
+    // the edges take the clamped table.
+    const size_t w = size_t(m_width);
+    RunRow<UnpackRow<3>>(corrected, lumaOut, r.rowU.data(), r.rowV.data(), w);
+    RunRow<ChangedPixels>(libIn, libOut, r.rowChanged.data(), w);
     const bool centred = m_header.chroma == Y4mChroma::C420Jpeg;
     const int cw = m_header.ChromaWidth();
     const int inside = std::max(1, std::min(cw, (m_width - (centred ? 3 : 2)) / 2 + 1));
     auto edge = [&](int i) {
         int su = 0, sv = 0, ch = 0;
         for (const DownTap& tx : m_downX[size_t(i)]) {
-            const size_t px = size_t(tx.pos) * 3;
-            su += tx.weight * corrected[px + 1];
-            sv += tx.weight * corrected[px + 2];
-            ch |= (libIn[px + 1] ^ libOut[px + 1]) | (libIn[px + 2] ^ libOut[px + 2]);
+            su += tx.weight * r.rowU[size_t(tx.pos)];
+            sv += tx.weight * r.rowV[size_t(tx.pos)];
+            ch |= r.rowChanged[size_t(tx.pos)];
         }
         sumU[i] = uint16_t(su);
         sumV[i] = uint16_t(sv);
         changed[i] = uint8_t(ch != 0);
     };
     edge(0);
-    if (centred)
-        SumPixels<true>(libIn, libOut, corrected, sumU, sumV, changed, 1, inside);
-    else
-        SumPixels<false>(libIn, libOut, corrected, sumU, sumV, changed, 1, inside);
+    const size_t first = 1, last = size_t(inside);
+    if (centred) {
+        RunRow<SumPlane<true>>(r.rowU.data(), sumU, first, last);
+        RunRow<SumPlane<true>>(r.rowV.data(), sumV, first, last);
+        RunRow<AnyPlane<true>>(r.rowChanged.data(), changed, first, last);
+    } else {
+        RunRow<SumPlane<false>>(r.rowU.data(), sumU, first, last);
+        RunRow<SumPlane<false>>(r.rowV.data(), sumV, first, last);
+        RunRow<AnyPlane<false>>(r.rowChanged.data(), changed, first, last);
+    }
     for (int i = inside; i < cw; ++i)
         edge(i);
 }
@@ -374,24 +394,8 @@ void FrameConverter::DownRow(int j, const Scratch& s, int ring, uint8_t* planeU,
         ch[t] = ch[0];
         weights[t] = 0;
     }
-    const int shift = m_downShift, round = 1 << (shift - 1);
-    uint8_t* __restrict us = planeU + cw * size_t(j);
-    uint8_t* __restrict vs = planeV + cw * size_t(j);
-    const int w0 = weights[0], w1 = weights[1], w2 = weights[2], w3 = weights[3];
-    for (size_t i = 0; i < cw; ++i) {
-        int u, v;
-        // Cb and Cr are kept or replaced together: a hue turn can leave one
-        // of them as it was and still move the colour.
-        if (ch[0][i] | ch[1][i] | ch[2][i] | ch[3][i]) {
-            u = (w0 * su[0][i] + w1 * su[1][i] + w2 * su[2][i] + w3 * su[3][i] + round) >> shift;
-            v = (w0 * sv[0][i] + w1 * sv[1][i] + w2 * sv[2][i] + w3 * sv[3][i] + round) >> shift;
-        } else {
-            u = us[i];
-            v = vs[i];
-        }
-        us[i] = static_cast<uint8_t>(std::clamp(u, chromaLo, chromaHi));
-        vs[i] = static_cast<uint8_t>(std::clamp(v, chromaLo, chromaHi));
-    }
+    RunRow<DownColumns>(su, sv, ch, weights, m_downShift, planeU + cw * size_t(j), planeV + cw * size_t(j), chromaLo,
+                        chromaHi, cw);
 }
 
 bool FrameConverter::CorrectFrameWhole(uint8_t* frame, const PictureProcessor& process, int chromaLo,
@@ -417,13 +421,23 @@ bool FrameConverter::CorrectFrameWhole(uint8_t* frame, const PictureProcessor& p
 }
 
 
+void FrameConverter::RowScratch::Size(const Y4mHeader& header)
+{
+    const size_t cw = size_t(header.ChromaWidth()), w = size_t(header.width);
+    upU.resize(cw);
+    upV.resize(cw);
+    rowU.resize(w);
+    rowV.resize(w);
+    rowChanged.resize(w);
+}
+
 size_t FrameConverter::ScratchBytes(const Y4mHeader& header)
 {
-    // Four bands of packed rows, and per chroma sample of a ring of at most
+    // Four bands of packed rows, per chroma sample of a ring of at most
     // eight rows (the widest vertical reach of the filters) two sums and a
-    // flag, and two more sums.
+    // flag, and two more sums, and three full-width rows.
     const size_t rowBytes = RowStride(header.width, header.HasAlpha() ? 32 : 24);
-    return 4 * kBand * rowBytes + size_t(header.ChromaWidth()) * (8 * 5 + 4);
+    return 4 * kBand * rowBytes + size_t(header.ChromaWidth()) * (8 * 5 + 4) + 3 * size_t(header.width);
 }
 
 bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& process, Scratch& s, int chromaLo,
@@ -446,8 +460,7 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
         s.sumU.resize(cw * size_t(m_ring));
         s.sumV.resize(s.sumU.size());
         s.changed.resize(s.sumU.size());
-        s.upU.resize(cw);
-        s.upV.resize(cw);
+        s.Size(m_header);
     }
     m_conversion.ChromaLimits(chromaLo, chromaHi);
 
@@ -462,14 +475,14 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
             uint8_t* row = &s.stream[rowBytes * size_t(r)];
             const size_t at = w * size_t(y0 + r);
             if (is420)
-                UpRow(planeY, planeU, planeV, y0 + r, s.upU.data(), s.upV.data(), row);
+                UpRow(planeY, planeU, planeV, y0 + r, s, row);
             else if (direct)
                 m_conversion.PackToLibrary(planeY + at, planeU + at, planeV + at, planeA + at,
                                            &s.library[rowBytes * size_t(r)], w, m_pixel);
             else if (m_pixel == 4)
-                PackRow<4>(planeY + at, planeU + at, planeV + at, planeA + at, row, w);
+                RunRow<PackRow<4>>(planeY + at, planeU + at, planeV + at, planeA + at, row, w);
             else
-                PackRow<3>(planeY + at, planeU + at, planeV + at, nullptr, row, w);
+                RunRow<PackRow<3>>(planeY + at, planeU + at, planeV + at, nullptr, row, w);
         }
         uint8_t* library = s.stream.data();
         if (direct) {
@@ -501,14 +514,14 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
             }
             if (!is420) {
                 if (m_pixel == 4)
-                    UnpackRow<4>(corrected, planeY + plane, planeU + plane, planeV + plane, w);
+                    RunRow<UnpackRow<4>>(corrected, planeY + plane, planeU + plane, planeV + plane, w);
                 else
-                    UnpackRow<3>(corrected, planeY + plane, planeU + plane, planeV + plane, w);
+                    RunRow<UnpackRow<3>>(corrected, planeY + plane, planeU + plane, planeV + plane, w);
                 continue;
             }
-            LumaOfRow(corrected, planeY + plane, w);
             const size_t ring = cw * size_t(y % m_ring);
-            SumRow(&library[at], &s.out[at], corrected, &s.sumU[ring], &s.sumV[ring], &s.changed[ring]);
+            SumRow(&library[at], &s.out[at], corrected, planeY + plane, s, &s.sumU[ring], &s.sumV[ring],
+                   &s.changed[ring]);
             while (nextChroma < int(m_emitAfter.size()) && m_emitAfter[size_t(nextChroma)] <= y)
                 DownRow(nextChroma++, s, m_ring, planeU, planeV, chromaLo, chromaHi);
         }

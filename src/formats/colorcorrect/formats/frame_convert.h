@@ -92,13 +92,18 @@ public:
     // The most memory CorrectFrame's Scratch takes for frames of `header`.
     static size_t ScratchBytes(const Y4mHeader& header);
 
+    // The rows of one 4:2:0 row's resampling.
+    struct RowScratch {
+        std::vector<uint16_t> upU, upV;              // its chroma, vertically interpolated
+        std::vector<uint8_t> rowU, rowV, rowChanged; // its chroma at full width, and which pixels changed
+        void Size(const Y4mHeader& header);
+    };
     // Buffers of one thread's CorrectFrame calls, sized on first use and
     // then reused frame after frame.
-    struct Scratch {
+    struct Scratch : RowScratch {
         std::vector<uint8_t> stream, library, out, back; // a band of packed rows each
         std::vector<uint16_t> sumU, sumV;                // ring of chroma rows' horizontal sums
         std::vector<uint8_t> changed;                    // ... and whether any of their pixels changed
-        std::vector<uint16_t> upU, upV;                  // one row's chroma, vertically interpolated
     };
 
     // Corrects one frame in place: the whole of the above (conversion to the
@@ -130,10 +135,13 @@ private:
     void FieldTaps(bool centred);
 
     // The 4:2:0 parts of CorrectFrame.
-    void UpRow(const uint8_t* planeY, const uint8_t* planeU, const uint8_t* planeV, int y, uint16_t* vu,
-               uint16_t* vv, uint8_t* row) const;
-    void SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected, uint16_t* sumU,
-                uint16_t* sumV, uint8_t* changed) const;
+    // Row y of the frame, packed with its chroma at full resolution.
+    void UpRow(const uint8_t* planeY, const uint8_t* planeU, const uint8_t* planeV, int y, RowScratch& r,
+               uint8_t* row) const;
+    // A corrected row's luma into the plane, and its chroma's horizontal sums
+    // and change flags.
+    void SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected, uint8_t* lumaOut,
+                RowScratch& r, uint16_t* sumU, uint16_t* sumV, uint8_t* changed) const;
     void DownRow(int j, const Scratch& s, int ring, uint8_t* planeU, uint8_t* planeV, int chromaLo,
                  int chromaHi) const;
 

@@ -217,8 +217,10 @@ Y4mHeader MakeY4mHeader(int width, int height, Y4mChroma chroma, std::string_vie
     h.width = width;
     h.height = height;
     h.chroma = chroma;
-    h.tokens = {"W" + std::to_string(width), "H" + std::to_string(height), "F" + std::string(rate), "Ip",
-                "A1:1", std::string("C") + Y4mChromaTag(chroma)};
+    // Appended rather than "W" + string, which GCC 12 at -O3 warns about
+    // wrongly (-Wrestrict).
+    h.tokens = {std::string("W").append(std::to_string(width)), std::string("H").append(std::to_string(height)),
+                std::string("F").append(rate), "Ip", "A1:1", std::string("C").append(Y4mChromaTag(chroma))};
     return h;
 }
 
