@@ -15,7 +15,10 @@ namespace colorcorrect::formats {
 
 inline bool HasAvx2()
 {
-    static const bool has = __builtin_cpu_supports("avx2");
+    static const bool has = [] {
+        __builtin_cpu_init(); // in case the first call comes before the library's constructors ran
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
     return has;
 }
 
