@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "../engine/pixel_stages.h"
 #include "../host/yuv_rgb.h"
 
 namespace colorcorrect {
@@ -19,6 +20,24 @@ const uint32_t* RgbOffsetPairs()
                                                        static_cast<uint32_t>(c.g + 512) << 10 |
                                                        static_cast<uint32_t>(c.b + 512) << 20;
             }
+        return t;
+    }();
+    return table.get();
+}
+
+const uint32_t* ScopeSamplePairs()
+{
+    static const std::unique_ptr<uint32_t[]> table = [] {
+        std::unique_ptr<uint32_t[]> t(new uint32_t[65536]);
+        const uint32_t* const offsets = RgbOffsetPairs();
+        for (size_t pair = 0; pair < 65536; ++pair) {
+            const uint32_t o = offsets[pair];
+            const YuvValue s = RgbToYuv(static_cast<int>(o & 0x3FFu) - 512, static_cast<int>((o >> 10) & 0x3FFu) - 512,
+                                        static_cast<int>(o >> 20) - 512);
+            t[pair] = static_cast<uint32_t>(stages::ClampChroma(s.u) + 128) |
+                      static_cast<uint32_t>(stages::ClampChroma(s.v) + 128) << 8 |
+                      static_cast<uint32_t>(s.y + 512) << 16;
+        }
         return t;
     }();
     return table.get();

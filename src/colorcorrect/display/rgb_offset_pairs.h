@@ -14,4 +14,13 @@ namespace colorcorrect {
 // made once per process at the first call; thread-safe.
 const uint32_t* RgbOffsetPairs();
 
+// The YUV a scope counts for such a pixel, when the output tables only clamp
+// to the range: RgbToYuv of the R, G, B above is (Y + dY, U', V'), exactly,
+// since the luma row of the matrix sums to the denominator and the chroma
+// rows to 0. Entry ub | vb << 8 holds ClampChroma(U') + 128 in bits 0..7,
+// ClampChroma(V') + 128 in bits 8..15 and dY + 512 in bits 16..25; the
+// scope's luma is ClampLuma(Y + dY). 256 KB, made once per process at the
+// first call; thread-safe.
+const uint32_t* ScopeSamplePairs();
+
 } // namespace colorcorrect

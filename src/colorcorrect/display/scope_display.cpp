@@ -231,11 +231,14 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                              OutputTablesAreRangeClamps();
 
     // Instantiated once per scope, so the per-pixel work carries no mode test.
-    auto run = [&](auto&& accumulate) {
+    // `accumulate` counts a pixel from its RGB, `countWord` one of the
+    // engine's words (the faster loop, where no pixel is selected).
+    auto run = [&](auto&& accumulate, auto&& countWord) {
         if (engineFront) {
             // Locals: the output is written a byte at a time, and byte stores
             // may alias anything reached through a reference or a pointer.
             auto count = accumulate;
+            auto countOfWord = countWord;
             const auto finishPixel = finish;
             const unsigned view = channel;
             const bool weighted = alpha;
@@ -250,30 +253,29 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                     const BYTE* s = rowIn + x0 * inS;
                     BYTE* d = rowOut + x0 * outS;
                     EngineWords(*this, s, inS, n, words);
-                    // Without a scope or a view, a run of opaque 4-byte pixels
-                    // needs only its RGB bytes; the pixel loop does the rest.
-                    size_t i = 0;
-                    if (scope == kScopeNone && view == 0 && inS == 4 && outS == 4 && AllOpaque(s, n)) {
-                        i = StoreRgbOfWords(words, rgbPairs, d, n);
-                        s += i * inS;
-                        d += i * outS;
+                    if (view == 0 && (!weighted || AllOpaque(s, n))) {
+                        // Opaque pixels without a view: the scope counts the
+                        // words, and the output needs only their RGB bytes,
+                        // four at a time where the pixels have four bytes.
+                        for (size_t i = 0; i < n; ++i)
+                            countOfWord(words[i], x0 + i);
+                        size_t i = inS == 4 && outS == 4 ? StoreRgbOfWords(words, rgbPairs, d, n) : 0;
+                        for (d += i * outS; i < n; ++i, d += outS) {
+                            const uint32_t w = words[i];
+                            const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
+                            d[0] = static_cast<BYTE>(ClampLuma(static_cast<int>(c >> 20) - 512));
+                            d[1] = static_cast<BYTE>(ClampLuma(static_cast<int>((c >> 10) & 0x3FFu) - 512));
+                            d[2] = static_cast<BYTE>(ClampLuma(static_cast<int>(c & 0x3FFu) - 512));
+                        }
+                        continue;
                     }
-                    for (; i < n; ++i, s += inS, d += outS) {
+                    for (size_t i = 0; i < n; ++i, s += inS, d += outS) {
                         const uint32_t w = words[i];
                         const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
                         const int r = static_cast<int>(c & 0x3FFu) - 512;
                         const int g = static_cast<int>((c >> 10) & 0x3FFu) - 512;
                         const int b = static_cast<int>(c >> 20) - 512;
-                        const int a = weighted ? s[3] : 255;
-                        if (view == 0 && a == 255) {
-                            // The common pixel: no view, opaque.
-                            count(r, g, b, x0 + i, false);
-                            d[0] = static_cast<BYTE>(ClampLuma(b));
-                            d[1] = static_cast<BYTE>(ClampLuma(g));
-                            d[2] = static_cast<BYTE>(ClampLuma(r));
-                        } else {
-                            finishPixel(r, g, b, a, x0 + i, false, d, count);
-                        }
+                        finishPixel(r, g, b, weighted ? s[3] : 255, x0 + i, false, d, count);
                     }
                 }
             }
@@ -302,6 +304,23 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         }
     };
 
+    // A scope that counts the YUV sample of each pixel, from its RGB or
+    // from the engine's word: the word's pair gives the sample's chroma and
+    // its luma offset from one table.
+    const uint32_t* const samplePairs = ScopeSamplePairs();
+    auto runSamples = [&](auto&& countSample) {
+        run([=](int r, int g, int b, size_t x, bool selected) {
+                int ys, us, vs;
+                samples(r, g, b, ys, us, vs);
+                countSample(ys, us, vs, x, selected);
+            },
+            [=](uint32_t w, size_t x) {
+                const uint32_t e = samplePairs[(w >> 8) & 0xFFFFu];
+                countSample(ClampLuma(static_cast<int>((w & 0xFFu) + (e >> 16)) - 512), static_cast<int>(e & 0xFFu) - 128,
+                            static_cast<int>((e >> 8) & 0xFFu) - 128, x, false);
+            });
+    };
+
     BYTE* const plane0 = m_pDisplayBuffer;
     const uint32_t* const xcol = m_ColumnTable.data();
     // Without a scope there is no buffer: no offsets from a null pointer.
@@ -311,29 +330,28 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
 
     switch (scope) {
     case kScopeVector:
-        run([=](int r, int g, int b, size_t, bool) {
-            int ys, us, vs;
-            samples(r, g, b, ys, us, vs);
+        runSamples([=](int, int us, int vs, size_t, bool) {
             Count(plane0[static_cast<size_t>(vs + 128) * kGridSide + static_cast<size_t>(us + 128)]);
         });
         break;
     case kScopeWaveform:
-        run([=](int r, int g, int b, size_t x, bool selected) {
-            int ys, us, vs;
-            samples(r, g, b, ys, us, vs);
+        runSamples([=](int ys, int, int, size_t x, bool selected) {
             BYTE* plane = plane0 + (selected ? kWaveformPlaneBytes : 0);
             Count(plane[static_cast<size_t>(ys) * kWaveformStride + xcol[x]]);
         });
         break;
-    case kScopeHistogram:
-        run([=](int r, int g, int b, size_t, bool) {
-            CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b);
-        });
+    case kScopeHistogram: {
+        const uint32_t* const rgbPairs = RgbOffsetPairs();
+        run([=](int r, int g, int b, size_t, bool) { CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b); },
+            [=](uint32_t w, size_t) {
+                const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
+                CountChannelValues(redCounts, greenCounts, blueCounts, static_cast<int>(c & 0x3FFu) - 512,
+                                   static_cast<int>((c >> 10) & 0x3FFu) - 512, static_cast<int>(c >> 20) - 512);
+            });
         break;
+    }
     case kScopeLightning:
-        run([=](int r, int g, int b, size_t, bool selected) {
-            int ys, us, vs;
-            samples(r, g, b, ys, us, vs);
+        runSamples([=](int ys, int us, int vs, size_t, bool selected) {
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);
             const int h = (ys & ~1) / 2;
             Count(plane[static_cast<size_t>(128 + h) * kGridSide + static_cast<size_t>(us + 127)]);
@@ -343,9 +361,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     case kScopeCube: {
         const float m10 = m_afRot[3], m11 = m_afRot[4], m12 = m_afRot[5];
         const float m20 = m_afRot[6], m21 = m_afRot[7], m22 = m_afRot[8];
-        run([=](int r, int g, int b, size_t, bool selected) {
-            int ys, us, vs;
-            samples(r, g, b, ys, us, vs);
+        runSamples([=](int ys, int us, int vs, size_t, bool selected) {
             const float fv = static_cast<float>(vs);
             const float fu = static_cast<float>(us);
             const float fy = static_cast<float>(ys - 128);
@@ -359,9 +375,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         break;
     }
     case kScopeCombined:
-        run([=](int r, int g, int b, size_t x, bool selected) {
-            int ys, us, vs;
-            samples(r, g, b, ys, us, vs);
+        runSamples([=](int ys, int us, int vs, size_t x, bool selected) {
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);
             const size_t h = static_cast<size_t>(ys >> 1);
             const size_t cu = static_cast<size_t>((us + 127) >> 1);
@@ -373,7 +387,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         });
         break;
     default:
-        run([](int, int, int, size_t, bool) {});
+        run([](int, int, int, size_t, bool) {}, [](uint32_t, size_t) {});
         break;
     }
 
