@@ -3,6 +3,7 @@
 #include <new>
 
 #include "image_io.h"
+#include "rgb_rows.h"
 
 namespace colorcorrect::formats {
 
@@ -114,18 +115,14 @@ bool CorrectionProcessor::ProcessRgbPixels(const PixelRows& in, const PixelRows&
     ForEachRow(in.height, threads, [&](int y) {
         const uint8_t* p = in.data + in.rowBytes * size_t(y);
         uint8_t* row = out.data + out.rowBytes * size_t(y);
-        uint8_t* q = row;
-        for (int x = 0; x < in.width; ++x, p += c, q += c) {
-            const uint8_t alpha = c == 4 ? p[3] : 0;
-            RgbBytesToYuvBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
-            if (c == 4)
-                q[3] = alpha;
-        }
+        const size_t step = size_t(c), width = size_t(in.width);
+        if (p == row)
+            RgbRowToYuvInPlace(row, step, width);
+        else
+            RgbRowToYuv(p, step, row, step, width);
         tagYUVBMINFOHEADER header = RowHeader(in.width, c);
         filter.ProcessRows(&header, row, row, 0, 1);
-        q = row;
-        for (int x = 0; x < in.width; ++x, q += c)
-            YuvBytesToRgbBytes(q[0], q[1], q[2], q[0], q[1], q[2]);
+        YuvRowToRgbInPlace(row, step, width);
     });
     return true;
 }

@@ -8,6 +8,7 @@
 #include "file_io.h"
 #include "jpeg_codec.h"
 #include "png_codec.h"
+#include "rgb_rows.h"
 
 namespace colorcorrect::formats {
 
@@ -332,15 +333,9 @@ bool RgbPixelsToYuvPicture(const uint8_t* pixels, int width, int height, int cha
     unsigned step = 0, stride = 0;
     dib.GetIncrements(step, stride);
     BYTE* base = dib;
-    for (int y = 0; y < height; ++y) {
-        BYTE* q = RowFromTop(base, stride, height, y);
-        const uint8_t* p = pixels + rowBytes * size_t(y);
-        for (int x = 0; x < width; ++x, p += channels, q += step) {
-            RgbBytesToYuvBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
-            if (bits == 32)
-                q[3] = p[3];
-        }
-    }
+    for (int y = 0; y < height; ++y)
+        RgbRowToYuv(pixels + rowBytes * size_t(y), size_t(channels), RowFromTop(base, stride, height, y), step,
+                    size_t(width));
     picture = std::move(dib);
     return true;
 }
@@ -389,15 +384,8 @@ bool YuvPictureToRgbImage(const CVoraDib& picture, int channels, RgbImage& image
     RgbImage result;
     result.Resize(w, h, channels);
     const BYTE* base = picture;
-    for (int y = 0; y < h; ++y) {
-        const BYTE* p = RowFromTop(base, stride, h, y);
-        uint8_t* q = result.Row(y);
-        for (int x = 0; x < w; ++x, p += step, q += channels) {
-            YuvBytesToRgbBytes(p[0], p[1], p[2], q[0], q[1], q[2]);
-            if (channels == 4)
-                q[3] = p[3];
-        }
-    }
+    for (int y = 0; y < h; ++y)
+        YuvRowToRgb(RowFromTop(base, stride, h, y), step, result.Row(y), size_t(channels), size_t(w));
     image = std::move(result);
     return true;
 }
