@@ -446,8 +446,8 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
     // Rows lie m_stride apart, as the engine reads them.
     const size_t w = size_t(m_width), rowBytes = m_stride;
     const bool is420 = m_header.Is420(), identity = m_conversion.Identity();
-    // 4:4:4 with a conversion: converted on the way into the
-    // packed rows and back straight into the planes, two passes fewer.
+    // 4:4:4 with a conversion: converted on the way into the packed rows and
+    // back straight into the planes, two passes fewer.
     const bool direct = !is420 && !identity;
     const size_t cw = size_t(m_header.ChromaWidth());
     s.stream.resize(rowBytes * kBand);
