@@ -299,6 +299,12 @@ def main(argv=None):
         results = run(client, args.correction, args.output, args.inputs, args.frames_per_task,
                       shlex.split(args.decode_args), shlex.split(args.encode_args), args.quality)
     finally:
+        # Closing the client while the cluster replaces a lost worker can
+        # leave one of the client's background tasks failed (a timeout),
+        # which asyncio would report when the interpreter exits, after the
+        # run's own report below: every result is in by now, so it says
+        # nothing about the run.
+        logging.getLogger("asyncio").setLevel(logging.CRITICAL)
         client.close()
         if cluster is not None:
             cluster.close()
