@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "../engine/pixel_stages.h"
-#include "../host/yuv_rgb.h"
 
 namespace colorcorrect {
 
@@ -31,9 +30,9 @@ const uint32_t* ScopeSamplePairs()
         std::unique_ptr<uint32_t[]> t(new uint32_t[65536]);
         const uint32_t* const offsets = RgbOffsetPairs();
         for (size_t pair = 0; pair < 65536; ++pair) {
-            const uint32_t o = offsets[pair];
-            const YuvValue s = RgbToYuv(static_cast<int>(o & 0x3FFu) - 512, static_cast<int>((o >> 10) & 0x3FFu) - 512,
-                                        static_cast<int>(o >> 20) - 512);
+            // The offsets themselves: the word of this pair with Y = 0.
+            const RgbValue o = RgbOfWord(offsets, static_cast<uint32_t>(pair) << 8);
+            const YuvValue s = RgbToYuv(o.r, o.g, o.b);
             t[pair] = static_cast<uint32_t>(stages::ClampChroma(s.u) + 128) |
                       static_cast<uint32_t>(stages::ClampChroma(s.v) + 128) << 8 |
                       static_cast<uint32_t>(s.y + 512) << 16;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "../host/yuv_rgb.h"
+
 namespace colorcorrect {
 
 // Entry ub | vb << 8 (the stored chroma bytes, U + 128 and V + 128) holds
@@ -13,6 +15,15 @@ namespace colorcorrect {
 // Y * 0x100401 (Y 0..255) gives R, G, B + 512 in the same fields. 256 KB,
 // made once per process at the first call; thread-safe.
 const uint32_t* RgbOffsetPairs();
+
+// R, G, B (not clamped) of an engine output word (Y, U + 128, V + 128 in bits
+// 0..7, 8..15, 16..23), through the table above.
+inline RgbValue RgbOfWord(const uint32_t* rgbPairs, uint32_t word)
+{
+    const uint32_t c = rgbPairs[(word >> 8) & 0xFFFFu] + (word & 0xFFu) * 0x100401u;
+    return {static_cast<int>(c & 0x3FFu) - 512, static_cast<int>((c >> 10) & 0x3FFu) - 512,
+            static_cast<int>(c >> 20) - 512};
+}
 
 // The YUV a scope counts for such a pixel, when the output tables only clamp
 // to the range: RgbToYuv of the R, G, B above is (Y + dY, U', V'), exactly,

@@ -261,21 +261,16 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                             countOfWord(words[i], x0 + i);
                         size_t i = inS == 4 && outS == 4 ? StoreRgbOfWords(words, rgbPairs, d, n) : 0;
                         for (d += i * outS; i < n; ++i, d += outS) {
-                            const uint32_t w = words[i];
-                            const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
-                            d[0] = static_cast<BYTE>(ClampLuma(static_cast<int>(c >> 20) - 512));
-                            d[1] = static_cast<BYTE>(ClampLuma(static_cast<int>((c >> 10) & 0x3FFu) - 512));
-                            d[2] = static_cast<BYTE>(ClampLuma(static_cast<int>(c & 0x3FFu) - 512));
+                            const RgbValue c = RgbOfWord(rgbPairs, words[i]);
+                            d[0] = static_cast<BYTE>(ClampLuma(c.b));
+                            d[1] = static_cast<BYTE>(ClampLuma(c.g));
+                            d[2] = static_cast<BYTE>(ClampLuma(c.r));
                         }
                         continue;
                     }
                     for (size_t i = 0; i < n; ++i, s += inS, d += outS) {
-                        const uint32_t w = words[i];
-                        const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
-                        const int r = static_cast<int>(c & 0x3FFu) - 512;
-                        const int g = static_cast<int>((c >> 10) & 0x3FFu) - 512;
-                        const int b = static_cast<int>(c >> 20) - 512;
-                        finishPixel(r, g, b, weighted ? s[3] : 255, x0 + i, false, d, count);
+                        const RgbValue c = RgbOfWord(rgbPairs, words[i]);
+                        finishPixel(c.r, c.g, c.b, weighted ? s[3] : 255, x0 + i, false, d, count);
                     }
                 }
             }
@@ -344,9 +339,8 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         const uint32_t* const rgbPairs = RgbOffsetPairs();
         run([=](int r, int g, int b, size_t, bool) { CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b); },
             [=](uint32_t w, size_t) {
-                const uint32_t c = rgbPairs[(w >> 8) & 0xFFFFu] + (w & 0xFFu) * 0x100401u;
-                CountChannelValues(redCounts, greenCounts, blueCounts, static_cast<int>(c & 0x3FFu) - 512,
-                                   static_cast<int>((c >> 10) & 0x3FFu) - 512, static_cast<int>(c >> 20) - 512);
+                const RgbValue c = RgbOfWord(rgbPairs, w);
+                CountChannelValues(redCounts, greenCounts, blueCounts, c.r, c.g, c.b);
             });
         break;
     }

@@ -39,6 +39,24 @@ COLORCORRECT_ROW_BODY void UnpackRow(const uint8_t* __restrict in, uint8_t* __re
     }
 }
 
+// The two above for pixels of `pixel` bytes (3, or 4 with alpha).
+void PackPixels(size_t pixel, const uint8_t* y, const uint8_t* u, const uint8_t* v, const uint8_t* a, uint8_t* out,
+                size_t w)
+{
+    if (pixel == 4)
+        RunRow<PackRow<4>>(y, u, v, a, out, w);
+    else
+        RunRow<PackRow<3>>(y, u, v, a, out, w);
+}
+
+void UnpackPixels(size_t pixel, const uint8_t* in, uint8_t* y, uint8_t* u, uint8_t* v, size_t w)
+{
+    if (pixel == 4)
+        RunRow<UnpackRow<4>>(in, y, u, v, w);
+    else
+        RunRow<UnpackRow<3>>(in, y, u, v, w);
+}
+
 // The horizontal half of the 4:2:0 interpolation, for one of Cb and Cr:
 // pixels 2i and 2i + 1 from the vertical sums (4 x the sample) around chroma
 // sample i. Pixel 2i lies at or right of sample i and pixel 2i + 1 left of
@@ -255,22 +273,11 @@ void FrameConverter::ToPicture(const uint8_t* frame, uint8_t* picture) const
         uint8_t* row = picture + m_stride * size_t(y);
         const size_t used = w * m_pixel;
         std::memset(row + used, 0, m_stride - used);
-        const uint8_t* ys = planeY + w * size_t(y);
-        if (!m_header.Is420()) {
-            const uint8_t* us = planeU + w * size_t(y);
-            const uint8_t* vs = planeV + w * size_t(y);
-            const uint8_t* as = planeA + w * size_t(y);
-            for (size_t x = 0; x < w; ++x) {
-                uint8_t* p = row + x * m_pixel;
-                p[0] = ys[x];
-                p[1] = us[x];
-                p[2] = vs[x];
-                if (m_pixel == 4)
-                    p[3] = as[x];
-            }
-            continue;
-        }
-        UpRow(planeY, planeU, planeV, y, rows, row);
+        const size_t at = w * size_t(y);
+        if (m_header.Is420())
+            UpRow(planeY, planeU, planeV, y, rows, row);
+        else
+            PackPixels(m_pixel, planeY + at, planeU + at, planeV + at, m_pixel == 4 ? planeA + at : nullptr, row, w);
     }
 }
 
@@ -286,12 +293,8 @@ void FrameConverter::FromPicture(const uint8_t* before, const uint8_t* after, co
 
     if (!m_header.Is420()) {
         for (int y = 0; y < m_height; ++y) {
-            const uint8_t* row = corrected + m_stride * size_t(y);
             const size_t at = w * size_t(y);
-            if (m_pixel == 4)
-                RunRow<UnpackRow<4>>(row, planeY + at, planeU + at, planeV + at, w);
-            else
-                RunRow<UnpackRow<3>>(row, planeY + at, planeU + at, planeV + at, w);
+            UnpackPixels(m_pixel, corrected + m_stride * size_t(y), planeY + at, planeU + at, planeV + at, w);
         }
         return;
     }
@@ -479,10 +482,8 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
             else if (direct)
                 m_conversion.PackToLibrary(planeY + at, planeU + at, planeV + at, planeA + at,
                                            &s.library[rowBytes * size_t(r)], w, m_pixel);
-            else if (m_pixel == 4)
-                RunRow<PackRow<4>>(planeY + at, planeU + at, planeV + at, planeA + at, row, w);
             else
-                RunRow<PackRow<3>>(planeY + at, planeU + at, planeV + at, nullptr, row, w);
+                PackPixels(m_pixel, planeY + at, planeU + at, planeV + at, m_pixel == 4 ? planeA + at : nullptr, row, w);
         }
         uint8_t* library = s.stream.data();
         if (direct) {
@@ -513,10 +514,7 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
                 corrected = s.back.data();
             }
             if (!is420) {
-                if (m_pixel == 4)
-                    RunRow<UnpackRow<4>>(corrected, planeY + plane, planeU + plane, planeV + plane, w);
-                else
-                    RunRow<UnpackRow<3>>(corrected, planeY + plane, planeU + plane, planeV + plane, w);
+                UnpackPixels(m_pixel, corrected, planeY + plane, planeU + plane, planeV + plane, w);
                 continue;
             }
             const size_t ring = cw * size_t(y % m_ring);

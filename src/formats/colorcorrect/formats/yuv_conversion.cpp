@@ -109,13 +109,14 @@ YuvConversion::YuvConversion(YuvMatrix matrix, YuvRange range)
     Invert(m, inverse);
     constexpr double kOne = 65536.0;
     for (int k = 0; k < 3; ++k) {
-        // The rounding (half up) rides on the offset; the stream's offsets are
-        // whole samples, so taking them out of the products is exact.
-        m_bias[k] = static_cast<int32_t>(std::lround((libraryOffset[k] + 0.5) * kOne));
+        // The rounding (half up) rides on the offsets; the stream's offsets
+        // are whole samples, so taking them out of the products is exact.
+        m_to.offset[k] = static_cast<int32_t>(std::lround((libraryOffset[k] + 0.5) * kOne));
+        m_back.offset[k] = 32768;
         for (int c = 0; c < 3; ++c) {
-            m_to[k][c] = static_cast<int32_t>(std::lround(m[k][c] * kOne));
-            m_back[k][c] = static_cast<int32_t>(std::lround(inverse[k][c] * kOne));
-            m_bias[k] -= m_to[k][c] * streamOffset[c];
+            m_to.m[k][c] = static_cast<int32_t>(std::lround(m[k][c] * kOne));
+            m_back.m[k][c] = static_cast<int32_t>(std::lround(inverse[k][c] * kOne));
+            m_to.offset[k] -= m_to.m[k][c] * streamOffset[c];
         }
     }
     // A coefficient rounded to 16.16 is a little off its scale, which can
@@ -127,14 +128,14 @@ YuvConversion::YuvConversion(YuvMatrix matrix, YuvRange range)
         auto rounds = [&](int32_t nudge) {
             for (int v = 0; v < 256; ++v) {
                 const double exact = std::floor(m[k][k] * (v - streamOffset[k]) + libraryOffset[k] + 0.5);
-                if (Clamp((m_to[k][k] * v + m_bias[k] + nudge) >> 16) != std::clamp(exact, 0.0, 255.0))
+                if (Clamp((m_to.m[k][k] * v + m_to.offset[k] + nudge) >> 16) != std::clamp(exact, 0.0, 255.0))
                     return false;
             }
             return true;
         };
         for (int32_t nudge = 0; nudge <= 256; ++nudge)
             if (rounds(nudge)) {
-                m_bias[k] += nudge;
+                m_to.offset[k] += nudge;
                 break;
             }
     }
@@ -143,60 +144,48 @@ YuvConversion::YuvConversion(YuvMatrix matrix, YuvRange range)
 
 namespace {
 
-using Matrix = const int32_t (*)[3];
+using Map = YuvConversion::Map;
 
-// The row loops. Separable maps leave out the six products that are 0; a
-// fourth byte a pixel (alpha) is copied.
+// Output k of a map before the shift: three products and the offset, or one
+// product and the offset where the map keeps the components apart. The map
+// comes by value, so the loops keep it in registers: byte stores may alias
+// anything reached through a pointer.
+template <bool Separable>
+[[gnu::always_inline]] inline int32_t Apply(const Map& t, int k, int32_t x0, int32_t x1, int32_t x2)
+{
+    if constexpr (Separable)
+        return t.m[k][k] * (k == 0 ? x0 : (k == 1 ? x1 : x2)) + t.offset[k];
+    else
+        return t.m[k][0] * x0 + t.m[k][1] * x1 + t.m[k][2] * x2 + t.offset[k];
+}
+
+// The row loops; a fourth byte a pixel (alpha) is copied. Back, the map is
+// applied to the change and added to the stream's sample.
 struct ToLibraryRow {
     template <bool Separable, size_t Pixel>
-    COLORCORRECT_ROW_BODY static void Body(    const uint8_t* __restrict in, uint8_t* __restrict out, size_t pixels,
-                                            Matrix m, const int32_t* bias)
+    COLORCORRECT_ROW_BODY static void Body(const uint8_t* __restrict in, uint8_t* __restrict out, size_t pixels,
+                                           Map to)
     {
-        const int32_t m00 = m[0][0], m01 = m[0][1], m02 = m[0][2], m10 = m[1][0], m11 = m[1][1], m12 = m[1][2],
-                      m20 = m[2][0], m21 = m[2][1], m22 = m[2][2], b0 = bias[0], b1 = bias[1], b2 = bias[2];
         for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
             const int32_t y = in[at], u = in[at + 1], v = in[at + 2];
-            if constexpr (Separable) {
-                out[at] = Clamp((m00 * y + b0) >> 16);
-                out[at + 1] = Clamp((m11 * u + b1) >> 16);
-                out[at + 2] = Clamp((m22 * v + b2) >> 16);
-            } else {
-                out[at] = Clamp((m00 * y + m01 * u + m02 * v + b0) >> 16);
-                out[at + 1] = Clamp((m10 * y + m11 * u + m12 * v + b1) >> 16);
-                out[at + 2] = Clamp((m20 * y + m21 * u + m22 * v + b2) >> 16);
-            }
+            for (int k = 0; k < 3; ++k)
+                out[at + k] = Clamp(Apply<Separable>(to, k, y, u, v) >> 16);
             if constexpr (Pixel == 4)
                 out[at + 3] = in[at + 3];
         }
     }
 };
 
-// Sample k of a pixel back: `s` the stream's sample, the d's the changes.
-[[gnu::always_inline]] inline uint8_t Back(int32_t s, int32_t m0, int32_t m1, int32_t m2, int32_t d0, int32_t d1,
-                                           int32_t d2)
-{
-    return Clamp(s + ((m0 * d0 + m1 * d1 + m2 * d2 + 32768) >> 16));
-}
-
 struct FromLibraryRow {
     template <bool Separable, size_t Pixel>
-    COLORCORRECT_ROW_BODY static void Body(    const uint8_t* __restrict o, const uint8_t* __restrict a,
-                                              const uint8_t* __restrict b, uint8_t* __restrict out, size_t pixels,
-                                              Matrix m)
+    COLORCORRECT_ROW_BODY static void Body(const uint8_t* __restrict o, const uint8_t* __restrict a,
+                                           const uint8_t* __restrict b, uint8_t* __restrict out, size_t pixels,
+                                           Map back)
     {
-        const int32_t m00 = m[0][0], m01 = m[0][1], m02 = m[0][2], m10 = m[1][0], m11 = m[1][1], m12 = m[1][2],
-                      m20 = m[2][0], m21 = m[2][1], m22 = m[2][2];
         for (size_t at = 0; at < pixels * Pixel; at += Pixel) {
             const int32_t d0 = b[at] - a[at], d1 = b[at + 1] - a[at + 1], d2 = b[at + 2] - a[at + 2];
-            if constexpr (Separable) {
-                out[at] = Back(o[at], m00, 0, 0, d0, 0, 0);
-                out[at + 1] = Back(o[at + 1], 0, m11, 0, 0, d1, 0);
-                out[at + 2] = Back(o[at + 2], 0, 0, m22, 0, 0, d2);
-            } else {
-                out[at] = Back(o[at], m00, m01, m02, d0, d1, d2);
-                out[at + 1] = Back(o[at + 1], m10, m11, m12, d0, d1, d2);
-                out[at + 2] = Back(o[at + 2], m20, m21, m22, d0, d1, d2);
-            }
+            for (int k = 0; k < 3; ++k)
+                out[at + k] = Clamp(o[at + k] + (Apply<Separable>(back, k, d0, d1, d2) >> 16));
             if constexpr (Pixel == 4)
                 out[at + 3] = b[at + 3];
         }
@@ -205,51 +194,33 @@ struct FromLibraryRow {
 
 struct PackToLibraryRow {
     template <bool Separable, size_t Pixel>
-    COLORCORRECT_ROW_BODY static void Body(    const uint8_t* __restrict ys, const uint8_t* __restrict us,
-                                                const uint8_t* __restrict vs, const uint8_t* __restrict as,
-                                                uint8_t* __restrict out, size_t pixels, Matrix m, const int32_t* bias)
+    COLORCORRECT_ROW_BODY static void Body(const uint8_t* __restrict ys, const uint8_t* __restrict us,
+                                           const uint8_t* __restrict vs, const uint8_t* __restrict as,
+                                           uint8_t* __restrict out, size_t pixels, Map to)
     {
-        const int32_t m00 = m[0][0], m01 = m[0][1], m02 = m[0][2], m10 = m[1][0], m11 = m[1][1], m12 = m[1][2],
-                      m20 = m[2][0], m21 = m[2][1], m22 = m[2][2], b0 = bias[0], b1 = bias[1], b2 = bias[2];
         for (size_t x = 0; x < pixels; ++x) {
             const int32_t y = ys[x], u = us[x], v = vs[x];
-            uint8_t* p = out + Pixel * x;
-            if constexpr (Separable) {
-                p[0] = Clamp((m00 * y + b0) >> 16);
-                p[1] = Clamp((m11 * u + b1) >> 16);
-                p[2] = Clamp((m22 * v + b2) >> 16);
-            } else {
-                p[0] = Clamp((m00 * y + m01 * u + m02 * v + b0) >> 16);
-                p[1] = Clamp((m10 * y + m11 * u + m12 * v + b1) >> 16);
-                p[2] = Clamp((m20 * y + m21 * u + m22 * v + b2) >> 16);
-            }
+            for (int k = 0; k < 3; ++k)
+                out[Pixel * x + k] = Clamp(Apply<Separable>(to, k, y, u, v) >> 16);
             if constexpr (Pixel == 4)
-                p[3] = as[x];
+                out[Pixel * x + 3] = as[x];
         }
     }
 };
 
 struct UnpackFromLibraryRow {
     template <bool Separable, size_t Pixel>
-    COLORCORRECT_ROW_BODY static void Body(    const uint8_t* __restrict a, const uint8_t* __restrict b,
-                                                    uint8_t* __restrict ys, uint8_t* __restrict us,
-                                                    uint8_t* __restrict vs, size_t pixels, Matrix m)
+    COLORCORRECT_ROW_BODY static void Body(const uint8_t* __restrict a, const uint8_t* __restrict b,
+                                           uint8_t* __restrict ys, uint8_t* __restrict us, uint8_t* __restrict vs,
+                                           size_t pixels, Map back)
     {
-        const int32_t m00 = m[0][0], m01 = m[0][1], m02 = m[0][2], m10 = m[1][0], m11 = m[1][1], m12 = m[1][2],
-                      m20 = m[2][0], m21 = m[2][1], m22 = m[2][2];
         for (size_t x = 0; x < pixels; ++x) {
             const size_t at = Pixel * x;
             const int32_t d0 = b[at] - a[at], d1 = b[at + 1] - a[at + 1], d2 = b[at + 2] - a[at + 2];
-            if constexpr (Separable) {
-                ys[x] = Back(ys[x], m00, 0, 0, d0, 0, 0);
-                us[x] = Back(us[x], 0, m11, 0, 0, d1, 0);
-                vs[x] = Back(vs[x], 0, 0, m22, 0, 0, d2);
-            } else {
-                const int32_t y = ys[x], u = us[x], v = vs[x];
-                ys[x] = Back(y, m00, m01, m02, d0, d1, d2);
-                us[x] = Back(u, m10, m11, m12, d0, d1, d2);
-                vs[x] = Back(v, m20, m21, m22, d0, d1, d2);
-            }
+            const int32_t y = ys[x], u = us[x], v = vs[x];
+            ys[x] = Clamp(y + (Apply<Separable>(back, 0, d0, d1, d2) >> 16));
+            us[x] = Clamp(u + (Apply<Separable>(back, 1, d0, d1, d2) >> 16));
+            vs[x] = Clamp(v + (Apply<Separable>(back, 2, d0, d1, d2) >> 16));
         }
     }
 };
@@ -268,25 +239,25 @@ void RunVariant(bool separable, size_t pixelBytes, Args... args)
 
 void YuvConversion::ToLibrary(const uint8_t* in, uint8_t* out, size_t pixels, size_t pixelBytes) const
 {
-    RunVariant<ToLibraryRow>(m_separable, pixelBytes, in, out, pixels, Matrix(m_to), &m_bias[0]);
+    RunVariant<ToLibraryRow>(m_separable, pixelBytes, in, out, pixels, m_to);
 }
 
 void YuvConversion::FromLibrary(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut,
                                 uint8_t* out, size_t pixels, size_t pixelBytes) const
 {
-    RunVariant<FromLibraryRow>(m_separable, pixelBytes, original, libIn, libOut, out, pixels, Matrix(m_back));
+    RunVariant<FromLibraryRow>(m_separable, pixelBytes, original, libIn, libOut, out, pixels, m_back);
 }
 
 void YuvConversion::PackToLibrary(const uint8_t* y, const uint8_t* u, const uint8_t* v, const uint8_t* a,
                                   uint8_t* out, size_t pixels, size_t pixelBytes) const
 {
-    RunVariant<PackToLibraryRow>(m_separable, pixelBytes, y, u, v, a, out, pixels, Matrix(m_to), &m_bias[0]);
+    RunVariant<PackToLibraryRow>(m_separable, pixelBytes, y, u, v, a, out, pixels, m_to);
 }
 
 void YuvConversion::UnpackFromLibrary(const uint8_t* libIn, const uint8_t* libOut, uint8_t* y, uint8_t* u,
                                       uint8_t* v, size_t pixels, size_t pixelBytes) const
 {
-    RunVariant<UnpackFromLibraryRow>(m_separable, pixelBytes, libIn, libOut, y, u, v, pixels, Matrix(m_back));
+    RunVariant<UnpackFromLibraryRow>(m_separable, pixelBytes, libIn, libOut, y, u, v, pixels, m_back);
 }
 
 void YuvConversion::ChromaLimits(int& lo, int& hi) const

@@ -63,14 +63,21 @@ public:
     // clipping, becomes 0..255.
     void ChromaLimits(int& lo, int& hi) const;
 
+    // A map in 16.16: output k = (sum over c of m[k][c] * input c + offset[k]) >> 16.
+    struct Map {
+        int32_t m[3][3];
+        int32_t offset[3];
+    };
+
 private:
     bool m_identity;
     bool m_separable; // BT.601: the map keeps the components apart
     double m_chromaBack; // the inverse's chroma scale
-    // 16.16: output k from input c; the offsets and the rounding in m_bias.
-    int32_t m_to[3][3]{};
-    int32_t m_bias[3]{};
-    int32_t m_back[3][3]{};
+    // Into the library: from the stream's samples, offsets and rounding in
+    // the offset. Back: from the change the correction made, the rounding
+    // in the offset.
+    Map m_to{};
+    Map m_back{};
 };
 
 } // namespace colorcorrect::formats
