@@ -203,11 +203,55 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     const bool vectorWords =
         stages.vector && !(stages.match && isolate) && OutputTablesAreRangeClamps();
     const bool noStage = !stages.primary && !stages.vector;
+    // These rows serve the channel view alone (isolation needs the match
+    // stage, which none of the three cases has). The view's grey is a fixed
+    // mix of the stage results, so an opaque pixel's three bytes are one
+    // table's word: grey's chroma bytes do not change with its luma.
+    const bool rgbChannel = channel >= 1 && channel <= 3;
+    const int viewU = rgbChannel ? colorcorrect::kRgbFromChroma[channel - 1][0] : 0;
+    const int viewV = rgbChannel ? colorcorrect::kRgbFromChroma[channel - 1][1] : 0;
+    uint32_t greyWords[1024];
+    const uint32_t greyChroma = static_cast<BYTE>(chromaOut[512] + 128) * 0x10100u;
+    for (size_t i = 0; channel != 0 && i < 1024; ++i)
+        greyWords[i] = static_cast<BYTE>(lumaOut[i]) | greyChroma;
+    // A run of n pixels through the view, from their stage results in y, u
+    // and v. The run is read whole before it is written: `in` may be `out`.
+    using Results = int32_t[colorcorrect::kEngineWordRun];
+    const auto viewRun = [&](const BYTE* src, BYTE* dst, size_t n, const Results& y,
+                             const Results& u, const Results& v) {
+        // The grey of each pixel as an index into the words: a plain loop
+        // the compiler vectorises.
+        const int mixU = viewU, mixV = viewV;
+        Results grey;
+        for (size_t i = 0; i < n; ++i)
+            grey[i] = ClampTableInput(colorcorrect::RoundOver512(512 * y[i] + mixU * u[i] +
+                                                                 mixV * v[i])) +
+                      512;
+        const uint32_t* const words = greyWords;
+        if (!alpha) {
+            // 3-byte pixels: each word stored whole, its fourth byte then
+            // replaced by the next pixel's.
+            for (size_t i = 0; i + 1 < n; ++i)
+                std::memcpy(dst + 3 * i, &words[grey[i]], 4);
+            std::memcpy(dst + 3 * (n - 1), &words[grey[n - 1]], 3);
+            return;
+        }
+        uint32_t shown[colorcorrect::kEngineWordRun];
+        for (size_t i = 0; i < n; ++i)
+            shown[i] = words[grey[i]];
+        // Translucent pixels are weighted before the output tables.
+        if (!colorcorrect::AllOpaque(src, n))
+            for (size_t i = 0; i < n; ++i) {
+                const int a = src[4 * i + 3];
+                if (a != 255) {
+                    BYTE bytes[3];
+                    finish(y[i], u[i], v[i], a, bytes);
+                    shown[i] = bytes[0] | bytes[1] << 8 | static_cast<uint32_t>(bytes[2]) << 16;
+                }
+            }
+        colorcorrect::StoreColourBytes(shown, dst, n);
+    };
     const auto aidRows = [&](size_t first, size_t count) {
-        // Locals: the output is written a byte at a time, and byte stores may
-        // alias anything reached through a reference or a pointer.
-        const auto finishPixel = finish;
-        const bool fromCurves = curveTables, fromWords = vectorWords, weighted = alpha;
         const size_t step = pixelStep;
         const uint32_t* const pairs = curveTables ? ft->primaryPairs->entry : nullptr;
         const uint64_t* const matrixR = ft != nullptr ? ft->matrix[0] : nullptr;
@@ -215,31 +259,39 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         const uint64_t* const matrixB = ft != nullptr ? ft->matrix[2] : nullptr;
         const uint8_t* const luma = m_YLUT;
         uint32_t words[colorcorrect::kEngineWordRun];
+        uint64_t sums[colorcorrect::kEngineWordRun];
+        Results y, u, v;
         for (size_t row = first; row < first + count; ++row) {
             for (size_t x0 = 0; x0 < width; x0 += colorcorrect::kEngineWordRun) {
                 const size_t n = std::min(width - x0, colorcorrect::kEngineWordRun);
                 const BYTE* src = srcRow + row * lineStep + x0 * step;
                 BYTE* dst = dstRow + row * lineStep + x0 * step;
-                if (fromWords)
-                    colorcorrect::EngineWords(*this, src, step, n, words);
-                for (size_t i = 0; i < n; ++i, src += step, dst += step) {
-                    int y, u, v;
-                    if (fromCurves) {
-                        const uint32_t e = pairs[src[1] | src[2] << 8] + luma[src[0]] * 0x100401u;
-                        const uint64_t sum =
-                            matrixR[e & 0x3FFu] + matrixG[(e >> 10) & 0x3FFu] + matrixB[e >> 20];
-                        y = static_cast<int>((sum >> 9) & 0x3FFu) - 512;
-                        u = static_cast<int>((sum >> 30) & 0x3FFu) - 512;
-                        v = static_cast<int>(sum >> 51) - 512;
-                    } else if (fromWords) {
-                        y = static_cast<int>(colorcorrect::WordByte(words[i], 0));
-                        u = static_cast<int>(colorcorrect::WordByte(words[i], 1)) - 128;
-                        v = static_cast<int>(colorcorrect::WordByte(words[i], 2)) - 128;
-                    } else {
-                        ReadPixel(src, y, u, v);
+                if (curveTables) {
+                    // The look-ups one pixel at a time, the fields apart in
+                    // a loop that vectorises.
+                    for (size_t i = 0; i < n; ++i) {
+                        const BYTE* p = src + i * step;
+                        const uint32_t e = pairs[p[1] | p[2] << 8] + luma[p[0]] * 0x100401u;
+                        sums[i] = matrixR[e & 0x3FFu] + matrixG[(e >> 10) & 0x3FFu] +
+                                  matrixB[e >> 20];
                     }
-                    finishPixel(y, u, v, weighted ? src[3] : 255, dst);
+                    for (size_t i = 0; i < n; ++i) {
+                        y[i] = static_cast<int32_t>((sums[i] >> 9) & 0x3FFu) - 512;
+                        u[i] = static_cast<int32_t>((sums[i] >> 30) & 0x3FFu) - 512;
+                        v[i] = static_cast<int32_t>(sums[i] >> 51) - 512;
+                    }
+                } else if (vectorWords) {
+                    colorcorrect::EngineWords(*this, src, step, n, words);
+                    for (size_t i = 0; i < n; ++i) {
+                        y[i] = static_cast<int32_t>(colorcorrect::WordByte(words[i], 0));
+                        u[i] = static_cast<int32_t>(colorcorrect::WordByte(words[i], 1)) - 128;
+                        v[i] = static_cast<int32_t>(colorcorrect::WordByte(words[i], 2)) - 128;
+                    }
+                } else {
+                    for (size_t i = 0; i < n; ++i)
+                        ReadPixel(src + i * step, y[i], u[i], v[i]);
                 }
+                viewRun(src, dst, n, y, u, v);
             }
         }
     };
