@@ -231,14 +231,14 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                              OutputTablesAreRangeClamps();
 
     // Instantiated once per scope, so the per-pixel work carries no mode test.
-    // `accumulate` counts a pixel from its RGB, `countWord` one of the
+    // `accumulate` counts a pixel from its RGB, `countWords(words, n, x0)`
     // engine's words (the faster loop, where no pixel is selected).
-    auto run = [&](auto&& accumulate, auto&& countWord) {
+    auto run = [&](auto&& accumulate, auto&& countWords) {
         if (engineFront) {
             // Locals: the output is written a byte at a time, and byte stores
             // may alias anything reached through a reference or a pointer.
             auto count = accumulate;
-            auto countOfWord = countWord;
+            auto countOfWords = countWords;
             const auto finishPixel = finish;
             const unsigned view = channel;
             const bool weighted = alpha;
@@ -257,8 +257,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                         // Opaque pixels without a view: the scope counts the
                         // words, and the output needs only their RGB bytes,
                         // four at a time where the pixels have four bytes.
-                        for (size_t i = 0; i < n; ++i)
-                            countOfWord(words[i], x0 + i);
+                        countOfWords(words, n, x0);
                         size_t i = inS == 4 && outS == 4 ? StoreRgbOfWords(words, rgbPairs, d, n) : 0;
                         for (d += i * outS; i < n; ++i, d += outS) {
                             const RgbValue c = RgbOfWord(rgbPairs, words[i]);
@@ -303,17 +302,24 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     // from the engine's word: the word's pair gives the sample's chroma and
     // its luma offset from one table.
     const uint32_t* const samplePairs = ScopeSamplePairs();
-    auto runSamples = [&](auto&& countSample) {
+    // ... with another count for the engine's words.
+    auto runSamplesAndWords = [&](auto&& countSample, auto&& countWords) {
         run([=](int r, int g, int b, size_t x, bool selected) {
                 int ys, us, vs;
                 samples(r, g, b, ys, us, vs);
                 countSample(ys, us, vs, x, selected);
             },
-            [=](uint32_t w, size_t x) {
+            countWords);
+    };
+    auto runSamples = [&](auto&& countSample) {
+        runSamplesAndWords(countSample, [=](const uint32_t* words, size_t n, size_t x0) {
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t w = words[i];
                 const uint32_t e = samplePairs[(w >> 8) & 0xFFFFu];
                 countSample(ClampLuma(static_cast<int>((w & 0xFFu) + (e >> 16)) - 512), static_cast<int>(e & 0xFFu) - 128,
-                            static_cast<int>((e >> 8) & 0xFFu) - 128, x, false);
-            });
+                            static_cast<int>((e >> 8) & 0xFFu) - 128, x0 + i, false);
+            }
+        });
     };
 
     BYTE* const plane0 = m_pDisplayBuffer;
@@ -324,11 +330,43 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     uint32_t* const blueCounts = redCounts != nullptr ? redCounts + 512 : nullptr;
 
     switch (scope) {
-    case kScopeVector:
-        runSamples([=](int, int us, int vs, size_t, bool) {
-            Count(plane0[static_cast<size_t>(vs + 128) * kGridSide + static_cast<size_t>(us + 128)]);
-        });
+    case kScopeVector: {
+        // A word's sample chroma, all this scope shows of it, depends on its
+        // chroma pair alone: the words are counted by pair, without the
+        // saturation test, in the counters after the grid, which are then
+        // added into the grid and left at zero.
+        uint32_t* const pairCounts = reinterpret_cast<uint32_t*>(plane0 + kGridBytes);
+        runSamplesAndWords(
+            [=](int, int us, int vs, size_t, bool) {
+                Count(plane0[static_cast<size_t>(vs + 128) * kGridSide + static_cast<size_t>(us + 128)]);
+            },
+            [=](const uint32_t* words, size_t n, size_t) {
+                // A run of one pair is counted at once: neighbours often
+                // share a pair, and adding to one counter pixel by pixel
+                // would wait on each store.
+                uint32_t pair = (words[0] >> 8) & 0xFFFFu, same = 0;
+                for (size_t i = 0; i < n; ++i) {
+                    const uint32_t next = (words[i] >> 8) & 0xFFFFu;
+                    if (next != pair) {
+                        pairCounts[pair] += same;
+                        pair = next;
+                        same = 0;
+                    }
+                    ++same;
+                }
+                pairCounts[pair] += same;
+            });
+        if (engineFront)
+            for (size_t pair = 0; pair < kPairCount; ++pair) {
+                if (pairCounts[pair] == 0)
+                    continue;
+                const uint32_t e = samplePairs[pair];
+                BYTE& counter = plane0[((e >> 8) & 0xFFu) * kGridSide + (e & 0xFFu)];
+                counter = static_cast<BYTE>(std::min<uint32_t>(255u, counter + pairCounts[pair]));
+                pairCounts[pair] = 0;
+            }
         break;
+    }
     case kScopeWaveform:
         runSamples([=](int ys, int, int, size_t x, bool selected) {
             BYTE* plane = plane0 + (selected ? kWaveformPlaneBytes : 0);
@@ -338,9 +376,11 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     case kScopeHistogram: {
         const uint32_t* const rgbPairs = RgbOffsetPairs();
         run([=](int r, int g, int b, size_t, bool) { CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b); },
-            [=](uint32_t w, size_t) {
-                const RgbValue c = RgbOfWord(rgbPairs, w);
-                CountChannelValues(redCounts, greenCounts, blueCounts, c.r, c.g, c.b);
+            [=](const uint32_t* words, size_t n, size_t) {
+                for (size_t i = 0; i < n; ++i) {
+                    const RgbValue c = RgbOfWord(rgbPairs, words[i]);
+                    CountChannelValues(redCounts, greenCounts, blueCounts, c.r, c.g, c.b);
+                }
             });
         break;
     }
@@ -381,7 +421,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         });
         break;
     default:
-        run([](int, int, int, size_t, bool) {}, [](uint32_t, size_t) {});
+        run([](int, int, int, size_t, bool) {}, [](const uint32_t*, size_t, size_t) {});
         break;
     }
 

@@ -6,7 +6,8 @@ size_t ScopeBufferBytes(unsigned mode)
 {
     switch (mode) {
     case kScopeVector:
-        return kGridBytes;
+        // The grid, then a 32-bit counter for each chroma pair.
+        return kGridBytes + kPairCount * sizeof(uint32_t);
     case kScopeWaveform:
         return 2 * kWaveformPlaneBytes;
     case kScopeHistogram:

@@ -31,6 +31,8 @@ inline constexpr unsigned kScopeCombined = 7;
 // 512 counters wide (columns 360..511 stay zero).
 inline constexpr size_t kGridSide = 256;
 inline constexpr size_t kGridBytes = kGridSide * kGridSide;
+// Chroma pairs (U and V bytes): the vector scope's second set of counters.
+inline constexpr size_t kPairCount = 65536;
 inline constexpr size_t kWaveformStride = 512;
 inline constexpr size_t kWaveformColumns = 360;
 inline constexpr size_t kWaveformPlaneBytes = kGridSide * kWaveformStride;
