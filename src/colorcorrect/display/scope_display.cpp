@@ -66,6 +66,16 @@ size_t StoreRgbOfWords(const uint32_t*, const uint32_t*, BYTE*, size_t)
 }
 #endif
 
+// The scope's luma of an engine word, ClampLuma(Y + dY), by the sum of the
+// word's Y and its sample pair's dY + 512 (0..1278): one look-up instead of
+// the two clamps.
+constexpr auto kSampleLuma = [] {
+    std::array<uint8_t, 1280> luma{};
+    for (int i = 0; i < 1280; ++i)
+        luma[static_cast<size_t>(i)] = static_cast<uint8_t>(std::clamp(i - 512, 0, 255));
+    return luma;
+}();
+
 // A byte counter that stops at 255.
 inline void Count(BYTE& counter)
 {
@@ -316,7 +326,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             for (size_t i = 0; i < n; ++i) {
                 const uint32_t w = words[i];
                 const uint32_t e = samplePairs[(w >> 8) & 0xFFFFu];
-                countSample(ClampLuma(static_cast<int>((w & 0xFFu) + (e >> 16)) - 512), static_cast<int>(e & 0xFFu) - 128,
+                countSample(static_cast<int>(kSampleLuma[(w & 0xFFu) + (e >> 16)]), static_cast<int>(e & 0xFFu) - 128,
                             static_cast<int>((e >> 8) & 0xFFu) - 128, x0 + i, false);
             }
         });
