@@ -241,8 +241,9 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                              OutputTablesAreRangeClamps();
 
     // Instantiated once per scope, so the per-pixel work carries no mode test.
-    // `accumulate` counts a pixel from its RGB, `countWords(words, n, x0)`
-    // engine's words (the faster loop, where no pixel is selected).
+    // `accumulate` counts a pixel from its RGB, `countWords(words, n, x0)` a
+    // run of n of the engine's words from column x0 (the faster loop, where
+    // no pixel is selected).
     auto run = [&](auto&& accumulate, auto&& countWords) {
         if (engineFront) {
             // Locals: the output is written a byte at a time, and byte stores
@@ -310,9 +311,9 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
 
     // A scope that counts the YUV sample of each pixel, from its RGB or
     // from the engine's word: the word's pair gives the sample's chroma and
-    // its luma offset from one table.
+    // its luma offset from one table. runSamplesAndWords takes a count of
+    // its own for the words.
     const uint32_t* const samplePairs = ScopeSamplePairs();
-    // ... with another count for the engine's words.
     auto runSamplesAndWords = [&](auto&& countSample, auto&& countWords) {
         run([=](int r, int g, int b, size_t x, bool selected) {
                 int ys, us, vs;
