@@ -31,16 +31,9 @@ void EngineWords(CBaseColorCorrectionFilter& filter, const BYTE* src, size_t ste
     // last is copied as a whole word (its fourth byte is not the caller's
     // colour, and the words leave it unspecified).
     size_t i = 0;
-    if (step == 8) {
-        // Every other 4-byte pixel (the half-size display): a constant step
-        // the compiler turns into vector shuffles.
-        for (; i + 1 < n; ++i)
-            std::memcpy(out + 4 * i, src + 8 * i, 4);
-        src += 8 * i;
-    } else if (step >= 4) {
+    if (step >= 4)
         for (; i + 1 < n; ++i, src += step)
             std::memcpy(out + 4 * i, src, 4);
-    }
     for (; i < n; ++i, src += step) {
         uint32_t w = static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
                      static_cast<uint32_t>(src[2]) << 16;
