@@ -103,13 +103,13 @@ COLORCORRECT_ROW_BODY void AnyPlane(const uint8_t* __restrict c, uint8_t* __rest
     }
 }
 
-// Whether the correction changed a pixel's chroma (packed library pixels, 3
-// bytes each): not 0 when it did.
-COLORCORRECT_ROW_BODY void ChangedPixels(const uint8_t* __restrict libIn, const uint8_t* __restrict libOut,
+// Whether the correction changed a pixel's chroma: not 0 when it did.
+COLORCORRECT_ROW_BODY void ChangedPixels(const uint8_t* __restrict u0, const uint8_t* __restrict v0,
+                                         const uint8_t* __restrict u1, const uint8_t* __restrict v1,
                                          uint8_t* __restrict changed, size_t w)
 {
     for (size_t x = 0; x < w; ++x)
-        changed[x] = uint8_t((libIn[3 * x + 1] ^ libOut[3 * x + 1]) | (libIn[3 * x + 2] ^ libOut[3 * x + 2]));
+        changed[x] = uint8_t((u0[x] ^ u1[x]) | (v0[x] ^ v1[x]));
 }
 
 // The vertical half of the 4:2:0 interpolation: two chroma rows weighted.
@@ -307,53 +307,60 @@ void FrameConverter::FromPicture(const uint8_t* before, const uint8_t* after, co
     rows.changed.resize(rows.sumU.size());
     for (int y = 0; y < m_height; ++y) {
         const size_t at = m_stride * size_t(y), ring = cw * size_t(y);
-        SumRow(before + at, after + at, corrected + at, planeY + w * size_t(y), rows, &rows.sumU[ring],
-               &rows.sumV[ring], &rows.changed[ring]);
+        RunRow<UnpackRow<3>>(corrected + at, planeY + w * size_t(y), rows.rowU.data(), rows.rowV.data(), w);
+        for (size_t x = 0; x < w; ++x) {
+            const uint8_t* b = before + at + 3 * x;
+            const uint8_t* a = after + at + 3 * x;
+            rows.rowChanged[x] = uint8_t((b[1] ^ a[1]) | (b[2] ^ a[2]));
+        }
+        SumRow(rows.rowU.data(), rows.rowV.data(), rows.rowChanged.data(), &rows.sumU[ring], &rows.sumV[ring],
+               &rows.changed[ring]);
     }
     for (size_t j = 0; j < m_downY.size(); ++j)
         DownRow(int(j), rows, m_height, planeU, planeV, chromaLo, chromaHi);
 }
 
-void FrameConverter::UpRow(const uint8_t* planeY, const uint8_t* planeU, const uint8_t* planeV, int y,
-                           RowScratch& r, uint8_t* row) const
+void FrameConverter::UpChroma(const uint8_t* planeU, const uint8_t* planeV, int y, RowScratch& r, uint8_t* u,
+                              uint8_t* v) const
 {
     // Vertically first, into a chroma row of 4 x the sample (upU, upV), then
     // horizontally into full-width rows: the same sums as the 2-D weights,
-    // each vertical sum made once for the two pixels that share it. Then
-    // packed with the luma.
+    // each vertical sum made once for the two pixels that share it.
     const size_t cw = size_t(m_header.ChromaWidth()), w = size_t(m_width);
     const UpTap& ty = m_upY[size_t(y)];
     RunRow<UpColumns>(planeU + cw * size_t(ty.i0), planeU + cw * size_t(ty.i1), planeV + cw * size_t(ty.i0),
                       planeV + cw * size_t(ty.i1), ty.w0, ty.w1, r.upU.data(), r.upV.data(), cw);
     const bool centred = m_header.chroma == Y4mChroma::C420Jpeg;
-    for (auto [from, to] : {std::pair{r.upU.data(), r.rowU.data()}, {r.upV.data(), r.rowV.data()}}) {
+    for (auto [from, to] : {std::pair{r.upU.data(), u}, {r.upV.data(), v}}) {
         if (centred)
             RunRow<UpPlane<true>>(from, to, cw, w);
         else
             RunRow<UpPlane<false>>(from, to, cw, w);
     }
+}
+
+void FrameConverter::UpRow(const uint8_t* planeY, const uint8_t* planeU, const uint8_t* planeV, int y,
+                           RowScratch& r, uint8_t* row) const
+{
+    const size_t w = size_t(m_width);
+    UpChroma(planeU, planeV, y, r, r.rowU.data(), r.rowV.data());
     RunRow<PackRow<3>>(planeY + w * size_t(y), r.rowU.data(), r.rowV.data(), nullptr, row, w);
 }
 
-void FrameConverter::SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected, uint8_t* lumaOut,
-                            RowScratch& r, uint16_t* sumU, uint16_t* sumV, uint8_t* changed) const
+void FrameConverter::SumRow(const uint8_t* u, const uint8_t* v, const uint8_t* changedPixels, uint16_t* sumU,
+                            uint16_t* sumV, uint8_t* changed) const
 {
-    // 4:2:0 pictures have no alpha: 3 bytes a pixel. The corrected chroma
-    // and the change flags are taken apart into full-width rows first.
     // Samples whose pixels all lie inside the row are summed by the loops;
     // the edges take the clamped table.
-    const size_t w = size_t(m_width);
-    RunRow<UnpackRow<3>>(corrected, lumaOut, r.rowU.data(), r.rowV.data(), w);
-    RunRow<ChangedPixels>(libIn, libOut, r.rowChanged.data(), w);
     const bool centred = m_header.chroma == Y4mChroma::C420Jpeg;
     const int cw = m_header.ChromaWidth();
     const int inside = std::max(1, std::min(cw, (m_width - (centred ? 3 : 2)) / 2 + 1));
     auto edge = [&](int i) {
         int su = 0, sv = 0, ch = 0;
         for (const DownTap& tx : m_downX[size_t(i)]) {
-            su += tx.weight * r.rowU[size_t(tx.pos)];
-            sv += tx.weight * r.rowV[size_t(tx.pos)];
-            ch |= r.rowChanged[size_t(tx.pos)];
+            su += tx.weight * u[size_t(tx.pos)];
+            sv += tx.weight * v[size_t(tx.pos)];
+            ch |= changedPixels[size_t(tx.pos)];
         }
         sumU[i] = uint16_t(su);
         sumV[i] = uint16_t(sv);
@@ -362,13 +369,13 @@ void FrameConverter::SumRow(const uint8_t* libIn, const uint8_t* libOut, const u
     edge(0);
     const size_t first = 1, last = size_t(inside);
     if (centred) {
-        RunRow<SumPlane<true>>(r.rowU.data(), sumU, first, last);
-        RunRow<SumPlane<true>>(r.rowV.data(), sumV, first, last);
-        RunRow<AnyPlane<true>>(r.rowChanged.data(), changed, first, last);
+        RunRow<SumPlane<true>>(u, sumU, first, last);
+        RunRow<SumPlane<true>>(v, sumV, first, last);
+        RunRow<AnyPlane<true>>(changedPixels, changed, first, last);
     } else {
-        RunRow<SumPlane<false>>(r.rowU.data(), sumU, first, last);
-        RunRow<SumPlane<false>>(r.rowV.data(), sumV, first, last);
-        RunRow<AnyPlane<false>>(r.rowChanged.data(), changed, first, last);
+        RunRow<SumPlane<false>>(u, sumU, first, last);
+        RunRow<SumPlane<false>>(v, sumV, first, last);
+        RunRow<AnyPlane<false>>(changedPixels, changed, first, last);
     }
     for (int i = inside; i < cw; ++i)
         edge(i);
@@ -436,29 +443,29 @@ void FrameConverter::RowScratch::Size(const Y4mHeader& header)
 
 size_t FrameConverter::ScratchBytes(const Y4mHeader& header)
 {
-    // Four bands of packed rows, per chroma sample of a ring of at most
-    // eight rows (the widest vertical reach of the filters) two sums and a
-    // flag, and two more sums, and three full-width rows.
-    const size_t rowBytes = RowStride(header.width, header.HasAlpha() ? 32 : 24);
-    return 4 * kBand * rowBytes + size_t(header.ChromaWidth()) * (8 * 5 + 4) + 3 * size_t(header.width);
+    // Two bands of packed rows, five of planar rows, one row taken apart,
+    // per chroma sample of a ring of at most eight rows (the widest vertical
+    // reach of the filters) two sums and a flag, and two more sums, and
+    // three full-width rows.
+    const size_t rowBytes = RowStride(header.width, header.HasAlpha() ? 32 : 24), w = size_t(header.width);
+    return 2 * kBand * rowBytes + 5 * kBand * w + 3 * w + size_t(header.ChromaWidth()) * (8 * 5 + 4) + 3 * w;
 }
 
 bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& process, Scratch& s, int chromaLo,
                                   int chromaHi) const
 {
-    // Rows lie m_stride apart, as the engine reads them.
-    const size_t w = size_t(m_width), rowBytes = m_stride;
-    const bool is420 = m_header.Is420(), identity = m_conversion.Identity();
-    // 4:4:4 with a conversion: converted on the way into the packed rows and
-    // back straight into the planes, two passes fewer.
-    const bool direct = !is420 && !identity;
+    // Rows lie m_stride apart, as the engine reads them. Everything else
+    // stays planar: the conversion into the library's YUV and back, the
+    // 4:2:0 chroma at full width. Packing for the correction and taking its
+    // output apart are the only passes over 3-byte pixels.
+    const size_t w = size_t(m_width), rowBytes = m_stride, band = w * kBand;
+    const bool is420 = m_header.Is420(), convert = !m_conversion.Identity();
     const size_t cw = size_t(m_header.ChromaWidth());
-    s.stream.resize(rowBytes * kBand);
-    s.out.resize(s.stream.size());
-    if (!identity) {
-        s.library.resize(s.stream.size());
-        s.back.resize(rowBytes);
-    }
+    s.packed.resize(rowBytes * kBand);
+    s.out.resize(s.packed.size());
+    s.planes.resize(band * ((convert ? 3 : 0) + (is420 ? 2 : 0)));
+    if (convert)
+        s.back.resize(3 * w);
     if (is420) {
         s.sumU.resize(cw * size_t(m_ring));
         s.sumV.resize(s.sumU.size());
@@ -471,56 +478,64 @@ bool FrameConverter::CorrectFrame(uint8_t* frame, const PictureProcessor& proces
     uint8_t* planeU = frame + m_header.LumaBytes();
     uint8_t* planeV = planeU + m_header.ChromaBytes();
     const uint8_t* planeA = planeV + m_header.ChromaBytes();
+    // Band rows: the library's Y, U, V, and the stream's U, V at full width.
+    uint8_t* const libY = s.planes.data();
+    uint8_t* const libU = libY + band;
+    uint8_t* const libV = libU + band;
+    uint8_t* const fullU = s.planes.data() + (convert ? 3 * band : 0);
+    uint8_t* const fullV = fullU + band;
     int nextChroma = 0;
     for (int y0 = 0; y0 < m_height; y0 += kBand) {
         const int rows = std::min(kBand, m_height - y0);
         for (int r = 0; r < rows; ++r) {
-            uint8_t* row = &s.stream[rowBytes * size_t(r)];
-            const size_t at = w * size_t(y0 + r);
-            if (is420)
-                UpRow(planeY, planeU, planeV, y0 + r, s, row);
-            else if (direct)
-                m_conversion.PackToLibrary(planeY + at, planeU + at, planeV + at, planeA + at,
-                                           &s.library[rowBytes * size_t(r)], w, m_pixel);
-            else
-                PackPixels(m_pixel, planeY + at, planeU + at, planeV + at, m_pixel == 4 ? planeA + at : nullptr, row, w);
-        }
-        uint8_t* library = s.stream.data();
-        if (direct) {
-            library = s.library.data();
-        } else if (!identity) {
-            library = s.library.data();
-            for (int r = 0; r < rows; ++r)
-                m_conversion.ToLibrary(&s.stream[rowBytes * size_t(r)], &library[rowBytes * size_t(r)], w, m_pixel);
+            const size_t at = w * size_t(y0 + r), in = w * size_t(r);
+            const uint8_t* y = planeY + at;
+            const uint8_t* u = planeU + at;
+            const uint8_t* v = planeV + at;
+            if (is420) {
+                UpChroma(planeU, planeV, y0 + r, s, fullU + in, fullV + in);
+                u = fullU + in;
+                v = fullV + in;
+            }
+            if (convert) {
+                m_conversion.ToLibraryPlanes(y, u, v, libY + in, libU + in, libV + in, w);
+                y = libY + in;
+                u = libU + in;
+                v = libV + in;
+            }
+            PackPixels(m_pixel, y, u, v, m_pixel == 4 ? planeA + at : nullptr, &s.packed[rowBytes * size_t(r)], w);
         }
         tagYUVBMINFOHEADER header = m_info;
         header.biHeight = rows;
         header.biSizeImage = static_cast<uint32_t>(rowBytes * size_t(rows));
-        if (!process(header, library, s.out.data()))
+        if (!process(header, s.packed.data(), s.out.data()))
             return false;
 
         for (int r = 0; r < rows; ++r) {
-            const int y = y0 + r;
-            const size_t at = rowBytes * size_t(r);
-            const size_t plane = w * size_t(y);
-            if (direct) {
-                m_conversion.UnpackFromLibrary(&library[at], &s.out[at], planeY + plane, planeU + plane,
-                                               planeV + plane, w, m_pixel);
+            const int row = y0 + r;
+            const size_t at = w * size_t(row), in = w * size_t(r);
+            // The stream's samples of the row, corrected in place below.
+            uint8_t* y = planeY + at;
+            uint8_t* u = is420 ? fullU + in : planeU + at;
+            uint8_t* v = is420 ? fullV + in : planeV + at;
+            // The correction's output taken apart: straight over the
+            // stream's samples when nothing is converted and no change flags
+            // are needed (4:4:4); 4:2:0 chroma into rows of its own.
+            uint8_t* outY = convert ? s.back.data() : y;
+            uint8_t* outU = convert ? outY + w : (is420 ? s.rowU.data() : u);
+            uint8_t* outV = convert ? outU + w : (is420 ? s.rowV.data() : v);
+            UnpackPixels(m_pixel, &s.out[rowBytes * size_t(r)], outY, outU, outV, w);
+            if (convert)
+                m_conversion.FromLibraryPlanes(libY + in, libU + in, libV + in, outY, outU, outV, y, u, v, w);
+            if (!is420)
                 continue;
-            }
-            const uint8_t* corrected = &s.out[at];
-            if (!identity) {
-                m_conversion.FromLibrary(&s.stream[at], &library[at], &s.out[at], s.back.data(), w, m_pixel);
-                corrected = s.back.data();
-            }
-            if (!is420) {
-                UnpackPixels(m_pixel, corrected, planeY + plane, planeU + plane, planeV + plane, w);
-                continue;
-            }
-            const size_t ring = cw * size_t(y % m_ring);
-            SumRow(&library[at], &s.out[at], corrected, planeY + plane, s, &s.sumU[ring], &s.sumV[ring],
+            // The flags compare the correction's own input and output.
+            RunRow<ChangedPixels>(convert ? libU + in : u, convert ? libV + in : v, outU, outV, s.rowChanged.data(),
+                                  w);
+            const size_t ring = cw * size_t(row % m_ring);
+            SumRow(convert ? u : outU, convert ? v : outV, s.rowChanged.data(), &s.sumU[ring], &s.sumV[ring],
                    &s.changed[ring]);
-            while (nextChroma < int(m_emitAfter.size()) && m_emitAfter[size_t(nextChroma)] <= y)
+            while (nextChroma < int(m_emitAfter.size()) && m_emitAfter[size_t(nextChroma)] <= row)
                 DownRow(nextChroma++, s, m_ring, planeU, planeV, chromaLo, chromaHi);
         }
     }

@@ -101,9 +101,12 @@ public:
     // Buffers of one thread's CorrectFrame calls, sized on first use and
     // then reused frame after frame.
     struct Scratch : RowScratch {
-        std::vector<uint8_t> stream, library, out, back; // a band of packed rows each
-        std::vector<uint16_t> sumU, sumV;                // ring of chroma rows' horizontal sums
-        std::vector<uint8_t> changed;                    // ... and whether any of their pixels changed
+        std::vector<uint8_t> packed, out;  // a band of packed rows each: the correction's input and output
+        std::vector<uint8_t> planes;       // a band of planar rows: the library's Y, U, V (converted
+                                           // streams), then the stream's U and V at full width (4:2:0)
+        std::vector<uint8_t> back;         // one corrected row taken apart, Y, U, V (converted streams)
+        std::vector<uint16_t> sumU, sumV;  // ring of chroma rows' horizontal sums
+        std::vector<uint8_t> changed;      // ... and whether any of their pixels changed
     };
 
     // Corrects one frame in place: the whole of the above (conversion to the
@@ -135,13 +138,16 @@ private:
     void FieldTaps(bool centred);
 
     // The 4:2:0 parts of CorrectFrame.
-    // Row y of the frame, packed with its chroma at full resolution.
+    // The chroma of row y of the frame at full resolution, into u and v.
+    void UpChroma(const uint8_t* planeU, const uint8_t* planeV, int y, RowScratch& r, uint8_t* u, uint8_t* v) const;
+    // Row y packed with its chroma at full resolution.
     void UpRow(const uint8_t* planeY, const uint8_t* planeU, const uint8_t* planeV, int y, RowScratch& r,
                uint8_t* row) const;
-    // A corrected row's luma into the plane, and its chroma's horizontal sums
-    // and change flags.
-    void SumRow(const uint8_t* libIn, const uint8_t* libOut, const uint8_t* corrected, uint8_t* lumaOut,
-                RowScratch& r, uint16_t* sumU, uint16_t* sumV, uint8_t* changed) const;
+    // A corrected row's chroma (full width) and change flags into the
+    // horizontal sums of its chroma samples and whether any of their pixels
+    // changed.
+    void SumRow(const uint8_t* u, const uint8_t* v, const uint8_t* changedPixels, uint16_t* sumU, uint16_t* sumV,
+                uint8_t* changed) const;
     void DownRow(int j, const Scratch& s, int ring, uint8_t* planeU, uint8_t* planeV, int chromaLo,
                  int chromaHi) const;
 

@@ -48,15 +48,17 @@ public:
     void FromLibrary(const uint8_t* original, const uint8_t* libIn, const uint8_t* libOut, uint8_t* out,
                      size_t pixels, size_t pixelBytes) const;
 
-    // The same while moving samples between planes and packed rows (4:4:4,
-    // `pixelBytes` 3 or 4 with alpha), with the same bytes as ToLibrary and
-    // FromLibrary.
-    // Planes (y, u, v, and a for 4 bytes) into packed library pixels.
-    void PackToLibrary(const uint8_t* y, const uint8_t* u, const uint8_t* v, const uint8_t* a, uint8_t* out,
-                       size_t pixels, size_t pixelBytes) const;
-    // The change from libIn to libOut added to the planes' samples in place.
-    void UnpackFromLibrary(const uint8_t* libIn, const uint8_t* libOut, uint8_t* y, uint8_t* u, uint8_t* v,
-                           size_t pixels, size_t pixelBytes) const;
+    // The same on planar rows of `pixels` samples each, with the same bytes
+    // (the frame path, which keeps its rows apart until they are packed for
+    // the correction: no 3-byte pixels to take apart around the products).
+    // Into the library: the stream's samples y, u, v into ly, lu, lv.
+    void ToLibraryPlanes(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* ly, uint8_t* lu, uint8_t* lv,
+                         size_t pixels) const;
+    // Back: the change from (ly, lu, lv) to the corrected (oy, ou, ov) added
+    // to the stream's samples y, u, v in place.
+    void FromLibraryPlanes(const uint8_t* ly, const uint8_t* lu, const uint8_t* lv, const uint8_t* oy,
+                           const uint8_t* ou, const uint8_t* ov, uint8_t* y, uint8_t* u, uint8_t* v,
+                           size_t pixels) const;
 
     // The library's chroma limits lo..hi (stored bytes) as the stream's
     // chroma scale has them, for samples kept from the stream; 1..255, no
