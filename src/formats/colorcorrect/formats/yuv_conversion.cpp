@@ -196,113 +196,118 @@ struct FromLibraryRow {
     }
 };
 
-// Planar rows of a map that mixes the components (BT.709): three planes in,
-// three out, 32-bit products the compiler vectorises without shuffles.
-COLORCORRECT_ROW_BODY void ToLibraryMixed(const uint8_t* __restrict ys, const uint8_t* __restrict us,
-                                          const uint8_t* __restrict vs, uint8_t* __restrict ly,
-                                          uint8_t* __restrict lu, uint8_t* __restrict lv, size_t pixels, Map to)
-{
-    for (size_t x = 0; x < pixels; ++x) {
-        const int32_t y = ys[x], u = us[x], v = vs[x];
-        ly[x] = Clamp(Apply<false>(to, 0, y, u, v) >> 16);
-        lu[x] = Clamp(Apply<false>(to, 1, y, u, v) >> 16);
-        lv[x] = Clamp(Apply<false>(to, 2, y, u, v) >> 16);
-    }
-}
+// Planar rows through a map: into the library the stream's samples (`from`)
+// are mapped into `out`; back the change the correction made (`to` -
+// `from`) is mapped by the linear part and added to the samples `out` holds.
+struct PlaneRows {
+    const uint8_t* from[3];
+    const uint8_t* to[3];
+    uint8_t* out[3];
+};
 
-COLORCORRECT_ROW_BODY void FromLibraryMixed(const uint8_t* __restrict ly, const uint8_t* __restrict lu,
-                                            const uint8_t* __restrict lv, const uint8_t* __restrict oy,
-                                            const uint8_t* __restrict ou, const uint8_t* __restrict ov,
-                                            uint8_t* __restrict ys, uint8_t* __restrict us, uint8_t* __restrict vs,
-                                            size_t pixels, Map back)
-{
-    for (size_t x = 0; x < pixels; ++x) {
-        const int32_t d0 = oy[x] - ly[x], d1 = ou[x] - lu[x], d2 = ov[x] - lv[x];
-        ys[x] = Clamp(ys[x] + (Apply<false>(back, 0, d0, d1, d2) >> 16));
-        us[x] = Clamp(us[x] + (Apply<false>(back, 1, d0, d1, d2) >> 16));
-        vs[x] = Clamp(vs[x] + (Apply<false>(back, 2, d0, d1, d2) >> 16));
-    }
-}
-
-// One plane of a separable map, (scale * x + offset) >> 16 clamped: into
-// the library x is the stream's sample (`from`) and the result is stored;
-// back x is the change the correction made (`to` - `from`) and the result
-// is added to the sample `out` holds.
 template <bool Back>
-COLORCORRECT_ROW_BODY void SeparablePlane(const uint8_t* __restrict from, const uint8_t* __restrict to,
-                                          uint8_t* __restrict out, size_t n, int32_t scale, int32_t offset)
+void MapPlanes(const PlaneRows& p, size_t begin, size_t end, const Map& map)
 {
-    for (size_t i = 0; i < n; ++i) {
-        if constexpr (Back)
-            out[i] = Clamp(out[i] + ((scale * (to[i] - from[i]) + offset) >> 16));
-        else
-            out[i] = Clamp((scale * from[i] + offset) >> 16);
+    for (size_t i = begin; i < end; ++i) {
+        int32_t x[3];
+        for (int c = 0; c < 3; ++c)
+            x[c] = Back ? p.to[c][i] - p.from[c][i] : p.from[c][i];
+        for (int k = 0; k < 3; ++k) {
+            const int32_t r = Apply<false>(map, k, x[0], x[1], x[2]) >> 16;
+            p.out[k][i] = Clamp(Back ? p.out[k][i] + r : r);
+        }
     }
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// Whether SeparablePlaneAvx2 takes this scale: 1.0 +- 0.5 in 16.16, as every
-// range change is.
-bool Fits16(int32_t scale)
-{
-    return scale > 32768 && scale < 98304;
-}
-
-// The loop above in 16-bit lanes, 32 samples at a time. With the scale
-// 65536 + a (|a| < 32768) and the offset 65536 * high + low (|low| <=
-// 32768), scale * x + offset >> 16 is exactly x + high + (a * x + low >> 16),
-// and a * x + low is one multiply-add of 16-bit pairs (x, 1) and (a, low).
-// The compiler's own vectorisation of the 32-bit loop widens every sample to
-// 32 bits and back: two and a half times the instructions.
 #define COLORCORRECT_AVX2 __attribute__((target("avx2")))
+
+// The loop above in 16-bit lanes, 16 pixels at a time, for maps whose
+// coefficients are 1.0 +- 0.5 on the diagonal and below 0.5 elsewhere, as a
+// range change and a change of matrix are. With the diagonal 65536 + a_kk,
+// the others a_kc and the offset 65536 * high + low (|low| <= 32768), output
+// k before the shift is exactly 65536 * (x_k + high) + sum a_kc * x_c + low,
+// so the result is x_k + high + (sum a_kc * x_c + low >> 16): multiply-adds
+// of 16-bit pairs, (x_k, 1) by (a_kk, low) for a separable map, (x_0, x_1)
+// by (a_k0, a_k1) and (x_2, 1) by (a_k2, low) for one that mixes. The
+// compiler's own vectorisation widens every product to 32 bits and back:
+// two to three times the instructions.
+bool FitsAvx2(const Map& map)
+{
+    for (int k = 0; k < 3; ++k)
+        for (int c = 0; c < 3; ++c) {
+            const int32_t a = map.m[k][c] - (k == c ? 65536 : 0);
+            if (a < -32767 || a > 32767)
+                return false;
+        }
+    return true;
+}
 
 COLORCORRECT_AVX2 inline __m256i Widen(const uint8_t* p)
 {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
-// 16 samples from i: x + high + (a * x + low >> 16) (+ the sample held, back).
-template <bool Back>
-COLORCORRECT_AVX2 inline __m256i SixteenSamples(const uint8_t* from, const uint8_t* to, const uint8_t* out, size_t i,
-                                                __m256i pairs, __m256i highs)
+// Two 16-bit coefficients as the pair a multiply-add takes them.
+COLORCORRECT_AVX2 inline __m256i Pair(int32_t first, int32_t second)
+{
+    return _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(second) << 16 |
+                                                  static_cast<uint16_t>(first)));
+}
+
+template <bool Separable, bool Back>
+COLORCORRECT_AVX2 void MapPlanesAvx2(const PlaneRows& p, size_t n, const Map& map)
 {
     const __m256i ones = _mm256_set1_epi16(1);
-    __m256i x = Widen(from + i), base = highs;
-    if constexpr (Back) {
-        x = _mm256_sub_epi16(Widen(to + i), x);
-        base = _mm256_add_epi16(base, Widen(out + i));
+    __m256i highs[3], first[3], second[3];
+    for (int k = 0; k < 3; ++k) {
+        const int32_t high = (map.offset[k] + 32768) >> 16, low = map.offset[k] - high * 65536;
+        const int32_t a[3] = {map.m[k][0] - (k == 0 ? 65536 : 0), map.m[k][1] - (k == 1 ? 65536 : 0),
+                              map.m[k][2] - (k == 2 ? 65536 : 0)};
+        highs[k] = _mm256_set1_epi16(static_cast<int16_t>(high));
+        first[k] = Separable ? Pair(a[k], low) : Pair(a[0], a[1]);
+        second[k] = Pair(a[2], low);
     }
-    const __m256i lo = _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(x, ones), pairs), 16);
-    const __m256i hi = _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(x, ones), pairs), 16);
-    return _mm256_add_epi16(_mm256_add_epi16(_mm256_packs_epi32(lo, hi), x), base);
-}
-
-template <bool Back>
-COLORCORRECT_AVX2 void SeparablePlaneAvx2(const uint8_t* from, const uint8_t* to, uint8_t* out, size_t n,
-                                          int32_t scale, int32_t offset)
-{
-    const int32_t high = (offset + 32768) >> 16, low = offset - high * 65536;
-    const __m256i pairs = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(low) << 16 |
-                                                                 static_cast<uint16_t>(scale - 65536)));
-    const __m256i highs = _mm256_set1_epi16(static_cast<int16_t>(high));
     size_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m256i bytes = _mm256_packus_epi16(SixteenSamples<Back>(from, to, out, i, pairs, highs),
-                                                  SixteenSamples<Back>(from, to, out, i + 16, pairs, highs));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute4x64_epi64(bytes, 0xD8));
+    for (; i + 16 <= n; i += 16) {
+        __m256i x[3];
+        for (int c = 0; c < 3; ++c) {
+            x[c] = Widen(p.from[c] + i);
+            if constexpr (Back)
+                x[c] = _mm256_sub_epi16(Widen(p.to[c] + i), x[c]);
+        }
+        const __m256i lo01 = _mm256_unpacklo_epi16(x[0], x[1]), hi01 = _mm256_unpackhi_epi16(x[0], x[1]);
+        const __m256i lo2 = _mm256_unpacklo_epi16(x[2], ones), hi2 = _mm256_unpackhi_epi16(x[2], ones);
+        for (int k = 0; k < 3; ++k) {
+            __m256i lo, hi;
+            if constexpr (Separable) {
+                lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(x[k], ones), first[k]);
+                hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(x[k], ones), first[k]);
+            } else {
+                lo = _mm256_add_epi32(_mm256_madd_epi16(lo01, first[k]), _mm256_madd_epi16(lo2, second[k]));
+                hi = _mm256_add_epi32(_mm256_madd_epi16(hi01, first[k]), _mm256_madd_epi16(hi2, second[k]));
+            }
+            __m256i r = _mm256_packs_epi32(_mm256_srai_epi32(lo, 16), _mm256_srai_epi32(hi, 16));
+            r = _mm256_add_epi16(_mm256_add_epi16(r, x[k]), highs[k]);
+            if constexpr (Back)
+                r = _mm256_add_epi16(r, Widen(p.out[k] + i));
+            // Saturated to bytes: lanes 0 and 2 hold the 16 results.
+            const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(r, r), 0x08);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p.out[k] + i), _mm256_castsi256_si128(bytes));
+        }
     }
-    SeparablePlane<Back>(from + i, to == nullptr ? nullptr : to + i, out + i, n - i, scale, offset);
+    MapPlanes<Back>(p, i, n, map);
 }
 #endif
 
 template <bool Back>
-void RunSeparablePlane(const uint8_t* from, const uint8_t* to, uint8_t* out, size_t n, int32_t scale, int32_t offset)
+void RunMapPlanes(const PlaneRows& p, size_t n, const Map& map, bool separable)
 {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    if (HasAvx2() && Fits16(scale))
-        return SeparablePlaneAvx2<Back>(from, to, out, n, scale, offset);
+    if (HasAvx2() && FitsAvx2(map))
+        return separable ? MapPlanesAvx2<true, Back>(p, n, map) : MapPlanesAvx2<false, Back>(p, n, map);
 #endif
-    SeparablePlane<Back>(from, to, out, n, scale, offset);
+    MapPlanes<Back>(p, 0, n, map);
 }
 
 // The four variants of a row loop, by map and pixel size.
@@ -331,25 +336,14 @@ void YuvConversion::FromLibrary(const uint8_t* original, const uint8_t* libIn, c
 void YuvConversion::ToLibraryPlanes(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* ly,
                                     uint8_t* lu, uint8_t* lv, size_t pixels) const
 {
-    if (!m_separable)
-        return RunRow<ToLibraryMixed>(y, u, v, ly, lu, lv, pixels, m_to);
-    const uint8_t* in[3] = {y, u, v};
-    uint8_t* out[3] = {ly, lu, lv};
-    for (int k = 0; k < 3; ++k)
-        RunSeparablePlane<false>(in[k], nullptr, out[k], pixels, m_to.m[k][k], m_to.offset[k]);
+    RunMapPlanes<false>(PlaneRows{{y, u, v}, {}, {ly, lu, lv}}, pixels, m_to, m_separable);
 }
 
 void YuvConversion::FromLibraryPlanes(const uint8_t* ly, const uint8_t* lu, const uint8_t* lv, const uint8_t* oy,
                                       const uint8_t* ou, const uint8_t* ov, uint8_t* y, uint8_t* u, uint8_t* v,
                                       size_t pixels) const
 {
-    if (!m_separable)
-        return RunRow<FromLibraryMixed>(ly, lu, lv, oy, ou, ov, y, u, v, pixels, m_back);
-    const uint8_t* from[3] = {ly, lu, lv};
-    const uint8_t* to[3] = {oy, ou, ov};
-    uint8_t* out[3] = {y, u, v};
-    for (int k = 0; k < 3; ++k)
-        RunSeparablePlane<true>(from[k], to[k], out[k], pixels, m_back.m[k][k], m_back.offset[k]);
+    RunMapPlanes<true>(PlaneRows{{ly, lu, lv}, {oy, ou, ov}, {y, u, v}}, pixels, m_back, m_separable);
 }
 
 void YuvConversion::ChromaLimits(int& lo, int& hi) const
