@@ -255,45 +255,63 @@ COLORCORRECT_AVX2 inline __m256i Pair(int32_t first, int32_t second)
                                                   static_cast<uint16_t>(first)));
 }
 
+// The coefficients of MapPlanesAvx2 in the form its multiply-adds take them.
+struct Avx2Map {
+    __m256i highs[3], first[3], second[3];
+};
+
+// The three outputs, before saturation, of the 16 pixels from i.
+template <bool Separable, bool Back>
+COLORCORRECT_AVX2 inline void SixteenPixels(const PlaneRows& p, size_t i, const Avx2Map& c, __m256i r[3])
+{
+    const __m256i ones = _mm256_set1_epi16(1);
+    __m256i x[3];
+    for (int k = 0; k < 3; ++k) {
+        x[k] = Widen(p.from[k] + i);
+        if constexpr (Back)
+            x[k] = _mm256_sub_epi16(Widen(p.to[k] + i), x[k]);
+    }
+    const __m256i lo01 = _mm256_unpacklo_epi16(x[0], x[1]), hi01 = _mm256_unpackhi_epi16(x[0], x[1]);
+    const __m256i lo2 = _mm256_unpacklo_epi16(x[2], ones), hi2 = _mm256_unpackhi_epi16(x[2], ones);
+    for (int k = 0; k < 3; ++k) {
+        __m256i lo, hi;
+        if constexpr (Separable) {
+            lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(x[k], ones), c.first[k]);
+            hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(x[k], ones), c.first[k]);
+        } else {
+            lo = _mm256_add_epi32(_mm256_madd_epi16(lo01, c.first[k]), _mm256_madd_epi16(lo2, c.second[k]));
+            hi = _mm256_add_epi32(_mm256_madd_epi16(hi01, c.first[k]), _mm256_madd_epi16(hi2, c.second[k]));
+        }
+        r[k] = _mm256_packs_epi32(_mm256_srai_epi32(lo, 16), _mm256_srai_epi32(hi, 16));
+        r[k] = _mm256_add_epi16(_mm256_add_epi16(r[k], x[k]), c.highs[k]);
+        if constexpr (Back)
+            r[k] = _mm256_add_epi16(r[k], Widen(p.out[k] + i));
+    }
+}
+
 template <bool Separable, bool Back>
 COLORCORRECT_AVX2 void MapPlanesAvx2(const PlaneRows& p, size_t n, const Map& map)
 {
-    const __m256i ones = _mm256_set1_epi16(1);
-    __m256i highs[3], first[3], second[3];
+    Avx2Map c;
     for (int k = 0; k < 3; ++k) {
         const int32_t high = (map.offset[k] + 32768) >> 16, low = map.offset[k] - high * 65536;
         const int32_t a[3] = {map.m[k][0] - (k == 0 ? 65536 : 0), map.m[k][1] - (k == 1 ? 65536 : 0),
                               map.m[k][2] - (k == 2 ? 65536 : 0)};
-        highs[k] = _mm256_set1_epi16(static_cast<int16_t>(high));
-        first[k] = Separable ? Pair(a[k], low) : Pair(a[0], a[1]);
-        second[k] = Pair(a[2], low);
+        c.highs[k] = _mm256_set1_epi16(static_cast<int16_t>(high));
+        c.first[k] = Separable ? Pair(a[k], low) : Pair(a[0], a[1]);
+        c.second[k] = Pair(a[2], low);
     }
     size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        __m256i x[3];
-        for (int c = 0; c < 3; ++c) {
-            x[c] = Widen(p.from[c] + i);
-            if constexpr (Back)
-                x[c] = _mm256_sub_epi16(Widen(p.to[c] + i), x[c]);
-        }
-        const __m256i lo01 = _mm256_unpacklo_epi16(x[0], x[1]), hi01 = _mm256_unpackhi_epi16(x[0], x[1]);
-        const __m256i lo2 = _mm256_unpacklo_epi16(x[2], ones), hi2 = _mm256_unpackhi_epi16(x[2], ones);
+    for (; i + 32 <= n; i += 32) {
+        // Both halves are worked out before anything is stored: back, the
+        // stores go over samples the second half reads.
+        __m256i r0[3], r1[3];
+        SixteenPixels<Separable, Back>(p, i, c, r0);
+        SixteenPixels<Separable, Back>(p, i + 16, c, r1);
         for (int k = 0; k < 3; ++k) {
-            __m256i lo, hi;
-            if constexpr (Separable) {
-                lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(x[k], ones), first[k]);
-                hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(x[k], ones), first[k]);
-            } else {
-                lo = _mm256_add_epi32(_mm256_madd_epi16(lo01, first[k]), _mm256_madd_epi16(lo2, second[k]));
-                hi = _mm256_add_epi32(_mm256_madd_epi16(hi01, first[k]), _mm256_madd_epi16(hi2, second[k]));
-            }
-            __m256i r = _mm256_packs_epi32(_mm256_srai_epi32(lo, 16), _mm256_srai_epi32(hi, 16));
-            r = _mm256_add_epi16(_mm256_add_epi16(r, x[k]), highs[k]);
-            if constexpr (Back)
-                r = _mm256_add_epi16(r, Widen(p.out[k] + i));
-            // Saturated to bytes: lanes 0 and 2 hold the 16 results.
-            const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(r, r), 0x08);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p.out[k] + i), _mm256_castsi256_si128(bytes));
+            // Saturated to bytes; the packs work within 128-bit lanes.
+            const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(r0[k], r1[k]), 0xD8);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p.out[k] + i), bytes);
         }
     }
     MapPlanes<Back>(p, i, n, map);
