@@ -133,13 +133,16 @@ COLORCORRECT_ROW_BODY void DownColumns(const uint16_t* const* su, const uint16_t
     const uint16_t *__restrict su0 = su[0], *__restrict su1 = su[1], *__restrict su2 = su[2], *__restrict su3 = su[3];
     const uint16_t *__restrict sv0 = sv[0], *__restrict sv1 = sv[1], *__restrict sv2 = sv[2], *__restrict sv3 = sv[3];
     const uint8_t *__restrict c0 = ch[0], *__restrict c1 = ch[1], *__restrict c2 = ch[2], *__restrict c3 = ch[3];
-    const int w0 = weights[0], w1 = weights[1], w2 = weights[2], w3 = weights[3], round = 1 << (shift - 1);
+    // The weights add up to at most 8 and the horizontal sums to at most
+    // 8 x 255, so every sum fits 16 bits: the loop runs on 16-bit lanes.
+    const uint16_t w0 = uint16_t(weights[0]), w1 = uint16_t(weights[1]), w2 = uint16_t(weights[2]),
+                   w3 = uint16_t(weights[3]), round = uint16_t(1 << (shift - 1));
     for (size_t i = 0; i < cw; ++i) {
         // Cb and Cr are kept or replaced together: a hue turn can leave one
         // of them as it was and still move the colour.
         const bool changed = (c0[i] | c1[i] | c2[i] | c3[i]) != 0;
-        const int u = (w0 * su0[i] + w1 * su1[i] + w2 * su2[i] + w3 * su3[i] + round) >> shift;
-        const int v = (w0 * sv0[i] + w1 * sv1[i] + w2 * sv2[i] + w3 * sv3[i] + round) >> shift;
+        const int u = uint16_t(w0 * su0[i] + w1 * su1[i] + w2 * su2[i] + w3 * su3[i] + round) >> shift;
+        const int v = uint16_t(w0 * sv0[i] + w1 * sv1[i] + w2 * sv2[i] + w3 * sv3[i] + round) >> shift;
         us[i] = static_cast<uint8_t>(std::clamp(changed ? u : int(us[i]), lo, hi));
         vs[i] = static_cast<uint8_t>(std::clamp(changed ? v : int(vs[i]), lo, hi));
     }
