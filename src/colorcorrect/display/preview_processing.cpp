@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "../engine/band_processor.h"
 #include "../engine/fast_process.h"
@@ -47,6 +49,30 @@ int ClampTableInput(int value)
 {
     return value < -512 ? -512 : (value > 511 ? 511 : value);
 }
+
+// A copy of a set-up filter whose output tables only clamp to the working
+// range, with fast tables of its own: its engine words are the stage
+// results before the original's output clipping, which the channel view
+// needs. Built for one preview call, so that it never lags behind a set-up.
+struct UnclippedFilter : CBaseColorCorrectionFilter {
+    explicit UnclippedFilter(const CBaseColorCorrectionFilter& filter) : CBaseColorCorrectionFilter(filter)
+    {
+        using colorcorrect::stages::ClampChroma;
+        using colorcorrect::stages::ClampLuma;
+        for (int i = 0; i < 1024; ++i) {
+            m_LumaClip[i] = ClampLuma(i - 512);
+            m_ChromaClip[i] = ClampChroma(i - 512);
+        }
+        TablesChanged();
+    }
+
+    // Whether it corrects as the original does up to the output tables: a
+    // copy that could not get a vector stage's index would skip the stage.
+    bool KeepsIndexes(bool six, bool match) const
+    {
+        return (!six || m_pSixIndex != nullptr) && (!match || m_pMatchIndex != nullptr);
+    }
+};
 
 } // namespace
 
@@ -193,15 +219,26 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     // tables (its per-pair RGB offsets and fused curve-and-matrix tables give
     // Y, U, V + 512 in three 10-bit fields, exactly the stage's results); the
     // vector stages, whose results lie within the range the output tables
-    // then pass unchanged, through the engine's loop.
+    // then pass unchanged, through the engine's loop (of an unclipped copy
+    // when the output tables clip).
     const colorcorrect::FastTables* ft = m_pFast;
     const bool curveTables =
         stages.primary && !stages.vector && ft != nullptr && ft->plan.valid &&
         ft->plan.primary == colorcorrect::PrimaryPath::Curves && !ft->plan.vector &&
         ft->plan.bPrimary == m_bPrimary && ft->plan.bVector == m_bVector &&
         ft->primaryContents == colorcorrect::PairContents::PrimaryCurves && ft->primaryPairs;
+    // Under output clipping the engine's words hold the clipped values: the
+    // channel view takes them from an unclipped copy of the filter instead.
+    std::unique_ptr<UnclippedFilter> unclipped;
+    if (channel != 0 && stages.vector && !(stages.match && isolate) && !OutputTablesAreRangeClamps()) {
+        unclipped.reset(new (std::nothrow) UnclippedFilter(*this));
+        if (unclipped && !unclipped->KeepsIndexes(m_pSixIndex != nullptr, m_pMatchIndex != nullptr))
+            unclipped.reset();
+    }
+    CBaseColorCorrectionFilter& wordsFilter =
+        unclipped ? static_cast<CBaseColorCorrectionFilter&>(*unclipped) : static_cast<CBaseColorCorrectionFilter&>(*this);
     const bool vectorWords =
-        stages.vector && !(stages.match && isolate) && OutputTablesAreRangeClamps();
+        stages.vector && !(stages.match && isolate) && (unclipped || OutputTablesAreRangeClamps());
     const bool noStage = !stages.primary && !stages.vector;
     // These rows serve the channel view alone (isolation needs the match
     // stage, which none of the three cases has). The view's grey is a fixed
@@ -281,7 +318,7 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
                         v[i] = static_cast<int32_t>(sums[i] >> 51) - 512;
                     }
                 } else if (vectorWords) {
-                    colorcorrect::EngineWords(*this, src, step, n, words);
+                    colorcorrect::EngineWords(wordsFilter, src, step, n, words);
                     for (size_t i = 0; i < n; ++i) {
                         y[i] = static_cast<int32_t>(colorcorrect::WordByte(words[i], 0));
                         u[i] = static_cast<int32_t>(colorcorrect::WordByte(words[i], 1)) - 128;
