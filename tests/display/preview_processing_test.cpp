@@ -118,6 +118,25 @@ TEST(Preview, FasterLoopsGiveTheReferenceBytes)
     }
 }
 
+// The channel view under output clipping takes its values from an unclipped
+// copy of the filter; a copy that cannot get the vector stages' indexes
+// would skip them, so the preview keeps to the stages then.
+TEST(Preview, ChannelViewKeepsEveryStageWhenTheUnclippedCopyLacksMemory)
+{
+    auto f = std::make_unique<DisplayAccess>();
+    ASSERT_TRUE(f->SetChannel(2) && f->SetupFilter(BusyRecord()));
+    CVoraDib in = Pattern(37, 5, 24, 11);
+    CVoraDib expected = in, actual = in;
+    f->m_bDisplayReference = true;
+    ASSERT_EQ(f->ProcessPreview(in, expected), 1);
+    f->m_bDisplayReference = false;
+    SetPageAllocationBudget(0);
+    const int done = f->ProcessPreview(in, actual);
+    SetPageAllocationBudget(-1);
+    ASSERT_EQ(done, 1);
+    EXPECT_TRUE(PicturesEqual(expected, actual));
+}
+
 TEST(Preview, SkipsAVectorStageWhoseIndexIsMissing)
 {
     auto f = std::make_unique<DisplayAccess>();
