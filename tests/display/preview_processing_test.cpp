@@ -88,7 +88,7 @@ TEST(Preview, FasterLoopsGiveTheReferenceBytes)
     // opaque and transparent pixels; display aids that keep the reference loop.
     const struct { int bits; bool premultiplied; unsigned channel, isolate; } cases[] = {
         {24, false, 0, 0}, {32, false, 0, 0}, {32, true, 0, 0}, {32, false, 0, 7}, {32, false, 2, 0}, {24, false, 4, 3},
-        {32, true, 1, 0}, {24, false, 3, 0}};
+        {32, true, 1, 0}, {24, false, 3, 0}, {24, false, 0, 1}, {32, true, 2, 7}};
     std::mt19937 rng(314);
     BandProcessor bands(2);
     for (int look = 0; look < 30; ++look) {
@@ -118,23 +118,28 @@ TEST(Preview, FasterLoopsGiveTheReferenceBytes)
     }
 }
 
-// The channel view under output clipping takes its values from an unclipped
-// copy of the filter; a copy that cannot get the vector stages' indexes
-// would skip them, so the preview keeps to the stages then.
-TEST(Preview, ChannelViewKeepsEveryStageWhenTheUnclippedCopyLacksMemory)
+// The channel view under output clipping, and isolation, take their values
+// from a copy of the filter (unclipped; without the match stage); a copy
+// that cannot get the vector stages' indexes would skip them, so the
+// preview keeps to the stages then.
+TEST(Preview, DisplayAidsKeepEveryStageWhenTheFiltersCopyLacksMemory)
 {
-    auto f = std::make_unique<DisplayAccess>();
-    ASSERT_TRUE(f->SetChannel(2) && f->SetupFilter(BusyRecord()));
-    CVoraDib in = Pattern(37, 5, 24, 11);
-    CVoraDib expected = in, actual = in;
-    f->m_bDisplayReference = true;
-    ASSERT_EQ(f->ProcessPreview(in, expected), 1);
-    f->m_bDisplayReference = false;
-    SetPageAllocationBudget(0);
-    const int done = f->ProcessPreview(in, actual);
-    SetPageAllocationBudget(-1);
-    ASSERT_EQ(done, 1);
-    EXPECT_TRUE(PicturesEqual(expected, actual));
+    const struct { unsigned channel, isolate; } aids[] = {{2, 0}, {0, 1}};
+    for (const auto& aid : aids) {
+        auto f = std::make_unique<DisplayAccess>();
+        ASSERT_TRUE(f->SetChannel(aid.channel) && f->SetIsolateVector(1) && f->SetIsolateType(aid.isolate));
+        ASSERT_TRUE(f->SetupFilter(BusyRecord()));
+        CVoraDib in = Pattern(37, 5, 24, 11);
+        CVoraDib expected = in, actual = in;
+        f->m_bDisplayReference = true;
+        ASSERT_EQ(f->ProcessPreview(in, expected), 1);
+        f->m_bDisplayReference = false;
+        SetPageAllocationBudget(0);
+        const int done = f->ProcessPreview(in, actual);
+        SetPageAllocationBudget(-1);
+        ASSERT_EQ(done, 1);
+        EXPECT_TRUE(PicturesEqual(expected, actual)) << "channel " << aid.channel << ", isolate " << aid.isolate;
+    }
 }
 
 TEST(Preview, SkipsAVectorStageWhoseIndexIsMissing)

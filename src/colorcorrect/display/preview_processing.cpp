@@ -53,9 +53,11 @@ int ClampTableInput(int value)
 // A copy of a set-up filter whose output tables only clamp to the working
 // range, with fast tables of its own: its engine words are the stage
 // results before the original's output clipping, which the channel view
-// needs. Built for one preview call, so that it never lags behind a set-up.
+// needs; without the match stage, they are what the match stage (or the
+// isolation display in its place) takes. Built for one preview call, so
+// that it never lags behind a set-up.
 struct UnclippedFilter : CBaseColorCorrectionFilter {
-    explicit UnclippedFilter(const CBaseColorCorrectionFilter& filter) : CBaseColorCorrectionFilter(filter)
+    UnclippedFilter(const CBaseColorCorrectionFilter& filter, bool withoutMatch) : CBaseColorCorrectionFilter(filter)
     {
         using colorcorrect::stages::ClampChroma;
         using colorcorrect::stages::ClampLuma;
@@ -63,14 +65,18 @@ struct UnclippedFilter : CBaseColorCorrectionFilter {
             m_LumaClip[i] = ClampLuma(i - 512);
             m_ChromaClip[i] = ClampChroma(i - 512);
         }
+        if (withoutMatch)
+            m_bMatchVector = 0;
         TablesChanged();
     }
 
-    // Whether it corrects as the original does up to the output tables: a
-    // copy that could not get a vector stage's index would skip the stage.
-    bool KeepsIndexes(bool six, bool match) const
+    // Whether it corrects as the original does up to the output tables (or
+    // the match stage): a copy that could not get a vector stage's index
+    // would skip the stage.
+    bool KeepsStages(const StageSet& original) const
     {
-        return (!six || m_pSixIndex != nullptr) && (!match || m_pMatchIndex != nullptr);
+        const StageSet s = ActiveStages();
+        return s.six == original.six && (s.match == original.match || m_bMatchVector == 0);
     }
 };
 
@@ -229,21 +235,22 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         ft->primaryContents == colorcorrect::PairContents::PrimaryCurves && ft->primaryPairs;
     // Under output clipping the engine's words hold the clipped values: the
     // channel view takes them from an unclipped copy of the filter instead.
+    // Isolation takes the words of a copy without the match stage and puts
+    // the isolation display in its place pixel by pixel.
+    const bool isolateWords = stages.vector && stages.match && isolate;
     std::unique_ptr<UnclippedFilter> unclipped;
-    if (channel != 0 && stages.vector && !(stages.match && isolate) && !OutputTablesAreRangeClamps()) {
-        unclipped.reset(new (std::nothrow) UnclippedFilter(*this));
-        if (unclipped && !unclipped->KeepsIndexes(m_pSixIndex != nullptr, m_pMatchIndex != nullptr))
+    if (isolateWords || (channel != 0 && stages.vector && !OutputTablesAreRangeClamps())) {
+        unclipped.reset(new (std::nothrow) UnclippedFilter(*this, isolateWords));
+        if (unclipped && !unclipped->KeepsStages(stages))
             unclipped.reset();
     }
     CBaseColorCorrectionFilter& wordsFilter =
         unclipped ? static_cast<CBaseColorCorrectionFilter&>(*unclipped) : static_cast<CBaseColorCorrectionFilter&>(*this);
-    const bool vectorWords =
-        stages.vector && !(stages.match && isolate) && (unclipped || OutputTablesAreRangeClamps());
+    const bool vectorWords = stages.vector && (unclipped || (!isolateWords && OutputTablesAreRangeClamps()));
     const bool noStage = !stages.primary && !stages.vector;
-    // These rows serve the channel view alone (isolation needs the match
-    // stage, which none of the three cases has). The view's grey is a fixed
-    // mix of the stage results, so an opaque pixel's three bytes are one
-    // table's word: grey's chroma bytes do not change with its luma.
+    // The channel view's grey is a fixed mix of the stage results, so an
+    // opaque pixel's three bytes are one table's word: grey's chroma bytes
+    // do not change with its luma.
     const bool rgbChannel = channel >= 1 && channel <= 3;
     const int viewU = rgbChannel ? colorcorrect::kRgbFromChroma[channel - 1][0] : 0;
     const int viewV = rgbChannel ? colorcorrect::kRgbFromChroma[channel - 1][1] : 0;
@@ -328,7 +335,16 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
                     for (size_t i = 0; i < n; ++i)
                         ReadPixel(src + i * step, y[i], u[i], v[i]);
                 }
-                viewRun(src, dst, n, y, u, v);
+                if (isolateWords)
+                    for (size_t i = 0; i < n; ++i)
+                        IsolationStage(y[i], u[i], v[i]);
+                if (channel != 0) {
+                    viewRun(src, dst, n, y, u, v);
+                } else {
+                    // Isolation alone; the run was read whole above.
+                    for (size_t i = 0; i < n; ++i)
+                        finish(y[i], u[i], v[i], alpha ? src[i * step + 3] : 255, dst + i * step);
+                }
             }
         }
     };
