@@ -222,7 +222,7 @@ void MapPlanes(const PlaneRows& p, size_t begin, size_t end, const Map& map)
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define COLORCORRECT_AVX2 __attribute__((target("avx2")))
 
-// The loop above in 16-bit lanes, 16 pixels at a time, for maps whose
+// The loop above in 16-bit lanes, 32 pixels at a time, for maps whose
 // coefficients are 1.0 +- 0.5 on the diagonal and below 0.5 elsewhere, as a
 // range change and a change of matrix are. With the diagonal 65536 + a_kk,
 // the others a_kc and the offset 65536 * high + low (|low| <= 32768), output
@@ -232,14 +232,18 @@ void MapPlanes(const PlaneRows& p, size_t begin, size_t end, const Map& map)
 // by (a_k0, a_k1) and (x_2, 1) by (a_k2, low) for one that mixes. The
 // compiler's own vectorisation widens every product to 32 bits and back:
 // two to three times the instructions.
+// a_kc: coefficient (k, c) less 1.0 on the diagonal.
+int32_t Excess(const Map& map, int k, int c)
+{
+    return map.m[k][c] - (k == c ? 65536 : 0);
+}
+
 bool FitsAvx2(const Map& map)
 {
     for (int k = 0; k < 3; ++k)
-        for (int c = 0; c < 3; ++c) {
-            const int32_t a = map.m[k][c] - (k == c ? 65536 : 0);
-            if (a < -32767 || a > 32767)
+        for (int c = 0; c < 3; ++c)
+            if (Excess(map, k, c) < -32767 || Excess(map, k, c) > 32767)
                 return false;
-        }
     return true;
 }
 
@@ -295,11 +299,9 @@ COLORCORRECT_AVX2 void MapPlanesAvx2(const PlaneRows& p, size_t n, const Map& ma
     Avx2Map c;
     for (int k = 0; k < 3; ++k) {
         const int32_t high = (map.offset[k] + 32768) >> 16, low = map.offset[k] - high * 65536;
-        const int32_t a[3] = {map.m[k][0] - (k == 0 ? 65536 : 0), map.m[k][1] - (k == 1 ? 65536 : 0),
-                              map.m[k][2] - (k == 2 ? 65536 : 0)};
         c.highs[k] = _mm256_set1_epi16(static_cast<int16_t>(high));
-        c.first[k] = Separable ? Pair(a[k], low) : Pair(a[0], a[1]);
-        c.second[k] = Pair(a[2], low);
+        c.first[k] = Separable ? Pair(Excess(map, k, k), low) : Pair(Excess(map, k, 0), Excess(map, k, 1));
+        c.second[k] = Pair(Excess(map, k, 2), low);
     }
     size_t i = 0;
     for (; i + 32 <= n; i += 32) {
