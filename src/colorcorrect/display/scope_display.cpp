@@ -385,14 +385,26 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         });
         break;
     case kScopeHistogram: {
+        // The words are counted by their biased 10-bit fields (value + 512)
+        // in counters of every field value, without a range test or a
+        // branch; the values 1..255 are then added into the histogram.
         const uint32_t* const rgbPairs = RgbOffsetPairs();
+        std::array<uint32_t, 3 * 1024> fieldCounts{};
+        uint32_t* const fields = fieldCounts.data();
         run([=](int r, int g, int b, size_t, bool) { CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b); },
             [=](const uint32_t* words, size_t n, size_t) {
                 for (size_t i = 0; i < n; ++i) {
-                    const RgbValue c = RgbOfWord(rgbPairs, words[i]);
-                    CountChannelValues(redCounts, greenCounts, blueCounts, c.r, c.g, c.b);
+                    const uint32_t c = rgbPairs[(words[i] >> 8) & 0xFFFFu] + (words[i] & 0xFFu) * 0x100401u;
+                    ++fields[c & 0x3FFu];
+                    ++fields[1024 + ((c >> 10) & 0x3FFu)];
+                    ++fields[2048 + (c >> 20)];
                 }
             });
+        for (size_t value = 1; value < 256; ++value) {
+            redCounts[value] += fields[512 + value];
+            greenCounts[value] += fields[1024 + 512 + value];
+            blueCounts[value] += fields[2048 + 512 + value];
+        }
         break;
     }
     case kScopeLightning:
