@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <random>
@@ -61,10 +63,14 @@ TEST_F(ScopeDisplay, FasterLoopGivesTheReferencePicturesAndCounts)
         tagCOLORCORRINFO cc = RandomRecord(rng);
         if (look % 2 == 0) // the faster loop's conditions: the primary stage, full-range output
             cc.dwFlags = (cc.dwFlags | CC_PRIMARY) & ~static_cast<DWORD>(CC_CLIPPING);
+        if (look % 4 == 2) // and, at 24 bits, the words counted at once: no selection to mark, no channel view
+            cc.dwFlags &= ~static_cast<DWORD>(CC_MATCH_VECTOR);
         for (unsigned mode : {0u, 1u, 2u, 4u, 5u, 6u, 7u}) {
             auto g = std::make_unique<DisplayAccess>();
-            ASSERT_TRUE(g->SetChannel(rng() % 5) && g->SetIsolateVector(rng() % 4) && g->SetIsolateType(look % 3 == 0 ? rng() % 8 : 0));
+            ASSERT_TRUE(g->SetChannel(look % 4 == 2 ? 0 : rng() % 5) && g->SetIsolateVector(rng() % 4) && g->SetIsolateType(look % 3 == 0 ? rng() % 8 : 0));
             ASSERT_TRUE(g->SetupFilter(cc));
+            for (int32_t& angle : g->m_aAngles) // the cube turned, so that every term of its projection counts
+                angle = static_cast<int32_t>(rng() % 360);
             CVoraDib in;
             in.AllocYUV(1 + 2 * static_cast<int>(rng() % 300), 1 + static_cast<int>(rng() % 5), look % 4 < 2 ? 32 : 24, 0);
             FillPattern(in, static_cast<unsigned>(rng()));
@@ -81,6 +87,32 @@ TEST_F(ScopeDisplay, FasterLoopGivesTheReferencePicturesAndCounts)
             EXPECT_TRUE(counts[0] == counts[1]) << look << " mode " << mode;
         }
     }
+}
+
+TEST_F(ScopeDisplay, CubeCountsOnlyWhatFallsOnItsCanvasInBothLoops)
+{
+    // The corners of the YUV cube, twice over: turned towards the viewer some
+    // project off the canvas.
+    CVoraDib in;
+    in.AllocYUV(16, 1, 24, 0);
+    for (int corner = 0; corner < 16; ++corner)
+        SetPixel(in, corner, 0, {corner & 1 ? 255 : 0, corner & 2 ? 255 : 0, corner & 4 ? 255 : 0});
+    int offCanvas = 0;
+    for (const auto& angles : {std::array{0, 0, 0}, std::array{45, 35, 0}, std::array{135, 325, 0}, std::array{30, 60, 90}}) {
+        std::vector<BYTE> counts[2];
+        for (int fast = 0; fast < 2; ++fast) {
+            std::copy(angles.begin(), angles.end(), f->m_aAngles);
+            f->m_bDisplayReference = fast == 0;
+            ASSERT_EQ(f->ProcessDisplay(in, out, display, kScopeCube), 1);
+            counts[fast].assign(f->m_pDisplayBuffer, f->m_pDisplayBuffer + ScopeBufferBytes(kScopeCube));
+        }
+        EXPECT_EQ(counts[0], counts[1]) << angles[0] << " " << angles[1];
+        int total = 0;
+        for (const auto& [offset, n] : Counted())
+            total += n;
+        offCanvas += 16 - total;
+    }
+    EXPECT_GT(offCanvas, 0); // the case above happened
 }
 
 TEST_F(ScopeDisplay, RefusalsChangeNothing)

@@ -82,6 +82,54 @@ inline void Count(BYTE& counter)
     counter = static_cast<BYTE>(counter + (counter != 255));
 }
 
+#if defined(__SSE2__)
+// The colour cube's count of a run of the engine's words at `plane`, four
+// pixels at a time: the samples are looked up one by one, and the projection
+// runs in four lanes with the same float operations, in the same order, as
+// the pixel loop, so every sample lands on the same counter. Returns how many
+// words it counted, a multiple of four up to n.
+size_t CountCubeWords(const uint32_t* words, size_t n, const uint32_t* samplePairs, const uint8_t* sampleLuma,
+                      const float* rot, BYTE* plane)
+{
+    const __m128i lowByte = _mm_set1_epi32(0xFF), bias = _mm_set1_epi32(128);
+    const __m128 m10 = _mm_set1_ps(rot[3]), m11 = _mm_set1_ps(rot[4]), m12 = _mm_set1_ps(rot[5]);
+    const __m128 m20 = _mm_set1_ps(rot[6]), m21 = _mm_set1_ps(rot[7]), m22 = _mm_set1_ps(rot[8]);
+    const __m128 centre = _mm_set1_ps(128.0f);
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint32_t e[4];
+        int32_t y[4];
+        for (size_t k = 0; k < 4; ++k) {
+            e[k] = samplePairs[(words[i + k] >> 8) & 0xFFFFu];
+            y[k] = sampleLuma[(words[i + k] & 0xFFu) + (e[k] >> 16)];
+        }
+        const __m128i ev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(e));
+        const __m128 fu = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(ev, lowByte), bias));
+        const __m128 fv = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(ev, 8), lowByte), bias));
+        const __m128 fy =
+            _mm_cvtepi32_ps(_mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y)), bias));
+        const __m128i px = _mm_cvttps_epi32(
+            _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(m10, fv), _mm_mul_ps(m11, fu)), _mm_mul_ps(m12, fy)), centre));
+        const __m128i py = _mm_cvttps_epi32(
+            _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(m20, fv), _mm_mul_ps(m21, fu)), _mm_mul_ps(m22, fy)), centre));
+        // Off the canvas unless both are 0..255; then the counter is py * 256 + px.
+        const __m128i off = _mm_andnot_si128(lowByte, _mm_or_si128(px, py));
+        alignas(16) int32_t at[4], miss[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_add_epi32(_mm_slli_epi32(py, 8), px));
+        _mm_store_si128(reinterpret_cast<__m128i*>(miss), off);
+        for (size_t k = 0; k < 4; ++k)
+            if (miss[k] == 0)
+                Count(plane[at[k]]);
+    }
+    return i;
+}
+#else
+size_t CountCubeWords(const uint32_t*, size_t, const uint32_t*, const uint8_t*, const float*, BYTE*)
+{
+    return 0; // the pixel loop counts them all
+}
+#endif
+
 // Gives `out` the size and bit count of the source and marks it RGB. False
 // when it cannot be given a header.
 bool PrepareOutput(CVoraDib& out, int width, int height, int bits)
@@ -322,14 +370,18 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             },
             countWords);
     };
+    // Counts words[i..n), from column x0 + i, one by one through countSample.
+    const auto countEachWord = [=](auto&& countSample, const uint32_t* words, size_t i, size_t n, size_t x0) {
+        for (; i < n; ++i) {
+            const uint32_t w = words[i];
+            const uint32_t e = samplePairs[(w >> 8) & 0xFFFFu];
+            countSample(static_cast<int>(kSampleLuma[(w & 0xFFu) + (e >> 16)]), static_cast<int>(e & 0xFFu) - 128,
+                        static_cast<int>((e >> 8) & 0xFFu) - 128, x0 + i, false);
+        }
+    };
     auto runSamples = [&](auto&& countSample) {
         runSamplesAndWords(countSample, [=](const uint32_t* words, size_t n, size_t x0) {
-            for (size_t i = 0; i < n; ++i) {
-                const uint32_t w = words[i];
-                const uint32_t e = samplePairs[(w >> 8) & 0xFFFFu];
-                countSample(static_cast<int>(kSampleLuma[(w & 0xFFu) + (e >> 16)]), static_cast<int>(e & 0xFFu) - 128,
-                            static_cast<int>((e >> 8) & 0xFFu) - 128, x0 + i, false);
-            }
+            countEachWord(countSample, words, 0, n, x0);
         });
     };
 
@@ -418,7 +470,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     case kScopeCube: {
         const float m10 = m_afRot[3], m11 = m_afRot[4], m12 = m_afRot[5];
         const float m20 = m_afRot[6], m21 = m_afRot[7], m22 = m_afRot[8];
-        runSamples([=](int ys, int us, int vs, size_t, bool selected) {
+        const auto countSample = [=](int ys, int us, int vs, size_t, bool selected) {
             const float fv = static_cast<float>(vs);
             const float fu = static_cast<float>(us);
             const float fy = static_cast<float>(ys - 128);
@@ -428,6 +480,11 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 return;
             BYTE* plane = plane0 + (selected ? kGridBytes : 0);
             Count(plane[static_cast<size_t>(py) * kGridSide + static_cast<size_t>(px)]);
+        };
+        const float* const rot = m_afRot;
+        runSamplesAndWords(countSample, [=](const uint32_t* words, size_t n, size_t x0) {
+            countEachWord(countSample, words, CountCubeWords(words, n, samplePairs, kSampleLuma.data(), rot, plane0),
+                          n, x0);
         });
         break;
     }
