@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <map>
 #include <memory>
 #include <random>
