@@ -19,7 +19,8 @@
 //   StreamFrame/<C>/<yuv>/<look>/<size>  one stream frame corrected from
 //                                  its planes in bands ("fps" counter)
 //   StreamWhole/...                the same through whole packed pictures
-//   SetupFilter/<kind>             first set-up, match rebuild, cached
+//   SetupFilter/<kind>             first set-up, match rebuild (also with
+//                                  its rows on two threads), cached
 //   Memory/<case>                  bytes a set-up filter holds
 //   Peers/<route>/<frame>          the `all` look exported as a .cube and
 //                                  applied by OpenColorIO (ocio-cubeN-I, N
@@ -142,11 +143,14 @@ void SetupFirstSix(benchmark::State& state)
 
 // A set-up whose match record changed: six vectors and 16 match vectors,
 // the match index and tables rebuilt on every call.
-void SetupMatchRebuild(benchmark::State& state)
+void SetupMatchRebuild(benchmark::State& state, unsigned threads)
 {
     const tagCOLORCORRINFO a = AllStagesRecord(0);
     const tagCOLORCORRINFO b = AllStagesRecord(1);
     CBaseColorCorrectionFilter filter;
+    BandProcessor pool(threads);
+    if (threads > 1)
+        filter.SetSetupBands(&pool);
     filter.SetupFilter(a);
     bool flip = false;
     for (auto _ : state) {
@@ -224,8 +228,13 @@ void RegisterAll()
     }
     benchmark::RegisterBenchmark("SetupFilter/first-six", SetupFirstSix)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("SetupFilter/match-rebuild-16", SetupMatchRebuild)
+    benchmark::RegisterBenchmark("SetupFilter/match-rebuild-16", SetupMatchRebuild, 1u)
         ->Unit(benchmark::kMillisecond);
+    // The per-pair rows shared out over two threads, as the viewer does
+    // (wall-clock time).
+    benchmark::RegisterBenchmark("SetupFilter/match-rebuild-16/threads:2", SetupMatchRebuild, 2u)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("SetupFilter/cached", SetupCached)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("SetupFilter/hue-change", SetupHueChange)

@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "filter_access.h"
+#include "support/random_record.h"
 
 using colorcorrect::BandProcessor;
 using namespace colorcorrect::test;
@@ -41,6 +43,45 @@ TEST(BandProcessorThreads, SameBytesAsOneThreadForEveryShape)
             }
     }
     EXPECT_EQ(BandProcessor().Threads(), std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// A set-up whose per-pair work is shared out over several threads builds the
+// tables one thread builds: the match index entry by entry, for every
+// isolate display, and the pair tables through a picture of every chroma
+// pair, over a run of changed records.
+TEST(BandProcessorThreads, SetUpInBandsBuildsTheSameTables)
+{
+    std::mt19937 rng(11);
+    BandProcessor pool(3);
+    FilterAccess banded, plain;
+    banded.SetSetupBands(&pool);
+    YuvPicture pairs = MakeYuvPicture(256, 256, 24);
+    FillRandom(pairs, rng);
+    for (int v = 0; v < 256; ++v)
+        for (int u = 0; u < 256; ++u) {
+            pairs.Pixel(u, v)[1] = static_cast<BYTE>(u);
+            pairs.Pixel(u, v)[2] = static_cast<BYTE>(v);
+        }
+    tagCOLORCORRINFO cc = RandomRecord(rng);
+    for (int change = 0; change < 24; ++change) {
+        MutateRecord(cc, rng, 0.5);
+        if (change % 3 != 0) // mostly with match vectors, whose index is the larger part
+            cc.dwFlags |= CC_MATCH_VECTOR;
+        const uint32_t vector = rng() % 4, type = change % 8;
+        banded.SetIsolate(vector, type);
+        plain.SetIsolate(vector, type);
+        ASSERT_EQ(banded.SetupFilter(cc), plain.SetupFilter(cc));
+        EXPECT_STREQ(banded.ProcessPathName(), plain.ProcessPathName());
+        ASSERT_EQ(banded.m_pMatchIndex == nullptr, plain.m_pMatchIndex == nullptr);
+        if (plain.m_pMatchIndex != nullptr) {
+            EXPECT_EQ(std::memcmp(banded.m_pMatchIndex, plain.m_pMatchIndex, colorcorrect::kSegmentIndexBytes), 0)
+                << "change " << change;
+        }
+        YuvPicture expected = pairs, actual = pairs;
+        ASSERT_TRUE(plain.Process(&pairs.header, pairs.pixels.data(), expected.pixels.data()));
+        ASSERT_TRUE(banded.Process(&pairs.header, pairs.pixels.data(), actual.pixels.data()));
+        EXPECT_TRUE(SameBytes(expected, actual)) << "change " << change;
+    }
 }
 
 TEST(BandProcessorThreads, CallersOnSeveralThreadsAreServedInTurn)

@@ -9,6 +9,7 @@
 #include "../host/virtual_memory.h"
 #include "../records/field_catalogue.h"
 #include "../records/output_levels.h"
+#include "band_processor.h"
 #include "fast_process.h"
 #include "segment_index.h"
 
@@ -136,6 +137,13 @@ void CBaseColorCorrectionFilter::CopyFrom(const CBaseColorCorrectionFilter& othe
     } else {
         m_pFast = other.m_pFast->Clone().release();
     }
+}
+
+void CBaseColorCorrectionFilter::ForSetupBands(size_t rows,
+                                               const std::function<void(size_t, size_t)>& job) const
+{
+    // Bands of 32 rows at least: each costs a hand-over between threads.
+    m_pSetupBands->ForEachBand(rows, 32, job);
 }
 
 uint16_t* CBaseColorCorrectionFilter::AllocateSegmentIndex()

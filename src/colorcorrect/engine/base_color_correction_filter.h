@@ -16,12 +16,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "../host/dib_info.h"
 #include "../host/win_types.h"
 #include "../records/correction_records.h"
 
 namespace colorcorrect {
+class BandProcessor;
 struct FastTables;
 struct FastKernels;
 } // namespace colorcorrect
@@ -90,6 +92,12 @@ public:
     // Bytes this filter holds: the object, its index buffers and the tables
     // of its faster paths.
     size_t MemoryBytes() const;
+    // Shares the per-pair work of SetupFilter (the match index and the pair
+    // tables, 256 rows of chroma pairs each) out over the threads of
+    // `bands`, for a caller that waits on the set-up; null, the default,
+    // keeps it on the calling thread. The tables are the same either way.
+    // Not copied with the filter; the processor must outlive its use here.
+    void SetSetupBands(colorcorrect::BandProcessor* bands) { m_pSetupBands = bands; }
 
     // Primary luma curve into lut[0..255]. black, gamma and white are
     // clamped to -255..255 (0 neutral). videoRange nonzero: the curve works
@@ -269,6 +277,19 @@ protected:
 
 private:
     friend struct colorcorrect::FastKernels;
+
+    colorcorrect::BandProcessor* m_pSetupBands = nullptr;
+    // job(first, count) over the rows 0 .. rows - 1 of a set-up table, on
+    // the set-up's bands when it has them; job must not throw.
+    template <class Job>
+    void ForSetupRows(size_t rows, const Job& job) const
+    {
+        if (m_pSetupBands == nullptr)
+            job(0, rows);
+        else // a closure of one reference: std::function holds it without allocating
+            ForSetupBands(rows, [&job](size_t first, size_t count) { job(first, count); });
+    }
+    void ForSetupBands(size_t rows, const std::function<void(size_t first, size_t count)>& job) const;
 
     void CopyFrom(const CBaseColorCorrectionFilter& other);
     // Brings the fast-path tables up to date with the tables just built and

@@ -530,8 +530,16 @@ struct FastKernels {
 
     static void BuildPrimaryPairs(const Filter& f, FastTables& t, PairContents contents)
     {
-        uint32_t* entry = t.primaryPairs->entry;
-        for (int vb = 0; vb < 256; ++vb)
+        f.ForSetupRows(256, [&](size_t firstRow, size_t rowCount) {
+            BuildPrimaryPairRows(f, t, contents, static_cast<int>(firstRow), static_cast<int>(rowCount));
+        });
+    }
+
+    // Rows vb = first .. first + count - 1 of the primary pair table.
+    static void BuildPrimaryPairRows(const Filter& f, FastTables& t, PairContents contents, int first, int count)
+    {
+        uint32_t* entry = t.primaryPairs->entry + static_cast<size_t>(first) * 256;
+        for (int vb = first; vb < first + count; ++vb)
             for (int ub = 0; ub < 256; ++ub) {
                 int us, vs;
                 PrimaryChroma(f, ub - 128, vb - 128, us, vs);
@@ -563,8 +571,16 @@ struct FastKernels {
 
     static void BuildVectorPairs(const Filter& f, FastTables& t, bool six, bool match)
     {
-        uint32_t* entry = t.vectorPairs->entry;
-        for (int vb = 0; vb < 256; ++vb)
+        f.ForSetupRows(256, [&](size_t firstRow, size_t rowCount) {
+            BuildVectorPairRows(f, t, six, match, static_cast<int>(firstRow), static_cast<int>(rowCount));
+        });
+    }
+
+    // Rows vb = first .. first + count - 1 of the vector pair table.
+    static void BuildVectorPairRows(const Filter& f, FastTables& t, bool six, bool match, int first, int count)
+    {
+        uint32_t* entry = t.vectorPairs->entry + static_cast<size_t>(first) * 256;
+        for (int vb = first; vb < first + count; ++vb)
             for (int ub = 0; ub < 256; ++ub) {
                 // Rows and columns of chroma -128 are never looked up (the
                 // range clamp comes first); they hold the clamped pair's entry.

@@ -273,71 +273,75 @@ BOOL CBaseColorCorrectionFilter::BuildSegmentIndex_match(const tagMATCHVECTORINF
         return 1; // no such display: the index stays as it is
     const int iv = static_cast<int>(m_uIsolateVector);
 
-    uint16_t* entry = m_pMatchIndex;
-    RowCandidates row;
-    for (int v = -128; v < 128; ++v) {
-        FindRowCandidates(shapes, count, v, row);
-        for (int u = -128; u < 128; ++u) {
-            Pair pair(u, v);
-            uint16_t value = 0;
-            switch (type) {
-            case 0: {
-                const Selection sel = Search(shapes, row.mask[u < 0 ? -u : u], pair);
-                if (sel.vector != 0)
-                    value = VectorEntry(sel.vector,
-                                        DecidingEdge(shapes[sel.vector], sel.an, sel.rn));
-                break;
-            }
-            case 1:
-                break; // every pair is background
-            case 2:
-            case 3:
-                // Hue wedge only.
-                if (iv != 0) {
-                    if (AngleDistance(pair.Theta(), shapes[iv].theta) < shapes[iv].alpha)
-                        value = static_cast<uint16_t>(iv | kMatchEdge);
-                } else {
-                    bool any = false;
-                    for (int i = 1; i < count && !any; ++i)
-                        any = AngleDistance(pair.Theta(), shapes[i].theta) < shapes[i].alpha;
-                    if (!any)
-                        value = kMatchEdge;
-                }
-                break;
-            case 4:
-            case 5:
-                // Saturation ring only.
-                if (iv != 0) {
-                    if (InRing(shapes[iv], pair.R2()))
-                        value = static_cast<uint16_t>(iv | kMatchEdge);
-                } else {
-                    bool any = false;
-                    for (int i = 1; i < count && !any; ++i)
-                        any = InRing(shapes[i], pair.R2());
-                    if (!any)
-                        value = kMatchEdge;
-                }
-                break;
-            default: // 6 and 7: wedge and ring
-                if (iv != 0) {
-                    double an, rn;
-                    if (Position(shapes[iv], pair, true, an, rn) &&
-                        (an > rn ? an : rn) <= 1.0)
-                        value = VectorEntry(iv, DecidingEdge(shapes[iv], an, rn));
-                } else {
+    // Rows of V are independent: they may be built on several threads.
+    ForSetupRows(256, [&](size_t firstRow, size_t rowCount) {
+        RowCandidates row;
+        for (size_t r = firstRow; r < firstRow + rowCount; ++r) {
+            const int v = static_cast<int>(r) - 128;
+            uint16_t* entry = m_pMatchIndex + r * 256;
+            FindRowCandidates(shapes, count, v, row);
+            for (int u = -128; u < 128; ++u) {
+                Pair pair(u, v);
+                uint16_t value = 0;
+                switch (type) {
+                case 0: {
                     const Selection sel = Search(shapes, row.mask[u < 0 ? -u : u], pair);
-                    if (sel.vector == 0) {
-                        value = kMatchInside;
-                    } else {
-                        int weight = 0;
-                        if (!Inside(DecidingEdge(shapes[sel.vector], sel.an, sel.rn), weight))
-                            value = static_cast<uint16_t>((weight << 8) | kMatchEdge);
-                    }
+                    if (sel.vector != 0)
+                        value = VectorEntry(sel.vector,
+                                            DecidingEdge(shapes[sel.vector], sel.an, sel.rn));
+                    break;
                 }
-                break;
+                case 1:
+                    break; // every pair is background
+                case 2:
+                case 3:
+                    // Hue wedge only.
+                    if (iv != 0) {
+                        if (AngleDistance(pair.Theta(), shapes[iv].theta) < shapes[iv].alpha)
+                            value = static_cast<uint16_t>(iv | kMatchEdge);
+                    } else {
+                        bool any = false;
+                        for (int i = 1; i < count && !any; ++i)
+                            any = AngleDistance(pair.Theta(), shapes[i].theta) < shapes[i].alpha;
+                        if (!any)
+                            value = kMatchEdge;
+                    }
+                    break;
+                case 4:
+                case 5:
+                    // Saturation ring only.
+                    if (iv != 0) {
+                        if (InRing(shapes[iv], pair.R2()))
+                            value = static_cast<uint16_t>(iv | kMatchEdge);
+                    } else {
+                        bool any = false;
+                        for (int i = 1; i < count && !any; ++i)
+                            any = InRing(shapes[i], pair.R2());
+                        if (!any)
+                            value = kMatchEdge;
+                    }
+                    break;
+                default: // 6 and 7: wedge and ring
+                    if (iv != 0) {
+                        double an, rn;
+                        if (Position(shapes[iv], pair, true, an, rn) &&
+                            (an > rn ? an : rn) <= 1.0)
+                            value = VectorEntry(iv, DecidingEdge(shapes[iv], an, rn));
+                    } else {
+                        const Selection sel = Search(shapes, row.mask[u < 0 ? -u : u], pair);
+                        if (sel.vector == 0) {
+                            value = kMatchInside;
+                        } else {
+                            int weight = 0;
+                            if (!Inside(DecidingEdge(shapes[sel.vector], sel.an, sel.rn), weight))
+                                value = static_cast<uint16_t>((weight << 8) | kMatchEdge);
+                        }
+                    }
+                    break;
+                }
+                *entry++ = value;
             }
-            *entry++ = value;
         }
-    }
+    });
     return 1;
 }
