@@ -34,6 +34,7 @@
 
 #include "../display/color_correction_filter.h"
 #include "../display/rt_lut_pack.h"
+#include "../engine/band_processor.h"
 #include "../host/os_critical_section.h"
 #include "../host/os_event.h"
 #include "../host/thread.h"
@@ -572,6 +573,10 @@ protected:
     COSCriticalSection& m_csLock; // the viewer lock (lives in m_pShared)
     COSEvent& m_evPreview;        // the worker's manual-reset wake-up event (lives in m_pShared)
     CThread* m_pThread;           // the running worker's thread object, or null
+    // Threads that share the per-pair work of m_filter's set-ups, made at
+    // the first correction (null when they could not be had); host thread
+    // only. Declared first, so that it outlives the filter that uses it.
+    std::unique_ptr<colorcorrect::BandProcessor> m_pSetupBands;
     CColorCorrectionFilter m_filter; // the viewer's own filter: host thread only
     // The tables m_filter was last set up with, for the worker to adopt, or
     // null; guarded by the lock (the block itself never changes).

@@ -148,6 +148,17 @@ int CColorCorrectionViewer::SetCorrection(const tagCOLORCORRINFO& cc)
 {
     if (cc.dwSize != sizeof(tagCOLORCORRINFO))
         return 0;
+    // The preview waits on this set-up: its per-pair work (the match index
+    // and tables above all, while a match vector is dragged) is shared out
+    // over the processor cores. Without the threads it runs here alone.
+    if (m_pSetupBands == nullptr) {
+        try {
+            m_pSetupBands = std::make_unique<colorcorrect::BandProcessor>();
+            m_filter.SetSetupBands(m_pSetupBands.get());
+        } catch (...) {
+            m_pSetupBands.reset();
+        }
+    }
     if (m_filter.SetupFilter(cc) == 0)
         return 0;
     if (m_nIsolateVector < cc.Match.dwCount && m_nIsolateVector < 16)
@@ -193,6 +204,7 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
             // The preview's rows are shared out over the processor cores, so
             // that it follows a dragged control closely.
             colorcorrect::BandProcessor bands;
+            filter.SetSetupBands(&bands); // a set-up of its own shares its rows the same way
             CVoraDib source;    // snapshot of the source
             CVoraDib reference; // snapshot of the reference, for the split
             CVoraDib preview;   // the picture handed to the callback
