@@ -16,11 +16,24 @@ namespace colorcorrect {
 // made once per process at the first call; thread-safe.
 const uint32_t* RgbOffsetPairs();
 
-// R, G, B (not clamped) of an engine output word (Y, U + 128, V + 128 in bits
-// 0..7, 8..15, 16..23), through the table above.
+// The chroma pair (U + 128 | (V + 128) << 8) of an engine output word (Y,
+// U + 128, V + 128 in bits 0..7, 8..15, 16..23): the index of the tables here.
+inline uint32_t PairOfWord(uint32_t word)
+{
+    return (word >> 8) & 0xFFFFu;
+}
+
+// R, G, B + 512 of an engine output word in bits 0..9, 10..19 and 20..29,
+// through the table above.
+inline uint32_t RgbFieldsOfWord(const uint32_t* rgbPairs, uint32_t word)
+{
+    return rgbPairs[PairOfWord(word)] + (word & 0xFFu) * 0x100401u;
+}
+
+// R, G, B (not clamped) of an engine output word.
 inline RgbValue RgbOfWord(const uint32_t* rgbPairs, uint32_t word)
 {
-    const uint32_t c = rgbPairs[(word >> 8) & 0xFFFFu] + (word & 0xFFu) * 0x100401u;
+    const uint32_t c = RgbFieldsOfWord(rgbPairs, word);
     return {static_cast<int>(c & 0x3FFu) - 512, static_cast<int>((c >> 10) & 0x3FFu) - 512,
             static_cast<int>(c >> 20) - 512};
 }

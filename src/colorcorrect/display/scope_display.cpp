@@ -43,8 +43,8 @@ size_t StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d,
         const __m128i y = _mm_and_si128(w, lowByte);
         // rgbPairs[pair] + Y * 0x100401, with the multiply as shifts.
         const __m128i c = _mm_add_epi32(
-            _mm_setr_epi32(static_cast<int>(rgbPairs[(words[i] >> 8) & 0xFFFFu]), static_cast<int>(rgbPairs[(words[i + 1] >> 8) & 0xFFFFu]),
-                           static_cast<int>(rgbPairs[(words[i + 2] >> 8) & 0xFFFFu]), static_cast<int>(rgbPairs[(words[i + 3] >> 8) & 0xFFFFu])),
+            _mm_setr_epi32(static_cast<int>(rgbPairs[PairOfWord(words[i])]), static_cast<int>(rgbPairs[PairOfWord(words[i + 1])]),
+                           static_cast<int>(rgbPairs[PairOfWord(words[i + 2])]), static_cast<int>(rgbPairs[PairOfWord(words[i + 3])])),
             _mm_add_epi32(y, _mm_add_epi32(_mm_slli_epi32(y, 10), _mm_slli_epi32(y, 20))));
         const __m128i r = _mm_sub_epi32(_mm_and_si128(c, field), bias);
         const __m128i g = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(c, 10), field), bias);
@@ -76,6 +76,17 @@ constexpr auto kSampleLuma = [] {
     return luma;
 }();
 
+// A word's entry in the scope's sample pairs, and the scope's luma of the
+// word from that entry.
+inline uint32_t SampleEntry(const uint32_t* samplePairs, uint32_t word)
+{
+    return samplePairs[PairOfWord(word)];
+}
+inline int SampleLuma(uint32_t word, uint32_t entry)
+{
+    return kSampleLuma[(word & 0xFFu) + (entry >> 16)];
+}
+
 // A byte counter that stops at 255.
 inline void Count(BYTE& counter)
 {
@@ -88,8 +99,7 @@ inline void Count(BYTE& counter)
 // runs in four lanes with the same float operations, in the same order, as
 // the pixel loop, so every sample lands on the same counter. Returns how many
 // words it counted, a multiple of four up to n.
-size_t CountCubeWords(const uint32_t* words, size_t n, const uint32_t* samplePairs, const uint8_t* sampleLuma,
-                      const float* rot, BYTE* plane)
+size_t CountCubeWords(const uint32_t* words, size_t n, const uint32_t* samplePairs, const float* rot, BYTE* plane)
 {
     const __m128i lowByte = _mm_set1_epi32(0xFF), bias = _mm_set1_epi32(128);
     const __m128 m10 = _mm_set1_ps(rot[3]), m11 = _mm_set1_ps(rot[4]), m12 = _mm_set1_ps(rot[5]);
@@ -100,8 +110,8 @@ size_t CountCubeWords(const uint32_t* words, size_t n, const uint32_t* samplePai
         uint32_t e[4];
         int32_t y[4];
         for (size_t k = 0; k < 4; ++k) {
-            e[k] = samplePairs[(words[i + k] >> 8) & 0xFFFFu];
-            y[k] = sampleLuma[(words[i + k] & 0xFFu) + (e[k] >> 16)];
+            e[k] = SampleEntry(samplePairs, words[i + k]);
+            y[k] = SampleLuma(words[i + k], e[k]);
         }
         const __m128i ev = _mm_loadu_si128(reinterpret_cast<const __m128i*>(e));
         const __m128 fu = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(ev, lowByte), bias));
@@ -124,7 +134,7 @@ size_t CountCubeWords(const uint32_t* words, size_t n, const uint32_t* samplePai
     return i;
 }
 #else
-size_t CountCubeWords(const uint32_t*, size_t, const uint32_t*, const uint8_t*, const float*, BYTE*)
+size_t CountCubeWords(const uint32_t*, size_t, const uint32_t*, const float*, BYTE*)
 {
     return 0; // the pixel loop counts them all
 }
@@ -373,9 +383,8 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     // Counts words[i..n), from column x0 + i, one by one through countSample.
     const auto countEachWord = [=](auto&& countSample, const uint32_t* words, size_t i, size_t n, size_t x0) {
         for (; i < n; ++i) {
-            const uint32_t w = words[i];
-            const uint32_t e = samplePairs[(w >> 8) & 0xFFFFu];
-            countSample(static_cast<int>(kSampleLuma[(w & 0xFFu) + (e >> 16)]), static_cast<int>(e & 0xFFu) - 128,
+            const uint32_t e = SampleEntry(samplePairs, words[i]);
+            countSample(SampleLuma(words[i], e), static_cast<int>(e & 0xFFu) - 128,
                         static_cast<int>((e >> 8) & 0xFFu) - 128, x0 + i, false);
         }
     };
@@ -407,9 +416,9 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 // A run of one pair is counted at once: neighbours often
                 // share a pair, and adding to one counter pixel by pixel
                 // would wait on each store.
-                uint32_t pair = (words[0] >> 8) & 0xFFFFu, same = 0;
+                uint32_t pair = PairOfWord(words[0]), same = 0;
                 for (size_t i = 0; i < n; ++i) {
-                    const uint32_t next = (words[i] >> 8) & 0xFFFFu;
+                    const uint32_t next = PairOfWord(words[i]);
                     if (next != pair) {
                         pairCounts[pair] += same;
                         pair = next;
@@ -446,7 +455,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         run([=](int r, int g, int b, size_t, bool) { CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b); },
             [=](const uint32_t* words, size_t n, size_t) {
                 for (size_t i = 0; i < n; ++i) {
-                    const uint32_t c = rgbPairs[(words[i] >> 8) & 0xFFFFu] + (words[i] & 0xFFu) * 0x100401u;
+                    const uint32_t c = RgbFieldsOfWord(rgbPairs, words[i]);
                     ++fields[c & 0x3FFu];
                     ++fields[1024 + ((c >> 10) & 0x3FFu)];
                     ++fields[2048 + (c >> 20)];
@@ -483,7 +492,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         };
         const float* const rot = m_afRot;
         runSamplesAndWords(countSample, [=](const uint32_t* words, size_t n, size_t x0) {
-            countEachWord(countSample, words, CountCubeWords(words, n, samplePairs, kSampleLuma.data(), rot, plane0),
+            countEachWord(countSample, words, CountCubeWords(words, n, samplePairs, rot, plane0),
                           n, x0);
         });
         break;
