@@ -186,6 +186,25 @@ TEST_F(ScopeDisplay, WideSourcesSpreadOverAllWaveformColumns)
     EXPECT_EQ(f->Count(178 * L + 255) * 1000 + f->Count(178 * L + 128), 31032); // columns 3969..3999
 }
 
+TEST_F(ScopeDisplay, WaveformCountsStopAt255HoweverTheyAreCounted)
+{
+    // Grey 100 at x = 1, waveform column 180: counted as the engine's words
+    // in wider counters, as pixels where a row's run is not opaque (pixel 0
+    // of row 0 made transparent), and one by one in a frame too tall for
+    // the wider counters (65,536 counts).
+    const struct { int height; bool hole; int count; } cases[] = {{100, true, 100}, {300, false, 255}, {65536, false, 255}};
+    for (const auto& c : cases) {
+        CVoraDib in = Uniform(2, c.height, 32, 100, 0, 0);
+        if (c.hole)
+            SetPixel(in, 0, 0, {100, 128, 128, 0});
+        for (int fast = 0; fast < 2; ++fast) {
+            f->m_bDisplayReference = fast == 0;
+            ASSERT_EQ(f->ProcessDisplay(in, out, display, kScopeWaveform), 1);
+            EXPECT_EQ(f->Count(100 * W + 180), c.count) << c.height << (fast ? " fast" : " reference");
+        }
+    }
+}
+
 TEST_F(ScopeDisplay, HistogramChartsOverTheReferencesInBlue)
 {
     // Reference: 100 pixels, a column fills at 2 samples, so a count of 1

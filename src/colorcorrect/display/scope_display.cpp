@@ -439,12 +439,39 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             }
         break;
     }
-    case kScopeWaveform:
-        runSamples([=](int ys, int, int, size_t x, bool selected) {
+    case kScopeWaveform: {
+        const auto countSample = [=](int ys, int, int, size_t x, bool selected) {
             BYTE* plane = plane0 + (selected ? kWaveformPlaneBytes : 0);
             Count(plane[static_cast<size_t>(ys) * kWaveformStride + xcol[x]]);
+        };
+        // The engine's words are counted in 16-bit counters, a column's 256
+        // levels side by side, without the test for 255: a word costs one
+        // add. They are added into the plane at the end and left at zero. A
+        // counter takes at most ceil(width / 360) counts a row, so a frame
+        // too tall for 16 bits counts its words into the plane one by one.
+        const size_t perRow = (static_cast<size_t>(width) + kWaveformColumns - 1) / kWaveformColumns;
+        uint16_t* const levels = static_cast<size_t>(height) * perRow <= 0xFFFFu
+                                     ? reinterpret_cast<uint16_t*>(plane0 + 2 * kWaveformPlaneBytes)
+                                     : nullptr;
+        runSamplesAndWords(countSample, [=](const uint32_t* words, size_t n, size_t x0) {
+            if (levels == nullptr)
+                return countEachWord(countSample, words, 0, n, x0);
+            for (size_t i = 0; i < n; ++i)
+                ++levels[static_cast<size_t>(xcol[x0 + i]) * kGridSide +
+                         static_cast<size_t>(SampleLuma(words[i], SampleEntry(samplePairs, words[i])))];
         });
+        if (levels != nullptr && engineFront)
+            for (size_t column = 0; column < kWaveformColumns; ++column)
+                for (size_t level = 0; level < kGridSide; ++level) {
+                    uint16_t& n = levels[column * kGridSide + level];
+                    if (n == 0)
+                        continue;
+                    BYTE& counter = plane0[level * kWaveformStride + column];
+                    counter = static_cast<BYTE>(std::min<unsigned>(255u, counter + n));
+                    n = 0;
+                }
         break;
+    }
     case kScopeHistogram: {
         // The words are counted by their biased 10-bit fields (value + 512)
         // in counters of every field value, without a range test or a

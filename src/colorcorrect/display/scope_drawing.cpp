@@ -9,7 +9,8 @@ size_t ScopeBufferBytes(unsigned mode)
         // The grid, then a 32-bit counter for each chroma pair.
         return kGridBytes + kPairCount * sizeof(uint32_t);
     case kScopeWaveform:
-        return 2 * kWaveformPlaneBytes;
+        // Two planes, then a 16-bit counter for each column and level.
+        return 2 * kWaveformPlaneBytes + kWaveformColumns * kGridSide * sizeof(uint16_t);
     case kScopeHistogram:
         return 3 * 256 * sizeof(uint32_t);
     case kScopeLightning:
