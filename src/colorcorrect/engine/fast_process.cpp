@@ -53,15 +53,15 @@ void FastTables::Assign(const FastTables& other)
         return;
     static_cast<FastTableData&>(*this) = other;
 
-    // Each pair table: the other's copied into the one held (made when
-    // none is), or dropped when the other has none.
-    const auto copyPairs = [](std::unique_ptr<PairTable>& to, const std::unique_ptr<PairTable>& from) {
+    // Each table: the other's copied into the one held (made when none
+    // is), or dropped when the other has none.
+    const auto copyPairs = []<typename Table>(std::unique_ptr<Table>& to, const std::unique_ptr<Table>& from) {
         if (!from) {
             to.reset();
             return true;
         }
         if (!to)
-            to.reset(new (std::nothrow) PairTable);
+            to.reset(new (std::nothrow) Table);
         if (!to)
             return false;
         *to = *from;
@@ -71,6 +71,8 @@ void FastTables::Assign(const FastTables& other)
         primaryContents = PairContents::None;
     if (!copyPairs(vectorPairs, other.vectorPairs))
         vectorValid = false;
+    if (!copyPairs(sixChroma, other.sixChroma))
+        sixChromaValid = false;
     // A plan that needs a table the copy could not get is not usable.
     if ((plan.primary != PrimaryPath::Off && !primaryPairs) || (plan.vector && !vectorPairs))
         plan = FastPlan{};
@@ -79,7 +81,7 @@ void FastTables::Assign(const FastTables& other)
 size_t FastTables::Bytes() const
 {
     return sizeof(FastTables) + (primaryPairs ? sizeof(PairTable) : 0) +
-           (vectorPairs ? sizeof(PairTable) : 0);
+           (vectorPairs ? sizeof(PairTable) : 0) + (sixChroma ? sizeof(SixChromaTable) : 0);
 }
 
 // The loops. A friend of the filter: they read its tables directly.
@@ -569,7 +571,10 @@ struct FastKernels {
             }
     }
 
-    static void BuildVectorPairs(const Filter& f, FastTables& t, bool six, bool match)
+    // How the vector pair table gets the six-vector step's chroma.
+    enum class SixChroma { Off, Work, WorkAndKeep, Kept };
+
+    static void BuildVectorPairs(const Filter& f, FastTables& t, SixChroma six, bool match)
     {
         f.ForSetupRows(256, [&](size_t firstRow, size_t rowCount) {
             BuildVectorPairRows(f, t, six, match, static_cast<int>(firstRow), static_cast<int>(rowCount));
@@ -577,16 +582,24 @@ struct FastKernels {
     }
 
     // Rows vb = first .. first + count - 1 of the vector pair table.
-    static void BuildVectorPairRows(const Filter& f, FastTables& t, bool six, bool match, int first, int count)
+    static void BuildVectorPairRows(const Filter& f, FastTables& t, SixChroma six, bool match, int first,
+                                    int count)
     {
-        uint32_t* entry = t.vectorPairs->entry + static_cast<size_t>(first) * 256;
+        uint16_t* const kept = six == SixChroma::WorkAndKeep || six == SixChroma::Kept ? t.sixChroma->entry : nullptr;
+        size_t at = static_cast<size_t>(first) * 256;
         for (int vb = first; vb < first + count; ++vb)
-            for (int ub = 0; ub < 256; ++ub) {
+            for (int ub = 0; ub < 256; ++ub, ++at) {
                 // Rows and columns of chroma -128 are never looked up (the
                 // range clamp comes first); they hold the clamped pair's entry.
                 int y = 0, u = ClampChroma(ub - 128), v = ClampChroma(vb - 128);
-                if (six)
+                if (six == SixChroma::Kept) {
+                    u = static_cast<int>(kept[at] & 0xFFu) - 128;
+                    v = static_cast<int>(kept[at] >> 8) - 128;
+                } else if (six != SixChroma::Off) {
                     f.SixVectorStage(y, u, v);
+                    if (six == SixChroma::WorkAndKeep)
+                        kept[at] = static_cast<uint16_t>((u + 128) | (v + 128) << 8);
+                }
                 uint32_t extra = 0;
                 if (match) {
                     const unsigned e = f.m_pMatchIndex[SegmentIndexPosition(u, v)];
@@ -600,7 +613,7 @@ struct FastKernels {
                         extra = k << kVectorNumberShift | w << kVectorShareShift;
                     }
                 }
-                *entry++ = extra | (t.outU[u + 512] >> 8) | t.outU[v + 512];
+                t.vectorPairs->entry[at] = extra | (t.outU[u + 512] >> 8) | t.outU[v + 512];
             }
     }
 
@@ -679,15 +692,25 @@ struct FastKernels {
                     return;
             }
             const bool sixOn = plan.six != SixPath::Off;
-            const bool same =
-                t.vectorValid && t.vectorSix == sixOn && t.vectorMatch == plan.match &&
-                std::memcmp(t.snapVectorChroma, chromaBytes, sizeof chromaBytes) == 0 &&
-                (!sixOn ||
-                 (std::memcmp(t.snapSixCos, f.m_SixCosLUT, sizeof t.snapSixCos) == 0 &&
-                  std::memcmp(t.snapSixSin, f.m_SixSinLUT, sizeof t.snapSixSin) == 0 &&
-                  std::memcmp(t.snapSixSat, f.m_SixSatLUT, sizeof t.snapSixSat) == 0));
+            const bool sixSame = std::memcmp(t.snapSixCos, f.m_SixCosLUT, sizeof t.snapSixCos) == 0 &&
+                                 std::memcmp(t.snapSixSin, f.m_SixSinLUT, sizeof t.snapSixSin) == 0 &&
+                                 std::memcmp(t.snapSixSat, f.m_SixSatLUT, sizeof t.snapSixSat) == 0;
+            const bool same = t.vectorValid && t.vectorSix == sixOn && t.vectorMatch == plan.match &&
+                              std::memcmp(t.snapVectorChroma, chromaBytes, sizeof chromaBytes) == 0 &&
+                              (!sixOn || sixSame);
             if (!same) {
-                BuildVectorPairs(f, t, sixOn, plan.match);
+                // Without memory for the six-vector chroma it is worked out
+                // each time, as it would be without keeping it.
+                if (sixOn && !t.sixChroma) {
+                    t.sixChroma.reset(new (std::nothrow) SixChromaTable);
+                    t.sixChromaValid = false;
+                }
+                const SixChroma six = !sixOn                              ? SixChroma::Off
+                                      : !t.sixChroma                      ? SixChroma::Work
+                                      : t.sixChromaValid && sixSame ? SixChroma::Kept
+                                                                          : SixChroma::WorkAndKeep;
+                BuildVectorPairs(f, t, six, plan.match);
+                t.sixChromaValid = six == SixChroma::Kept || six == SixChroma::WorkAndKeep;
                 t.vectorValid = true;
                 t.vectorSix = sixOn;
                 t.vectorMatch = plan.match;

@@ -87,6 +87,14 @@ struct alignas(64) PairTable {
     uint32_t entry[65536];
 };
 
+// The six-vector step's chroma of each pair, in the pair tables' order:
+// U + 128 in the low byte, V + 128 in the high byte. It depends on the six
+// vectors' tables alone, so it is kept between set-ups: a change of the
+// match vectors rebuilds the vector pair table without working it out again.
+struct alignas(64) SixChromaTable {
+    uint16_t entry[65536];
+};
+
 // What a pair table currently holds.
 enum class PairContents : uint8_t {
     None,
@@ -112,6 +120,7 @@ struct alignas(64) FastTableData {
     bool vectorValid = false;   // vectorPairs matches the snapshot below
     bool vectorSix = false;     // made with the six-vector step
     bool vectorMatch = false;   // made with the match-vector step
+    bool sixChromaValid = false; // sixChroma matches snapSix* below
 
     // Channel curve c (0 R, 1 G, 2 B) times its three back-conversion
     // coefficients, entry v + 512: the Y sum in bits 0..20, U in 21..41, V in
@@ -161,6 +170,7 @@ struct FastTables : FastTableData {
     // Pair tables, allocated on first need.
     std::unique_ptr<PairTable> primaryPairs;
     std::unique_ptr<PairTable> vectorPairs;
+    std::unique_ptr<SixChromaTable> sixChroma;
 
     // A deep copy, or null when memory is refused.
     std::unique_ptr<FastTables> Clone() const;
@@ -168,7 +178,7 @@ struct FastTables : FastTableData {
     // (a copy made for every preview need not allocate). A pair table that
     // cannot be had is left out, with the plan that needs it.
     void Assign(const FastTables& other);
-    // Bytes held, pair tables included.
+    // Bytes held, pair tables and the six-vector chroma included.
     size_t Bytes() const;
 };
 
