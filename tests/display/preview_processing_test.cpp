@@ -82,6 +82,33 @@ TEST(Preview, AgreesWithTheEngineInBandsAndInPlace)
         }
 }
 
+TEST(Preview, ReusesTheWordsInFrontOfTheVectorStagesItIsGiven)
+{
+    // Words reused show the picture they were made from: after two previews
+    // a match vector changes and another picture of the same size comes
+    // without a Clear(), and the first one's colours are shown under the
+    // new vector; after a Clear() the other picture's.
+    auto f = std::make_unique<DisplayAccess>();
+    tagCOLORCORRINFO cc = BusyRecord();
+    ASSERT_TRUE(f->SetupFilter(cc));
+    BandProcessor bands(3);
+    FrontWords front;
+    CVoraDib first = Pattern(41, 23, 24, 5), other = Pattern(41, 23, 24, 6), out = first;
+    for (int pass = 0; pass < 2; ++pass) // the first leaves the words, the second keeps them
+        ASSERT_EQ(f->ProcessPreview(first, out, &bands, &front), 1);
+    cc.Match.Vector[1].sHue += 30;
+    ASSERT_TRUE(f->SetupFilter(cc));
+    CVoraDib firstShown = first, otherShown = first;
+    ASSERT_EQ(f->ProcessPreview(first, firstShown) + f->ProcessPreview(other, otherShown), 2);
+    ASSERT_FALSE(PicturesEqual(firstShown, otherShown));
+    for (int pass = 0; pass < 3; ++pass) {
+        if (pass == 1)
+            front.Clear();
+        ASSERT_EQ(f->ProcessPreview(other, out, &bands, &front), 1);
+        EXPECT_TRUE(PicturesEqual(pass == 0 ? firstShown : otherShown, out)) << pass;
+    }
+}
+
 TEST(Preview, FasterLoopsGiveTheReferenceBytes)
 {
     // Odd widths across the runs the loops work in; random alpha with runs of

@@ -55,8 +55,14 @@ public:
     // Prints "Full processing time" when debug lines are on.
     int ProcessPreview(CVoraDib& in, CVoraDib& out);
     // As ProcessPreview(in, out), same bytes, corrected in row bands on
-    // `bands` (null: on the calling thread alone).
-    int ProcessPreview(CVoraDib& in, CVoraDib& out, colorcorrect::BandProcessor* bands);
+    // `bands` (null: on the calling thread alone). With `front`, a picture
+    // without alpha shown without display aids keeps the words its pixels
+    // enter the vector stages with, and the next call on the same picture
+    // reuses them while the stages in front of the vector ones are
+    // unchanged (see colorcorrect::FrontWords: Clear() it when the
+    // picture's pixels change).
+    int ProcessPreview(CVoraDib& in, CVoraDib& out, colorcorrect::BandProcessor* bands,
+                       colorcorrect::FrontWords* front = nullptr);
 
     // ---- settings ---------------------------------------------------------
 

@@ -98,7 +98,8 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out)
 }
 
 int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
-                                           colorcorrect::BandProcessor* bands)
+                                           colorcorrect::BandProcessor* bands,
+                                           colorcorrect::FrontWords* front)
 {
     const colorcorrect::DebugTimer timer;
 
@@ -367,7 +368,10 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         run(referenceRows);
     else if (!aids && alpha)
         run(alphaRows);
-    else if (!aids)
+    else if (!aids && front != nullptr && PrepareFront(header, from, *front)) {
+        run([&](size_t first, size_t count) { ProcessRowsWithFront(header, from, to, first, count, *front); });
+        FinishFront(*front);
+    } else if (!aids)
         run(engineRows);
     else if (curveTables || vectorWords || noStage)
         run(aidRows);

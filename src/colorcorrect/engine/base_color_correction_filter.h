@@ -24,6 +24,8 @@
 
 namespace colorcorrect {
 class BandProcessor;
+class FrontWords;
+struct FastPlan;
 struct FastTables;
 struct FastKernels;
 } // namespace colorcorrect
@@ -85,6 +87,25 @@ public:
     // picture's first row, not at firstRow.
     BOOL ProcessRows(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out, size_t firstRow,
                      size_t rowCount);
+    // For a caller that corrects one picture again and again while only the
+    // six or match vectors change: the words the vector stages start from,
+    // kept in `front` (colorcorrect::FrontWords). PrepareFront, once before
+    // the rows, and not while rows are being corrected with `front`: true
+    // when the loop Process takes has vector stages, with `front` ready for
+    // the rows: they reuse its words when it holds this picture's under the
+    // current stages in front of the vector ones, fill it when the picture
+    // is corrected a second time under them, and otherwise leave it alone.
+    // False when the rows are to be corrected with ProcessRows instead (no
+    // vector stage, the reference loop, a refused header).
+    bool PrepareFront(tagYUVBMINFOHEADER* header, const BYTE* in, colorcorrect::FrontWords& front) const;
+    // As ProcessRows, the same bytes (several threads may correct disjoint
+    // rows at once), reusing or filling `front` as PrepareFront made it
+    // ready, with no set-up in between.
+    BOOL ProcessRowsWithFront(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out, size_t firstRow,
+                              size_t rowCount, colorcorrect::FrontWords& front) const;
+    // After every row of the picture was corrected with `front`: its words
+    // are now the picture's, to be reused.
+    static void FinishFront(colorcorrect::FrontWords& front);
     // Name of the loop Process takes with the current set-up, for tests and
     // benchmarks: "reference" when no faster path applies, otherwise a short
     // name of the specialised loop (stable text, e.g. "primary-curves").
@@ -302,6 +323,9 @@ private:
     // `reference` is false.
     void ProcessRange(const BYTE* in, BYTE* out, size_t width, size_t stride, bool threeBytes,
                       bool premultiplied, size_t rowCount, bool reference) const;
+    // The plan of the fast loop when it serves the current flags and index
+    // buffers and is not overridden for the reference loop; else null.
+    const colorcorrect::FastPlan* UsableFastPlan() const;
     // Process and ProcessReference: the whole frame, timed for the debug line.
     BOOL ProcessFrame(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out, bool reference) const;
     // m_LumaClip and m_ChromaClip: legal or chroma-reduced levels with the

@@ -4,3 +4,4 @@
 #include "segment_index.h"
 #include "base_color_correction_filter.h"
 #include "band_processor.h"
+#include "front_words.h"

@@ -298,10 +298,11 @@ struct FastKernels {
     // With the vector stages: in chunks of a row, the stages in front of
     // them, then the vector stages, then the stores. Each pass is a shorter
     // chain of look-ups, so the processor overlaps more pixels of it than of
-    // one pass doing everything.
+    // one pass doing everything. The words of the first pass may be kept or
+    // taken from `front`.
     template <int PixelSize, bool Premultiplied, PrimaryPath P, SixPath S, bool Match>
-    static void VectorRows(const Filter& f, const BYTE* in, BYTE* out, size_t stride,
-                           size_t width, size_t rows)
+    static void VectorRowsKeepingFront(const Filter& f, const BYTE* in, BYTE* out, size_t stride,
+                                       size_t width, size_t rows, FrontRows front)
     {
         constexpr size_t kChunk = 256;
         const Tables t(f);
@@ -309,13 +310,20 @@ struct FastKernels {
         for (size_t row = 0; row < rows; ++row, in += stride, out += stride) {
             for (size_t x0 = 0; x0 < width; x0 += kChunk) {
                 const size_t n = width - x0 < kChunk ? width - x0 : kChunk;
-                const BYTE* src = in + x0 * PixelSize;
+                uint32_t* const kept = front.words != nullptr ? front.words + row * width + x0 : nullptr;
+                if (kept != nullptr && front.reuse) {
+                    std::memcpy(words, kept, n * sizeof(uint32_t));
+                } else {
+                    const BYTE* src = in + x0 * PixelSize;
 #pragma GCC unroll 4
-                for (size_t i = 0; i < n; ++i, src += PixelSize) {
-                    int y;
-                    unsigned ub, vb;
-                    Read<PixelSize, Premultiplied>(src, y, ub, vb);
-                    words[i] = PrimaryWord<P, PrimaryEnd::VectorInput>(t, y, ub, vb);
+                    for (size_t i = 0; i < n; ++i, src += PixelSize) {
+                        int y;
+                        unsigned ub, vb;
+                        Read<PixelSize, Premultiplied>(src, y, ub, vb);
+                        words[i] = PrimaryWord<P, PrimaryEnd::VectorInput>(t, y, ub, vb);
+                    }
+                    if (kept != nullptr)
+                        std::memcpy(kept, words, n * sizeof(uint32_t));
                 }
 #pragma GCC unroll 4
                 for (size_t i = 0; i < n; ++i)
@@ -324,6 +332,12 @@ struct FastKernels {
                                                 n);
             }
         }
+    }
+    template <int PixelSize, bool Premultiplied, PrimaryPath P, SixPath S, bool Match>
+    static void VectorRows(const Filter& f, const BYTE* in, BYTE* out, size_t stride,
+                           size_t width, size_t rows)
+    {
+        VectorRowsKeepingFront<PixelSize, Premultiplied, P, S, Match>(f, in, out, stride, width, rows, FrontRows{});
     }
 
     // Without any stage, with output tables that clamp bytes: sixteen bytes
@@ -407,6 +421,9 @@ struct FastKernels {
             plan.rows24 = &VectorRows<3, false, P, S, Match>;
             plan.rows32 = &VectorRows<4, false, P, S, Match>;
             plan.rows32Pre = &VectorRows<4, true, P, S, Match>;
+            plan.front24 = &VectorRowsKeepingFront<3, false, P, S, Match>;
+            plan.front32 = &VectorRowsKeepingFront<4, false, P, S, Match>;
+            plan.front32Pre = &VectorRowsKeepingFront<4, true, P, S, Match>;
         }
     }
 

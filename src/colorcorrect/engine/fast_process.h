@@ -58,6 +58,17 @@ enum class SixPath : uint8_t {
 using FastRowsFn = void (*)(const CBaseColorCorrectionFilter& filter, const BYTE* in, BYTE* out,
                             size_t stride, size_t width, size_t rows);
 
+// Words in front of the vector stages (PrimaryEnd::VectorInput), one a
+// pixel from the first row of a call on, `width` a row, that a caller keeps
+// between corrections of one picture (FrontWords): read from `words` when
+// `reuse`, else worked out and stored there.
+struct FrontRows {
+    uint32_t* words = nullptr;
+    bool reuse = false;
+};
+using FastFrontRowsFn = void (*)(const CBaseColorCorrectionFilter& filter, const BYTE* in, BYTE* out,
+                                 size_t stride, size_t width, size_t rows, FrontRows front);
+
 // True when the environment variable COLORCORRECT_REFERENCE_LOOP is "1"
 // (read once, at the first call): every correction then takes the reference
 // loop, so one test suite checks both loops' results against the same
@@ -75,6 +86,10 @@ struct FastPlan {
     FastRowsFn rows24 = nullptr;     // 3-byte pixels
     FastRowsFn rows32 = nullptr;     // 4-byte pixels
     FastRowsFn rows32Pre = nullptr;  // 4-byte pixels with premultiplied alpha
+    // With vector stages, the same loops keeping the words in front of them.
+    FastFrontRowsFn front24 = nullptr;
+    FastFrontRowsFn front32 = nullptr;
+    FastFrontRowsFn front32Pre = nullptr;
     // The filter's flags when the plan was made; Process falls back to the
     // reference loop when they differ (a caller changed them since).
     int32_t bPrimary = 0, bVector = 0, bSix = 0, bMatch = 0;

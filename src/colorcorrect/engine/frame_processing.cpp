@@ -5,11 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <new>
 
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
 #include "base_color_correction_filter.h"
 #include "fast_process.h"
+#include "front_words.h"
 #include "pixel_stages.h"
 
 namespace {
@@ -81,21 +84,27 @@ BOOL CBaseColorCorrectionFilter::ProcessRows(tagYUVBMINFOHEADER* header, BYTE* i
     return 1;
 }
 
-void CBaseColorCorrectionFilter::ProcessRange(const BYTE* in, BYTE* out, size_t width,
-                                              size_t stride, bool threeBytes, bool premultiplied,
-                                              size_t rowCount, bool reference) const
+const colorcorrect::FastPlan* CBaseColorCorrectionFilter::UsableFastPlan() const
 {
     // The fast loop serves only the stage flags it was chosen for, with the
     // index buffers it reads present.
     const colorcorrect::FastPlan* plan =
         m_pFast != nullptr && m_pFast->plan.valid ? &m_pFast->plan : nullptr;
-    if (plan != nullptr &&
-        (plan->bPrimary != m_bPrimary || plan->bVector != m_bVector ||
-         plan->bSix != m_bSixVector || plan->bMatch != m_bMatchVector ||
-         (plan->six != colorcorrect::SixPath::Off && m_pSixIndex == nullptr) ||
-         (plan->match && m_pMatchIndex == nullptr)))
-        plan = nullptr;
-    if (!reference && plan != nullptr && !colorcorrect::ReferenceLoopForced()) {
+    if (plan == nullptr || colorcorrect::ReferenceLoopForced() ||
+        plan->bPrimary != m_bPrimary || plan->bVector != m_bVector ||
+        plan->bSix != m_bSixVector || plan->bMatch != m_bMatchVector ||
+        (plan->six != colorcorrect::SixPath::Off && m_pSixIndex == nullptr) ||
+        (plan->match && m_pMatchIndex == nullptr))
+        return nullptr;
+    return plan;
+}
+
+void CBaseColorCorrectionFilter::ProcessRange(const BYTE* in, BYTE* out, size_t width,
+                                              size_t stride, bool threeBytes, bool premultiplied,
+                                              size_t rowCount, bool reference) const
+{
+    const colorcorrect::FastPlan* plan = reference ? nullptr : UsableFastPlan();
+    if (plan != nullptr) {
         const colorcorrect::FastRowsFn rows = threeBytes      ? plan->rows24
                                               : premultiplied ? plan->rows32Pre
                                                               : plan->rows32;
@@ -131,4 +140,89 @@ void CBaseColorCorrectionFilter::ProcessRange(const BYTE* in, BYTE* out, size_t 
                 dst[3] = alphaByte;
         }
     }
+}
+
+bool CBaseColorCorrectionFilter::PrepareFront(tagYUVBMINFOHEADER* header, const BYTE* in,
+                                              colorcorrect::FrontWords& front) const
+{
+    Geometry g;
+    const colorcorrect::FastPlan* plan = UsableFastPlan();
+    if (!ReadGeometry(header, in, in, g) || plan == nullptr || !plan->vector)
+        return false;
+    // The words depend on the geometry and format, and on the tables of the
+    // stages in front: the primary stage's curves, hue and saturation.
+    colorcorrect::FrontWords::Key& key = front.m_key;
+    const bool same =
+        key.width == g.width && key.height == g.height && key.stride == g.stride &&
+        key.threeBytes == g.threeBytes && key.premultiplied == g.premultiplied &&
+        key.primaryPath == static_cast<int>(plan->primary) &&
+        std::memcmp(key.yCurve, m_YLUT, sizeof key.yCurve) == 0 &&
+        std::memcmp(key.cosine, m_CosLUT, sizeof key.cosine) == 0 &&
+        std::memcmp(key.sine, m_SinLUT, sizeof key.sine) == 0 &&
+        std::memcmp(key.saturation, m_SatLUT, sizeof key.saturation) == 0 &&
+        std::memcmp(key.red, m_RLUT, sizeof key.red) == 0 &&
+        std::memcmp(key.green, m_GLUT, sizeof key.green) == 0 &&
+        std::memcmp(key.blue, m_BLUT, sizeof key.blue) == 0;
+    using Use = colorcorrect::FrontWords::Use;
+    front.m_use = !same ? Use::None : front.m_valid ? Use::Reuse : Use::Fill;
+    const size_t words = g.width * g.height;
+    if (front.m_use == Use::Fill && front.m_capacity < words) {
+        front.m_words.reset(new (std::nothrow) uint32_t[words]);
+        front.m_capacity = front.m_words ? words : 0;
+        if (!front.m_words)
+            front.m_use = Use::None;
+    }
+    if (!same) {
+        front.m_valid = false;
+        key.width = g.width;
+        key.height = g.height;
+        key.stride = g.stride;
+        key.threeBytes = g.threeBytes;
+        key.premultiplied = g.premultiplied;
+        key.primaryPath = static_cast<int>(plan->primary);
+        std::memcpy(key.yCurve, m_YLUT, sizeof key.yCurve);
+        std::memcpy(key.cosine, m_CosLUT, sizeof key.cosine);
+        std::memcpy(key.sine, m_SinLUT, sizeof key.sine);
+        std::memcpy(key.saturation, m_SatLUT, sizeof key.saturation);
+        std::memcpy(key.red, m_RLUT, sizeof key.red);
+        std::memcpy(key.green, m_GLUT, sizeof key.green);
+        std::memcpy(key.blue, m_BLUT, sizeof key.blue);
+    }
+    return true;
+}
+
+BOOL CBaseColorCorrectionFilter::ProcessRowsWithFront(tagYUVBMINFOHEADER* header, BYTE* in,
+                                                      BYTE* out, size_t firstRow, size_t rowCount,
+                                                      colorcorrect::FrontWords& front) const
+{
+    Geometry g;
+    if (!ReadGeometry(header, in, out, g))
+        return 0;
+    if (firstRow >= g.height)
+        return 1;
+    if (rowCount > g.height - firstRow)
+        rowCount = g.height - firstRow;
+    const colorcorrect::FastPlan* plan = UsableFastPlan();
+    const colorcorrect::FrontWords::Key& key = front.m_key;
+    // Without words to fill or reuse, or with anything PrepareFront did not
+    // make ready for: the rows as ProcessRows corrects them.
+    if (plan == nullptr || !plan->vector || front.m_use == colorcorrect::FrontWords::Use::None ||
+        key.width != g.width || key.height != g.height || key.stride != g.stride ||
+        key.threeBytes != g.threeBytes || key.premultiplied != g.premultiplied) {
+        ProcessRange(in + firstRow * g.stride, out + firstRow * g.stride, g.width, g.stride,
+                     g.threeBytes, g.premultiplied, rowCount, false);
+        return 1;
+    }
+    const colorcorrect::FastFrontRowsFn rows = g.threeBytes      ? plan->front24
+                                               : g.premultiplied ? plan->front32Pre
+                                                                 : plan->front32;
+    rows(*this, in + firstRow * g.stride, out + firstRow * g.stride, g.stride, g.width, rowCount,
+         colorcorrect::FrontRows{front.m_words.get() + firstRow * g.width,
+                                 front.m_use == colorcorrect::FrontWords::Use::Reuse});
+    return 1;
+}
+
+void CBaseColorCorrectionFilter::FinishFront(colorcorrect::FrontWords& front)
+{
+    front.m_valid = front.m_use != colorcorrect::FrontWords::Use::None;
 }

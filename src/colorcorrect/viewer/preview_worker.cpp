@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "../engine/band_processor.h"
+#include "../engine/front_words.h"
 #include "../host/exception_analysis.h"
 #include "../host/thread_priority.h"
 #include "../host/wait_codes.h"
@@ -208,6 +209,9 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
             CVoraDib source;    // snapshot of the source
             CVoraDib reference; // snapshot of the reference, for the split
             CVoraDib preview;   // the picture handed to the callback
+            // The source's words in front of the vector stages: a six or
+            // match vector dragged over the same source reuses them.
+            colorcorrect::FrontWords front;
             // The viewer's picture versions the snapshots were taken at: a
             // picture is copied again only when it changed (none taken yet).
             unsigned long sourceVersion = 0, referenceVersion = 0;
@@ -250,6 +254,7 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                         // after a change (a failed copy leaves an empty picture,
                         // to be copied again next time).
                         if (!snapshots || sourceVersion != viewer.m_nSourceVersion) {
+                            front.Clear();
                             source = viewer.m_dibSource;
                             sourceVersion = HasHeader(source) ? viewer.m_nSourceVersion
                                                               : viewer.m_nSourceVersion - 1;
@@ -311,7 +316,7 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                     filter.SetChannel(channel);
                     // A source the filter cannot correct (a failed SetSource can
                     // leave an unconverted copy) has no preview to show.
-                    if (filter.ProcessPreview(source, preview, &bands) == 0)
+                    if (filter.ProcessPreview(source, preview, &bands, &front) == 0)
                         continue;
                     AddSplit(preview, reference, splitX, splitY);
                 } catch (...) {
