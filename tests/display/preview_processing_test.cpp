@@ -84,7 +84,7 @@ TEST(Preview, AgreesWithTheEngineInBandsAndInPlace)
 
 TEST(Preview, ReusesTheWordsInFrontOfTheVectorStagesItIsGiven)
 {
-    // Words reused show the picture they were made from: after two previews
+    // Words reused show the picture they were made from: after three previews
     // a match vector changes and another picture of the same size comes
     // without a Clear(), and the first one's colours are shown under the
     // new vector; after a Clear() the other picture's.
@@ -94,7 +94,7 @@ TEST(Preview, ReusesTheWordsInFrontOfTheVectorStagesItIsGiven)
     BandProcessor bands(3);
     FrontWords front;
     CVoraDib first = Pattern(41, 23, 24, 5), other = Pattern(41, 23, 24, 6), out = first;
-    for (int pass = 0; pass < 2; ++pass) // the first leaves the words, the second keeps them
+    for (int pass = 0; pass < 3; ++pass) // the third keeps the words
         ASSERT_EQ(f->ProcessPreview(first, out, &bands, &front), 1);
     cc.Match.Vector[1].sHue += 30;
     ASSERT_TRUE(f->SetupFilter(cc));

@@ -51,7 +51,7 @@ constexpr DWORD kEvery = CC_PRIMARY | CC_SIX_VECTOR | CC_MATCH_VECTOR | CC_CLIPP
 
 TEST(FrontWords, ReusedOnlyWhileTheStagesInFrontStayTheSame)
 {
-    // A picture is corrected twice, which keeps its words; then its colours
+    // A picture is corrected three times, which keeps its words; then its colours
     // change without Clear() and it is corrected under a changed record. A
     // correction that reuses the words gives the old colours' bytes under
     // the new record, one that works them out the new colours' bytes.
@@ -82,7 +82,7 @@ TEST(FrontWords, ReusedOnlyWhileTheStagesInFrontStayTheSame)
             ASSERT_TRUE(f.SetupFilter(cc));
             YuvPicture kept = MakeYuvPicture(37, 9, bits, flags);
             FillRandom(kept, rng);
-            for (int pass = 0; pass < 2; ++pass) // the first leaves the words, the second keeps them
+            for (int pass = 0; pass < 3; ++pass) // the third keeps the words
                 ASSERT_TRUE(SameBytes(Corrected(f, kept), WithFront(f, kept, front)));
             const YuvPicture changed = NewColours(kept, rng);
             c.apply(cc);
@@ -101,20 +101,20 @@ TEST(FrontWords, AnotherPictureOrAClearGetsWordsOfItsOwn)
     ASSERT_TRUE(f.SetupFilter(EveryStage(kEvery)));
     YuvPicture first = MakeYuvPicture(40, 6, 24);
     FillRandom(first, rng);
-    for (int pass = 0; pass < 2; ++pass)
+    for (int pass = 0; pass < 3; ++pass)
         WithFront(f, first, front);
     EXPECT_EQ(front.Bytes(), 40u * 6 * 4);
-    // Pictures of other geometries, each twice (kept, then reused), then the
-    // first one's colours changed and announced.
+    // Pictures of other geometries, each four times (kept the third, then
+    // reused), then the last one's colours changed and announced.
     YuvPicture narrower = MakeYuvPicture(39, 6, 24), shorter = MakeYuvPicture(40, 5, 24), wider = MakeYuvPicture(41, 6, 32);
     for (YuvPicture* p : {&narrower, &shorter, &wider})
         FillRandom(*p, rng);
     for (const YuvPicture* p : {&narrower, &shorter, &wider})
-        for (int pass = 0; pass < 2; ++pass)
+        for (int pass = 0; pass < 4; ++pass)
             EXPECT_TRUE(SameBytes(Corrected(f, *p), WithFront(f, *p, front))) << p->Width() << " x " << p->Rows();
     const YuvPicture changed = NewColours(wider, rng);
     front.Clear();
-    for (int pass = 0; pass < 2; ++pass)
+    for (int pass = 0; pass < 2; ++pass) // kept again at once (the same key), then reused
         EXPECT_TRUE(SameBytes(Corrected(f, changed), WithFront(f, changed, front)));
 }
 

@@ -94,7 +94,8 @@ public:
     // when the loop Process takes has vector stages, with `front` ready for
     // the rows: they reuse its words when it holds this picture's under the
     // current stages in front of the vector ones, fill it when the picture
-    // is corrected a second time under them, and otherwise leave it alone.
+    // is corrected a third time in a row under them, and otherwise leave it
+    // alone.
     // False when the rows are to be corrected with ProcessRows instead (no
     // vector stage, the reference loop, a refused header).
     bool PrepareFront(tagYUVBMINFOHEADER* header, const BYTE* in, colorcorrect::FrontWords& front) const;

@@ -193,7 +193,7 @@ struct FastKernels {
     // chroma pair (U + 128 in bits 8..15, V + 128 in bits 16..23: the index of
     // the pair tables shifted by 8).
     template <PrimaryPath P, PrimaryEnd E>
-    static uint32_t PrimaryWord(const Tables& t, int y, unsigned ub, unsigned vb)
+    [[gnu::always_inline]] static uint32_t PrimaryWord(const Tables& t, int y, unsigned ub, unsigned vb)
     {
         if constexpr (P == PrimaryPath::Curves) {
             // One multiply adds the corrected luma to all three offsets
@@ -218,7 +218,7 @@ struct FastKernels {
     // The vector stages and the output tables: the output word from the
     // PrimaryEnd::VectorInput word.
     template <SixPath S, bool Match>
-    static uint32_t Vector(const Tables& t, uint32_t front)
+    [[gnu::always_inline]] static uint32_t Vector(const Tables& t, uint32_t front)
     {
         const int y = static_cast<int>(front & 0xFFu);
         const unsigned pair = front >> 8;

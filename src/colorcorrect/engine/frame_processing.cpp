@@ -3,6 +3,7 @@
 // every pixel runs the stages in their fixed order (read, primary, range
 // clamp, six-vector, match-vector, output).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -164,7 +165,11 @@ bool CBaseColorCorrectionFilter::PrepareFront(tagYUVBMINFOHEADER* header, const 
         std::memcmp(key.green, m_GLUT, sizeof key.green) == 0 &&
         std::memcmp(key.blue, m_BLUT, sizeof key.blue) == 0;
     using Use = colorcorrect::FrontWords::Use;
-    front.m_use = !same ? Use::None : front.m_valid ? Use::Reuse : Use::Fill;
+    constexpr unsigned kFillAfter = colorcorrect::FrontWords::kFillAfter;
+    front.m_sameKey = same ? std::min(front.m_sameKey + 1, kFillAfter) : 0;
+    front.m_use = front.m_valid && same                ? Use::Reuse
+                  : front.m_sameKey == kFillAfter ? Use::Fill
+                                                        : Use::None;
     const size_t words = g.width * g.height;
     if (front.m_use == Use::Fill && front.m_capacity < words) {
         front.m_words.reset(new (std::nothrow) uint32_t[words]);

@@ -44,15 +44,18 @@ private:
     };
 
     // What the correction being made does with the words. They are worked
-    // out and kept only when a picture is corrected a second time under
-    // the same key: while the stages in front change (a primary control
-    // dragged) keeping them would only cost the stores.
+    // out and kept only when a picture is corrected a third time in a row
+    // under the same key: while the stages in front change (a primary
+    // control dragged, whose neighbouring values may give the same tables
+    // now and then) keeping them would only cost the stores.
     enum class Use { None, Fill, Reuse };
+    static constexpr unsigned kFillAfter = 2; // corrections under one key before the words are kept
 
     std::unique_ptr<uint32_t[]> m_words;
-    size_t m_capacity = 0; // words held
-    Key m_key;             // of the last correction prepared
-    bool m_valid = false;  // m_words hold the words of m_key's picture
+    size_t m_capacity = 0;     // words held
+    Key m_key;                 // of the last correction prepared
+    unsigned m_sameKey = 0;    // corrections prepared in a row under m_key
+    bool m_valid = false;      // m_words hold the words of m_key's picture
     Use m_use = Use::None;
 };
 
