@@ -46,6 +46,18 @@ bool ReadGeometry(const tagYUVBMINFOHEADER* header, const BYTE* in, const BYTE* 
     return true;
 }
 
+// The geometry of a call on rows firstRow .. firstRow + rowCount - 1, with
+// rowCount cut to the picture (0 when firstRow lies beyond it); false when
+// the picture is refused.
+bool RowRange(const tagYUVBMINFOHEADER* header, const BYTE* in, const BYTE* out, size_t firstRow,
+              size_t& rowCount, Geometry& g)
+{
+    if (!ReadGeometry(header, in, out, g))
+        return false;
+    rowCount = firstRow >= g.height ? 0 : std::min(rowCount, g.height - firstRow);
+    return true;
+}
+
 } // namespace
 
 BOOL CBaseColorCorrectionFilter::ProcessFrame(tagYUVBMINFOHEADER* header, BYTE* in, BYTE* out,
@@ -74,12 +86,10 @@ BOOL CBaseColorCorrectionFilter::ProcessRows(tagYUVBMINFOHEADER* header, BYTE* i
                                              size_t firstRow, size_t rowCount)
 {
     Geometry g;
-    if (!ReadGeometry(header, in, out, g))
+    if (!RowRange(header, in, out, firstRow, rowCount, g))
         return 0;
-    if (firstRow >= g.height)
+    if (rowCount == 0)
         return 1;
-    if (rowCount > g.height - firstRow)
-        rowCount = g.height - firstRow;
     ProcessRange(in + firstRow * g.stride, out + firstRow * g.stride, g.width, g.stride,
                  g.threeBytes, g.premultiplied, rowCount, false);
     return 1;
@@ -201,12 +211,10 @@ BOOL CBaseColorCorrectionFilter::ProcessRowsWithFront(tagYUVBMINFOHEADER* header
                                                       colorcorrect::FrontWords& front) const
 {
     Geometry g;
-    if (!ReadGeometry(header, in, out, g))
+    if (!RowRange(header, in, out, firstRow, rowCount, g))
         return 0;
-    if (firstRow >= g.height)
+    if (rowCount == 0)
         return 1;
-    if (rowCount > g.height - firstRow)
-        rowCount = g.height - firstRow;
     const colorcorrect::FastPlan* plan = UsableFastPlan();
     const colorcorrect::FrontWords::Key& key = front.m_key;
     // Without words to fill or reuse, or with anything PrepareFront did not
