@@ -46,6 +46,12 @@ bool ReadGeometry(const tagYUVBMINFOHEADER* header, const BYTE* in, const BYTE* 
     return true;
 }
 
+// The part of a kept words' key the geometry gives.
+colorcorrect::FrontWords::Picture PictureOf(const Geometry& g)
+{
+    return {g.width, g.height, g.stride, g.threeBytes, g.premultiplied};
+}
+
 // The geometry of a call on rows firstRow .. firstRow + rowCount - 1, with
 // rowCount cut to the picture (0 when firstRow lies beyond it); false when
 // the picture is refused.
@@ -162,18 +168,17 @@ bool CBaseColorCorrectionFilter::PrepareFront(tagYUVBMINFOHEADER* header, const 
         return false;
     // The words depend on the geometry and format, and on the tables of the
     // stages in front: the primary stage's curves, hue and saturation.
-    colorcorrect::FrontWords::Key& key = front.m_key;
-    const bool same =
-        key.width == g.width && key.height == g.height && key.stride == g.stride &&
-        key.threeBytes == g.threeBytes && key.premultiplied == g.premultiplied &&
-        key.primaryPath == static_cast<int>(plan->primary) &&
-        std::memcmp(key.yCurve, m_YLUT, sizeof key.yCurve) == 0 &&
-        std::memcmp(key.cosine, m_CosLUT, sizeof key.cosine) == 0 &&
-        std::memcmp(key.sine, m_SinLUT, sizeof key.sine) == 0 &&
-        std::memcmp(key.saturation, m_SatLUT, sizeof key.saturation) == 0 &&
-        std::memcmp(key.red, m_RLUT, sizeof key.red) == 0 &&
-        std::memcmp(key.green, m_GLUT, sizeof key.green) == 0 &&
-        std::memcmp(key.blue, m_BLUT, sizeof key.blue) == 0;
+    colorcorrect::FrontWords::Key now;
+    now.picture = PictureOf(g);
+    now.primaryPath = static_cast<int>(plan->primary);
+    std::memcpy(now.yCurve, m_YLUT, sizeof now.yCurve);
+    std::memcpy(now.cosine, m_CosLUT, sizeof now.cosine);
+    std::memcpy(now.sine, m_SinLUT, sizeof now.sine);
+    std::memcpy(now.saturation, m_SatLUT, sizeof now.saturation);
+    std::memcpy(now.red, m_RLUT, sizeof now.red);
+    std::memcpy(now.green, m_GLUT, sizeof now.green);
+    std::memcpy(now.blue, m_BLUT, sizeof now.blue);
+    const bool same = now == front.m_key;
     using Use = colorcorrect::FrontWords::Use;
     constexpr unsigned kFillAfter = colorcorrect::FrontWords::kFillAfter;
     front.m_sameKey = same ? std::min(front.m_sameKey + 1, kFillAfter) : 0;
@@ -189,19 +194,7 @@ bool CBaseColorCorrectionFilter::PrepareFront(tagYUVBMINFOHEADER* header, const 
     }
     if (!same) {
         front.m_valid = false;
-        key.width = g.width;
-        key.height = g.height;
-        key.stride = g.stride;
-        key.threeBytes = g.threeBytes;
-        key.premultiplied = g.premultiplied;
-        key.primaryPath = static_cast<int>(plan->primary);
-        std::memcpy(key.yCurve, m_YLUT, sizeof key.yCurve);
-        std::memcpy(key.cosine, m_CosLUT, sizeof key.cosine);
-        std::memcpy(key.sine, m_SinLUT, sizeof key.sine);
-        std::memcpy(key.saturation, m_SatLUT, sizeof key.saturation);
-        std::memcpy(key.red, m_RLUT, sizeof key.red);
-        std::memcpy(key.green, m_GLUT, sizeof key.green);
-        std::memcpy(key.blue, m_BLUT, sizeof key.blue);
+        front.m_key = now;
     }
     return true;
 }
@@ -216,12 +209,11 @@ BOOL CBaseColorCorrectionFilter::ProcessRowsWithFront(tagYUVBMINFOHEADER* header
     if (rowCount == 0)
         return 1;
     const colorcorrect::FastPlan* plan = UsableFastPlan();
-    const colorcorrect::FrontWords::Key& key = front.m_key;
-    // Without words to fill or reuse, or with anything PrepareFront did not
-    // make ready for: the rows as ProcessRows corrects them.
+    // Without words to fill or reuse, or for a picture PrepareFront did not
+    // make them ready for (they would not cover it): the rows as ProcessRows
+    // corrects them.
     if (plan == nullptr || !plan->vector || front.m_use == colorcorrect::FrontWords::Use::None ||
-        key.width != g.width || key.height != g.height || key.stride != g.stride ||
-        key.threeBytes != g.threeBytes || key.premultiplied != g.premultiplied) {
+        front.m_key.picture != PictureOf(g)) {
         ProcessRange(in + firstRow * g.stride, out + firstRow * g.stride, g.width, g.stride,
                      g.threeBytes, g.premultiplied, rowCount, false);
         return 1;

@@ -25,14 +25,15 @@ public:
     // Bytes held for the words (4 a pixel once a picture was corrected).
     size_t Bytes() const { return m_capacity * sizeof(uint32_t); }
 
-private:
-    friend class ::CBaseColorCorrectionFilter;
-
     // What the words depend on besides the pixels: the picture's geometry
     // and format, and the tables of the stages in front of the vector ones.
-    struct Key {
+    struct Picture {
         size_t width = 0, height = 0, stride = 0;
         bool threeBytes = false, premultiplied = false;
+        bool operator==(const Picture&) const = default;
+    };
+    struct Key {
+        Picture picture;
         int primaryPath = -1; // the loop's primary stage (Off when the stage is)
         uint8_t yCurve[256] = {};
         int8_t cosine[256] = {};
@@ -41,7 +42,11 @@ private:
         int16_t red[1024] = {};
         int16_t green[1024] = {};
         int16_t blue[1024] = {};
+        bool operator==(const Key&) const = default;
     };
+
+private:
+    friend class ::CBaseColorCorrectionFilter;
 
     // What the correction being made does with the words. They are worked
     // out and kept only when a picture is corrected a third time in a row
