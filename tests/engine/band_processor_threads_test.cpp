@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "filter_access.h"
@@ -81,6 +83,37 @@ TEST(BandProcessorThreads, SetUpInBandsBuildsTheSameTables)
         ASSERT_TRUE(plain.Process(&pairs.header, pairs.pixels.data(), expected.pixels.data()));
         ASSERT_TRUE(banded.Process(&pairs.header, pairs.pixels.data(), actual.pixels.data()));
         EXPECT_TRUE(SameBytes(expected, actual)) << "change " << change;
+    }
+}
+
+TEST(BandProcessorThreads, BandsCoverEveryRowOnceAndKeepTheirLeastSize)
+{
+    struct Case {
+        unsigned threads;
+        size_t rows, minBand;
+    };
+    for (const Case& c : {Case{1, 100, 8}, Case{2, 1080, 8}, Case{2, 7, 8}, Case{2, 9, 8},
+                          Case{3, 256, 32}, Case{3, 1000, 1}, Case{4, 33, 0}}) {
+        BandProcessor pool(c.threads);
+        std::mutex lock;
+        std::vector<std::pair<size_t, size_t>> bands;
+        pool.ForEachBand(c.rows, c.minBand, [&](size_t first, size_t count) {
+            std::lock_guard<std::mutex> guard(lock);
+            bands.emplace_back(first, count);
+        });
+        std::sort(bands.begin(), bands.end());
+        const std::string name = std::to_string(c.threads) + " threads, " + std::to_string(c.rows) +
+                                 " rows, bands of " + std::to_string(c.minBand);
+        size_t next = 0;
+        for (size_t i = 0; i < bands.size(); ++i) {
+            EXPECT_EQ(bands[i].first, next) << name;
+            EXPECT_GT(bands[i].second, 0u) << name;
+            if (i + 1 < bands.size()) {
+                EXPECT_GE(bands[i].second, c.minBand) << name;
+            }
+            next = bands[i].first + bands[i].second;
+        }
+        EXPECT_EQ(next, c.rows) << name;
     }
 }
 

@@ -10,9 +10,11 @@ namespace colorcorrect {
 
 namespace {
 
-// Bands per thread: several, so that a thread that is slowed down (by the
-// system or by harder content) leaves its share to the others.
-constexpr size_t kBandsPerThread = 4;
+// Each band is this fraction of a thread's fair share of the rows still
+// left: large bands while much is left, smaller and smaller ones towards
+// the end, so that a thread slowed down (by the system or by harder
+// content) leaves little for the others to wait for.
+constexpr size_t kBandsPerShare = 2;
 // Fewer rows than this are not worth waking a thread for.
 constexpr size_t kMinBandRows = 8;
 
@@ -65,7 +67,9 @@ void BandProcessor::RunBands()
             if (m_nextRow >= m_rows)
                 return;
             first = m_nextRow;
-            count = std::min(m_bandRows, m_rows - first);
+            const size_t left = m_rows - first;
+            const size_t share = (left + m_shares - 1) / m_shares;
+            count = std::min(left, std::max(share, m_minBand));
             m_nextRow = first + count;
         }
         (*m_job)(first, count);
@@ -79,9 +83,8 @@ void BandProcessor::ForEachBand(size_t rows, size_t minBand,
         return;
     std::lock_guard<std::mutex> frame(m_frameLock);
     const size_t threads = m_workers.size() + 1;
-    size_t band = (rows + threads * kBandsPerThread - 1) / (threads * kBandsPerThread);
-    band = std::max({band, minBand, size_t{1}});
-    if (m_workers.empty() || band >= rows) {
+    minBand = std::max(minBand, size_t{1});
+    if (m_workers.empty() || minBand >= rows) {
         job(0, rows); // one band: no thread to wake
         return;
     }
@@ -89,7 +92,8 @@ void BandProcessor::ForEachBand(size_t rows, size_t minBand,
         std::lock_guard<std::mutex> lock(m_lock);
         m_job = &job;
         m_rows = rows;
-        m_bandRows = band;
+        m_minBand = minBand;
+        m_shares = threads * kBandsPerShare;
         m_nextRow = 0;
         m_busy = static_cast<unsigned>(m_workers.size());
         ++m_generation;

@@ -68,7 +68,8 @@ private:
     bool m_stop = false;
     const std::function<void(size_t, size_t)>* m_job = nullptr;
     size_t m_rows = 0;
-    size_t m_bandRows = 0;
+    size_t m_minBand = 1; // rows a band has at least (the last may have fewer)
+    size_t m_shares = 1;  // a band is the rows left divided by this
     size_t m_nextRow = 0; // first row not yet handed out
 };
 
