@@ -1,6 +1,10 @@
 #include "support/picture_pattern.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <random>
+#include <vector>
 
 namespace colorcorrect::test {
 
@@ -33,6 +37,29 @@ void FillPattern(CVoraDib& dib, unsigned seed)
                 p[c] = static_cast<BYTE>(state >> 11);
             }
         }
+}
+
+void FillFewColours(CVoraDib& dib, size_t count, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<std::array<int, 3>> colours = {{0, 0, 0}, {255, 255, 255}};
+    std::uniform_int_distribution<int> byte(0, 255);
+    while (colours.size() < count) {
+        const std::array<int, 3> c = {byte(rng), byte(rng), byte(rng)};
+        if (std::find(colours.begin(), colours.end(), c) == colours.end())
+            colours.push_back(c);
+    }
+    colours.resize(count);
+    const int width = dib.GetWidth();
+    std::vector<size_t> order(static_cast<size_t>(width) * static_cast<size_t>(dib.GetHeight()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i < count ? i : std::uniform_int_distribution<size_t>(0, count - 1)(rng);
+    std::shuffle(order.begin(), order.end(), rng);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const auto& c = colours[order[i]];
+        SetPixel(dib, static_cast<int>(i % static_cast<size_t>(width)), static_cast<int>(i / static_cast<size_t>(width)),
+                 {c[0], c[1], c[2]});
+    }
 }
 
 void FillUniform(CVoraDib& dib, std::initializer_list<int> bytes)

@@ -3,6 +3,7 @@
 
 #include <colorcorrect/colorcorrect.h>
 
+#include <cstddef>
 #include <initializer_list>
 
 namespace colorcorrect::test {
@@ -10,6 +11,12 @@ namespace colorcorrect::test {
 // Writes a deterministic pseudo-random byte pattern, different for each
 // `seed`, into every pixel byte (the fourth byte included); padding stays.
 void FillPattern(CVoraDib& dib, unsigned seed);
+
+// Writes exactly `count` distinct pseudo-random colours (bytes 0..2, the
+// darkest and the brightest among them) into the pixels, each into at least
+// one pixel, at places that differ for each `seed`. `count` must lie within
+// 1 .. the number of pixels.
+void FillFewColours(CVoraDib& dib, size_t count, unsigned seed);
 
 // Writes `bytes` (3 or 4 values) into every pixel.
 void FillUniform(CVoraDib& dib, std::initializer_list<int> bytes);

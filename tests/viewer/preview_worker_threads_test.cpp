@@ -258,3 +258,42 @@ TEST(PreviewWorker, PreviewsEqualAFreshFiltersAfterASequenceOfChanges)
     }
     EXPECT_EQ(viewer.SetPreview(nullptr, 0), 1);
 }
+
+TEST(PreviewWorker, PreviewsThroughTheSourcesColoursFollowANewSource)
+{
+    // From a source's second render on, the worker corrects its colours:
+    // a new source of the same size must not be shown through the old one's.
+    ViewerAccess viewer;
+    Recorder recorder;
+    CVoraDib sources[2];
+    for (unsigned i = 0; i < 2; ++i) {
+        ASSERT_EQ(sources[i].AllocYUV(45, 30, 24, 0), 1);
+        colorcorrect::test::FillFewColours(sources[i], 60, i);
+    }
+    tagCOLORCORRINFO cc = Primary(12);
+    cc.dwFlags |= CC_MATCH_VECTOR;
+    cc.Match.dwCount = 2;
+    cc.Match.Vector[1].byHueWidth = 60;
+    // Each step's correction is delivered once, from the step's source.
+    struct Step { int hue; unsigned source, isolateType; };
+    const Step steps[] = {{0, 0, 0}, {30, 0, 0}, {-50, 0, 3}, {-50, 1, 3}, {20, 1, 0}, {20, 1, 0}};
+    ASSERT_EQ(viewer.SetIsolateVector(1), 1);
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        const Step& s = steps[i];
+        cc.Base.sHue = static_cast<int16_t>(s.hue);
+        ASSERT_EQ(viewer.SetIsolateType(s.isolateType), 1);
+        if (i == 0 || steps[i - 1].source != s.source) {
+            ASSERT_EQ(viewer.SetSource(sources[s.source]), 1);
+        }
+        ASSERT_EQ(viewer.SetCorrection(cc), 1);
+        // The first worker renders the correction in force as it starts.
+        if (i == 0) {
+            ASSERT_EQ(viewer.SetPreview(Record, recorder.Value()), 1);
+        }
+        ASSERT_TRUE(recorder.WaitForCount(i + 1));
+        EXPECT_TRUE(PicturesEqual(Rendered(viewer.m_dibSource, viewer.m_ccCurrent, 0, 1, s.isolateType),
+                                  recorder.Pictures().at(i)));
+    }
+    EXPECT_EQ(viewer.SetPreview(nullptr, 0), 1);
+}

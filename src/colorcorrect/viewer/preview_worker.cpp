@@ -8,11 +8,13 @@
 #include <utility>
 
 #include "../engine/band_processor.h"
+#include "../engine/fast_process.h"
 #include "../engine/front_words.h"
 #include "../host/exception_analysis.h"
 #include "../host/thread_priority.h"
 #include "../host/wait_codes.h"
 #include "color_correction_viewer.h"
+#include "picture_colours.h"
 #include "preview_setup.h"
 #include "preview_shared_state.h"
 
@@ -212,6 +214,10 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
             // The source's words in front of the vector stages: a six or
             // match vector dragged over the same source reuses them.
             colorcorrect::FrontWords front;
+            // The source's distinct colours, found at its second render: from
+            // then on a preview corrects the colours rather than the pixels.
+            colorcorrect::PictureColours colours;
+            unsigned rendersOfSource = 0;
             // The viewer's picture versions the snapshots were taken at: a
             // picture is copied again only when it changed (none taken yet).
             unsigned long sourceVersion = 0, referenceVersion = 0;
@@ -255,6 +261,8 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                         // to be copied again next time).
                         if (!snapshots || sourceVersion != viewer.m_nSourceVersion) {
                             front.Clear();
+                            colours.Clear();
+                            rendersOfSource = 0;
                             source = viewer.m_dibSource;
                             sourceVersion = HasHeader(source) ? viewer.m_nSourceVersion
                                                               : viewer.m_nSourceVersion - 1;
@@ -316,7 +324,14 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                     filter.SetChannel(channel);
                     // A source the filter cannot correct (a failed SetSource can
                     // leave an unconverted copy) has no preview to show.
-                    if (filter.ProcessPreview(source, preview, &bands, &front) == 0)
+                    // Finding the colours costs about two renders: worth it
+                    // once the source is rendered again (a control being
+                    // dragged), not for a source shown once. The reference
+                    // loops correct every pixel.
+                    if (rendersOfSource < 2 && ++rendersOfSource == 2 && !colorcorrect::ReferenceLoopForced())
+                        colours.Build(source);
+                    if (colours.Preview(filter, preview, &bands) == 0 &&
+                        filter.ProcessPreview(source, preview, &bands, &front) == 0)
                         continue;
                     AddSplit(preview, reference, splitX, splitY);
                 } catch (...) {
