@@ -42,7 +42,7 @@ size_t PictureColours::Bytes() const
     return m_width * m_height * sizeof(uint32_t) + 2 * m_colours.GetMemory().GetSize();
 }
 
-bool PictureColours::Build(const CVoraDib& picture)
+bool PictureColours::Build(const CVoraDib& picture, BandProcessor* bands)
 {
     Clear();
     if (!IsYuv24(picture))
@@ -98,15 +98,22 @@ bool PictureColours::Build(const CVoraDib& picture)
             *out++ = static_cast<BYTE>(c >> 8);
             *out++ = static_cast<BYTE>(c >> 16);
         }
-    uint32_t* number = index.get();
-    for (size_t row = 0; row < height; ++row) {
-        const BYTE* p = base + row * line;
-        for (size_t x = 0; x < width; ++x, p += 3) {
-            const uint32_t c = ColourOf(p);
-            const uint64_t lower = seen[c >> 6] & ((uint64_t{1} << (c & 63)) - 1);
-            *number++ = before[c >> 6] + static_cast<uint32_t>(std::popcount(lower));
+    // Each pixel's number: rows apart, so they can go in bands.
+    const auto numberRows = [&](size_t first, size_t count) {
+        for (size_t row = first; row < first + count; ++row) {
+            const BYTE* p = base + row * line;
+            uint32_t* number = index.get() + row * width;
+            for (size_t x = 0; x < width; ++x, p += 3) {
+                const uint32_t c = ColourOf(p);
+                const uint64_t lower = seen[c >> 6] & ((uint64_t{1} << (c & 63)) - 1);
+                number[x] = before[c >> 6] + static_cast<uint32_t>(std::popcount(lower));
+            }
         }
-    }
+    };
+    if (bands != nullptr)
+        bands->ForEachBand(height, 8, numberRows);
+    else
+        numberRows(0, height);
     m_corrected = colours;
     if (static_cast<const tagDIBINFO*>(m_corrected) == nullptr)
         return false;

@@ -26,8 +26,9 @@ public:
     // Takes the colours of `picture`, a 24-bit YUV picture. Refuses (false,
     // holding nothing) another picture, one with more colours than half its
     // pixels (correcting them would save too little for the memory), and
-    // a build the memory is short for.
-    bool Build(const CVoraDib& picture);
+    // a build the memory is short for. Part of the work goes in row bands
+    // when `bands` is given.
+    bool Build(const CVoraDib& picture, BandProcessor* bands = nullptr);
     // Forgets the colours and releases their memory.
     void Clear();
     bool Built() const { return m_index != nullptr; }

@@ -329,7 +329,7 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                     // dragged), not for a source shown once. The reference
                     // loops correct every pixel.
                     if (rendersOfSource < 2 && ++rendersOfSource == 2 && !colorcorrect::ReferenceLoopForced())
-                        colours.Build(source);
+                        colours.Build(source, &bands);
                     if (colours.Preview(filter, preview, &bands) == 0 &&
                         filter.ProcessPreview(source, preview, &bands, &front) == 0)
                         continue;
