@@ -14,9 +14,9 @@
 namespace colorcorrect::bench {
 
 // The natural frame as a packed YUV picture object.
-CVoraDib NaturalPicture(int width, int height, int bits)
+CVoraDib NaturalPicture(int width, int height, int bits, Content content)
 {
-    const Frame frame = MakeFrame(width, height, bits, Content::Natural);
+    const Frame frame = MakeFrame(width, height, bits, content);
     CVoraDib dib;
     dib.AllocYUV(width, height, bits, 0);
     unsigned pixel = 0, line = 0;

@@ -4,11 +4,13 @@
 
 #include <colorcorrect/colorcorrect.h>
 
+#include "bench_frames.h"
+
 namespace colorcorrect::bench {
 
 void RegisterDisplayBenchmarks();
 
-// A packed YUV picture of natural-looking content (see MakeFrame).
-CVoraDib NaturalPicture(int width, int height, int bits);
+// A packed YUV picture of natural-looking content, or of `content` (see MakeFrame).
+CVoraDib NaturalPicture(int width, int height, int bits, Content content = Content::Natural);
 
 } // namespace colorcorrect::bench
