@@ -99,8 +99,8 @@ bool PictureColours::Build(const CVoraDib& picture, BandProcessor* bands)
             *out++ = static_cast<BYTE>(c >> 16);
         }
     // Each pixel's number: rows apart, so they can go in bands.
-    const auto numberRows = [&](size_t first, size_t count) {
-        for (size_t row = first; row < first + count; ++row) {
+    const auto numberRows = [&](size_t first, size_t n) {
+        for (size_t row = first; row < first + n; ++row) {
             const BYTE* p = base + row * line;
             uint32_t* number = index.get() + row * width;
             for (size_t x = 0; x < width; ++x, p += 3) {
@@ -137,8 +137,8 @@ int PictureColours::Preview(CColorCorrectionFilter& filter, CVoraDib& out, BandP
     out.GetIncrements(step, line);
     const BYTE* const corrected = m_corrected;
     BYTE* const base = out;
-    const auto rows = [&](size_t first, size_t count) {
-        for (size_t row = first; row < first + count; ++row) {
+    const auto rows = [&](size_t first, size_t n) {
+        for (size_t row = first; row < first + n; ++row) {
             const uint32_t* number = m_index.get() + row * m_width;
             BYTE* dst = base + row * line;
             // Each pixel's bytes as one 4-byte word, whose fourth byte the

@@ -322,14 +322,14 @@ unsigned long CColorCorrectionViewer::Preview(std::shared_ptr<PreviewSharedState
                     if (!adopted)
                         filter.SetupFilter(cc);
                     filter.SetChannel(channel);
-                    // A source the filter cannot correct (a failed SetSource can
-                    // leave an unconverted copy) has no preview to show.
-                    // Finding the colours costs about two renders: worth it
-                    // once the source is rendered again (a control being
-                    // dragged), not for a source shown once. The reference
-                    // loops correct every pixel.
+                    // Finding the colours costs about as much as a render:
+                    // worth it once the source is rendered again (a control
+                    // being dragged), not for a source shown once. The
+                    // reference loops correct every pixel.
                     if (rendersOfSource < 2 && ++rendersOfSource == 2 && !colorcorrect::ReferenceLoopForced())
                         colours.Build(source, &bands);
+                    // A source the filter cannot correct (a failed SetSource can
+                    // leave an unconverted copy) has no preview to show.
                     if (colours.Preview(filter, preview, &bands) == 0 &&
                         filter.ProcessPreview(source, preview, &bands, &front) == 0)
                         continue;
