@@ -170,9 +170,23 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     // (0, 0, 0).
     BYTE black[3];
     WritePixel(black, 0, 0, 0);
+    tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
+    BYTE* from = in;
+    BYTE* to = out;
+    const bool straightFrame = (header->dwFlags & colorcorrect::YUVBM_PREMULTIPLIED) == 0;
     const auto alphaRows = [&](size_t first, size_t count) {
         uint32_t words[colorcorrect::kEngineWordRun];
         for (size_t row = first; row < first + count; ++row) {
+            // An opaque row, the usual one, of a picture the engine does not
+            // take as premultiplied is a frame's row: the engine writes it
+            // straight, without the words in between. It writes the fourth
+            // bytes too (the input's), which the preview keeps: that changes
+            // nothing where the output's are 255 as well.
+            if (straightFrame && colorcorrect::AllOpaque(srcRow + row * lineStep, width) &&
+                colorcorrect::AllOpaque(dstRow + row * lineStep, width)) {
+                ProcessRows(header, from, to, row, 1);
+                continue;
+            }
             for (size_t x0 = 0; x0 < width; x0 += colorcorrect::kEngineWordRun) {
                 const size_t n = std::min(width - x0, colorcorrect::kEngineWordRun);
                 const BYTE* src = srcRow + row * lineStep + x0 * 4;
@@ -349,9 +363,6 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
             }
         }
     };
-    tagYUVBMINFOHEADER* header = &static_cast<tagDIBINFO*>(in)->bmiHeader;
-    BYTE* from = in;
-    BYTE* to = out;
     // Without display aids an opaque picture is corrected exactly as a frame
     // is, so it takes the engine's loop.
     const auto engineRows = [&](size_t first, size_t count) {
