@@ -36,8 +36,10 @@ TEST(PictureColours, PreviewIsTheFiltersForRandomLooksAndDisplayAids)
         int width, height;
         size_t colours;
     };
-    // Odd widths pad the rows; 1024 colours fill the colours' rows exactly.
-    for (const Case& c : {Case{63, 33, 40}, Case{1024, 4, 1024}, Case{2, 1, 1}, Case{301, 200, 5000}}) {
+    // Odd widths pad the rows; 1024 colours fill the colours' rows exactly;
+    // in two columns many colours lie only at a row's start or end.
+    for (const Case& c : {Case{63, 33, 40}, Case{1024, 4, 1024}, Case{2, 1, 1}, Case{301, 200, 5000},
+                          Case{2, 300, 300}}) {
         const CVoraDib picture = FewColours(c.width, c.height, c.colours, rng());
         PictureColours colours;
         ASSERT_TRUE(colours.Build(picture, c.width % 2 ? &bands : nullptr));
