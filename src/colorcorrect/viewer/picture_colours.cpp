@@ -62,8 +62,7 @@ bool PictureColours::Build(const CVoraDib& picture, BandProcessor* bands)
     constexpr size_t kWords = size_t{1} << 18;
     std::unique_ptr<uint64_t[]> seen(new (std::nothrow) uint64_t[kWords]());
     std::unique_ptr<uint32_t[]> before(new (std::nothrow) uint32_t[kWords]);
-    std::unique_ptr<uint32_t[]> index(new (std::nothrow) uint32_t[pixels]);
-    if (!seen || !before || !index)
+    if (!seen || !before)
         return false;
     for (size_t row = 0; row < height; ++row) {
         const BYTE* p = base + row * line;
@@ -78,6 +77,9 @@ bool PictureColours::Build(const CVoraDib& picture, BandProcessor* bands)
         count += static_cast<size_t>(std::popcount(seen[w]));
     }
     if (2 * count > pixels)
+        return false;
+    std::unique_ptr<uint32_t[]> index(new (std::nothrow) uint32_t[pixels]);
+    if (!index)
         return false;
 
     // One row more than the colours fill, so that a colour's bytes can be
