@@ -30,7 +30,7 @@ double RegionPixels(const tagRECT* rc)
 // picture under the primary correction of the other benchmarks.
 bool PrepareViewer(CColorCorrectionViewer& viewer)
 {
-    CVoraDib source = NaturalPicture(kWidth, kHeight, 24);
+    CVoraDib source = BenchPicture(kWidth, kHeight, 24);
     CVoraDib reference = source;
     CColorCorrectionFilter filter;
     if (!filter.SetupFilter(PrimaryRecord()) || !filter.Process(reference, reference))

@@ -13,8 +13,8 @@
 
 namespace colorcorrect::bench {
 
-// The natural frame as a packed YUV picture object.
-CVoraDib NaturalPicture(int width, int height, int bits, Content content)
+// A benchmark frame as a packed YUV picture object.
+CVoraDib BenchPicture(int width, int height, int bits, Content content)
 {
     const Frame frame = MakeFrame(width, height, bits, content);
     CVoraDib dib;
@@ -53,7 +53,7 @@ void SetPixelRate(benchmark::State& state, double pixels)
 void Preview(benchmark::State& state, tagCOLORCORRINFO record, int bits, unsigned channel,
              unsigned isolate)
 {
-    CVoraDib in = NaturalPicture(kFullHD.width, kFullHD.height, bits);
+    CVoraDib in = BenchPicture(kFullHD.width, kFullHD.height, bits);
     CVoraDib out = in;
     CColorCorrectionFilter filter;
     filter.SetChannel(channel);
@@ -67,7 +67,7 @@ void Preview(benchmark::State& state, tagCOLORCORRINFO record, int bits, unsigne
 
 void Display(benchmark::State& state, Size size, unsigned mode)
 {
-    CVoraDib in = NaturalPicture(size.width, size.height, 32);
+    CVoraDib in = BenchPicture(size.width, size.height, 32);
     CVoraDib out, display;
     CColorCorrectionFilter filter;
     filter.SetupFilter(PrimaryRecord());

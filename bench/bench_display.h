@@ -10,7 +10,8 @@ namespace colorcorrect::bench {
 
 void RegisterDisplayBenchmarks();
 
-// A packed YUV picture of natural-looking content, or of `content` (see MakeFrame).
-CVoraDib NaturalPicture(int width, int height, int bits, Content content = Content::Natural);
+// One of the benchmark frames (natural-looking content unless `content` says
+// otherwise, see MakeFrame) as a packed YUV picture.
+CVoraDib BenchPicture(int width, int height, int bits, Content content = Content::Natural);
 
 } // namespace colorcorrect::bench

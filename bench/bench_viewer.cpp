@@ -53,7 +53,7 @@ int OnPreview(CVoraDib&, unsigned long value)
 void Latency(benchmark::State& state, bool matchChange, Content content)
 {
     constexpr int kWidth = 1920, kHeight = 1080;
-    CVoraDib source = NaturalPicture(kWidth, kHeight, 24, content);
+    CVoraDib source = BenchPicture(kWidth, kHeight, 24, content);
     CColorCorrectionViewer viewer;
     if (!viewer.SetSource(source)) {
         state.SkipWithError("SetSource failed");
