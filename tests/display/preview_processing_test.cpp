@@ -115,7 +115,7 @@ TEST(Preview, FasterLoopsGiveTheReferenceBytes)
     // opaque and transparent pixels; display aids that keep the reference loop.
     const struct { int bits; bool premultiplied; unsigned channel, isolate; } cases[] = {
         {24, false, 0, 0}, {32, false, 0, 0}, {32, true, 0, 0}, {32, false, 0, 7}, {32, false, 2, 0}, {24, false, 4, 3},
-        {32, true, 1, 0}, {24, false, 3, 0}, {24, false, 0, 1}, {32, true, 2, 7}};
+        {32, true, 1, 0}, {24, false, 3, 0}, {24, false, 0, 1}, {24, false, 0, 7}, {32, true, 2, 7}};
     std::mt19937 rng(314);
     BandProcessor bands(2);
     for (int look = 0; look < 30; ++look) {

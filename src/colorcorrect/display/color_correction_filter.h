@@ -17,6 +17,7 @@
 
 namespace colorcorrect {
 class BandProcessor;
+class IsolationDisplay;
 }
 
 class CColorCorrectionFilter : public CBaseColorCorrectionFilter {
@@ -203,6 +204,8 @@ protected:
     // Returns whether the pixel counts as the isolated vector's (the
     // selected-vector flag of the scope displays).
     bool IsolationStage(int& y, int& u, int& v) const;
+    // The same step as an object holding the settings, for loops over runs.
+    colorcorrect::IsolationDisplay Isolation() const;
 
     uint16_t m_ILUT[512];         // scope intensity curves (see BuildILUT)
     BYTE* m_pDisplayBuffer;       // scope accumulation buffer (page allocator) or null

@@ -27,18 +27,15 @@ void EngineWords(CBaseColorCorrectionFilter& filter, const BYTE* src, size_t ste
         return;
     }
     // Other layouts are gathered first; the engine then corrects in place.
-    // With 4 bytes or more from one pixel to the next, each pixel but the
-    // last is copied as a whole word (its fourth byte is not the caller's
-    // colour, and the words leave it unspecified).
-    size_t i = 0;
-    if (step >= 4)
-        for (; i + 1 < n; ++i, src += step)
-            std::memcpy(out + 4 * i, src, 4);
-    for (; i < n; ++i, src += step) {
-        uint32_t w = static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
-                     static_cast<uint32_t>(src[2]) << 16;
-        std::memcpy(out + 4 * i, &w, 4);
-    }
+    // Each pixel but the last is copied as a whole word: its fourth byte,
+    // the next pixel's first or a byte between pixels, is not the caller's
+    // colour, and the words leave it unspecified. The last pixel's three
+    // bytes may end the caller's picture.
+    for (size_t i = 0; i + 1 < n; ++i, src += step)
+        std::memcpy(out + 4 * i, src, 4);
+    const uint32_t last = static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
+                          static_cast<uint32_t>(src[2]) << 16;
+    std::memcpy(out + 4 * (n - 1), &last, 4);
     filter.ProcessRows(&header, out, out, 0, 1);
 }
 

@@ -273,31 +273,35 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     const uint32_t greyChroma = static_cast<BYTE>(chromaOut[512] + 128) * 0x10100u;
     for (size_t i = 0; channel != 0 && i < 1024; ++i)
         greyWords[i] = static_cast<BYTE>(lumaOut[i]) | greyChroma;
-    // A run of n pixels through the view, from their stage results in y, u
-    // and v. The run is read whole before it is written: `in` may be `out`.
+    // Without it, an opaque pixel's bytes are three words or-ed, one for each
+    // of Y, U and V: the output tables' bytes in their places.
+    uint32_t lumaWords[1024], uWords[1024], vWords[1024];
+    for (size_t i = 0; aids && channel == 0 && i < 1024; ++i) {
+        const uint32_t c = static_cast<BYTE>(chromaOut[i] + 128);
+        lumaWords[i] = static_cast<BYTE>(lumaOut[i]);
+        uWords[i] = c << 8;
+        vWords[i] = c << 16;
+    }
+    // A run of n pixels shown from their words, word(i) being the bytes the
+    // output tables give the stage results y[i], u[i] and v[i] of an opaque
+    // pixel. The run is read whole before it is written: `in` may be `out`.
     using Results = int32_t[colorcorrect::kEngineWordRun];
-    const auto viewRun = [&](const BYTE* src, BYTE* dst, size_t n, const Results& y,
-                             const Results& u, const Results& v) {
-        // The grey of each pixel as an index into the words: a plain loop
-        // the compiler vectorises.
-        const int mixU = viewU, mixV = viewV;
-        Results grey;
-        for (size_t i = 0; i < n; ++i)
-            grey[i] = ClampTableInput(colorcorrect::RoundOver512(512 * y[i] + mixU * u[i] +
-                                                                 mixV * v[i])) +
-                      512;
-        const uint32_t* const words = greyWords;
+    const auto showRun = [&](const BYTE* src, BYTE* dst, size_t n, const auto& word,
+                             const Results& y, const Results& u, const Results& v) {
         if (!alpha) {
             // 3-byte pixels: each word stored whole, its fourth byte then
             // replaced by the next pixel's.
-            for (size_t i = 0; i + 1 < n; ++i)
-                std::memcpy(dst + 3 * i, &words[grey[i]], 4);
-            std::memcpy(dst + 3 * (n - 1), &words[grey[n - 1]], 3);
+            for (size_t i = 0; i + 1 < n; ++i) {
+                const uint32_t w = word(i);
+                std::memcpy(dst + 3 * i, &w, 4);
+            }
+            const uint32_t w = word(n - 1);
+            std::memcpy(dst + 3 * (n - 1), &w, 3);
             return;
         }
         uint32_t shown[colorcorrect::kEngineWordRun];
         for (size_t i = 0; i < n; ++i)
-            shown[i] = words[grey[i]];
+            shown[i] = word(i);
         // Translucent pixels are weighted before the output tables.
         if (!colorcorrect::AllOpaque(src, n))
             for (size_t i = 0; i < n; ++i) {
@@ -310,6 +314,30 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
             }
         colorcorrect::StoreColourBytes(shown, dst, n);
     };
+    // The channel view: the grey of each pixel as an index into greyWords,
+    // in a plain loop the compiler vectorises.
+    const auto viewRun = [&](const BYTE* src, BYTE* dst, size_t n, const Results& y,
+                             const Results& u, const Results& v) {
+        const int mixU = viewU, mixV = viewV;
+        Results grey;
+        for (size_t i = 0; i < n; ++i)
+            grey[i] = ClampTableInput(colorcorrect::RoundOver512(512 * y[i] + mixU * u[i] +
+                                                                 mixV * v[i])) +
+                      512;
+        const uint32_t* const words = greyWords;
+        showRun(src, dst, n, [words, &grey](size_t i) { return words[grey[i]]; }, y, u, v);
+    };
+    // Isolation alone: finish's bytes of an opaque pixel.
+    const auto outputRun = [&](const BYTE* src, BYTE* dst, size_t n, const Results& y,
+                               const Results& u, const Results& v) {
+        const uint32_t* const ly = lumaWords;
+        const uint32_t* const lu = uWords;
+        const uint32_t* const lv = vWords;
+        const auto word = [ly, lu, lv, &y, &u, &v](size_t i) {
+            return ly[y[i] + 512] | lu[u[i] + 512] | lv[v[i] + 512];
+        };
+        showRun(src, dst, n, word, y, u, v);
+    };
     const auto aidRows = [&](size_t first, size_t count) {
         const size_t step = pixelStep;
         const uint32_t* const pairs = curveTables ? ft->primaryPairs->entry : nullptr;
@@ -317,6 +345,7 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         const uint64_t* const matrixG = ft != nullptr ? ft->matrix[1] : nullptr;
         const uint64_t* const matrixB = ft != nullptr ? ft->matrix[2] : nullptr;
         const uint8_t* const luma = m_YLUT;
+        const colorcorrect::IsolationDisplay isolation = Isolation();
         uint32_t words[colorcorrect::kEngineWordRun];
         uint64_t sums[colorcorrect::kEngineWordRun];
         Results y, u, v;
@@ -351,15 +380,11 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
                         ReadPixel(src + i * step, y[i], u[i], v[i]);
                 }
                 if (isolateWords)
-                    for (size_t i = 0; i < n; ++i)
-                        IsolationStage(y[i], u[i], v[i]);
-                if (channel != 0) {
+                    isolation.Run(y, u, v, n);
+                if (channel != 0)
                     viewRun(src, dst, n, y, u, v);
-                } else {
-                    // Isolation alone; the run was read whole above.
-                    for (size_t i = 0; i < n; ++i)
-                        finish(y[i], u[i], v[i], alpha ? src[i * step + 3] : 255, dst + i * step);
-                }
+                else
+                    outputRun(src, dst, n, y, u, v);
             }
         }
     };
