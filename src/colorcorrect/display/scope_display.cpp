@@ -476,22 +476,32 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         // The words are counted by their biased 10-bit fields (value + 512)
         // in counters of every field value, without a range test or a
         // branch; the values 1..255 are then added into the histogram.
+        // Neighbouring pixels often share a value: pixels in turn go to two
+        // sets of counters, so that an add need not wait for the one before.
         const uint32_t* const rgbPairs = RgbOffsetPairs();
-        std::array<uint32_t, 3 * 1024> fieldCounts{};
+        constexpr size_t kSet = 3 * 1024;
+        std::array<uint32_t, 2 * kSet> fieldCounts{};
         uint32_t* const fields = fieldCounts.data();
         run([=](int r, int g, int b, size_t, bool) { CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b); },
             [=](const uint32_t* words, size_t n, size_t) {
-                for (size_t i = 0; i < n; ++i) {
-                    const uint32_t c = RgbFieldsOfWord(rgbPairs, words[i]);
-                    ++fields[c & 0x3FFu];
-                    ++fields[1024 + ((c >> 10) & 0x3FFu)];
-                    ++fields[2048 + (c >> 20)];
+                const auto count = [rgbPairs](uint32_t* set, uint32_t word) {
+                    const uint32_t c = RgbFieldsOfWord(rgbPairs, word);
+                    ++set[c & 0x3FFu];
+                    ++set[1024 + ((c >> 10) & 0x3FFu)];
+                    ++set[2048 + (c >> 20)];
+                };
+                size_t i = 0;
+                for (; i + 2 <= n; i += 2) {
+                    count(fields, words[i]);
+                    count(fields + kSet, words[i + 1]);
                 }
+                if (i < n)
+                    count(fields, words[i]);
             });
         for (size_t value = 1; value < 256; ++value) {
-            redCounts[value] += fields[512 + value];
-            greenCounts[value] += fields[1024 + 512 + value];
-            blueCounts[value] += fields[2048 + 512 + value];
+            redCounts[value] += fields[512 + value] + fields[kSet + 512 + value];
+            greenCounts[value] += fields[1024 + 512 + value] + fields[kSet + 1024 + 512 + value];
+            blueCounts[value] += fields[2048 + 512 + value] + fields[kSet + 2048 + 512 + value];
         }
         break;
     }
