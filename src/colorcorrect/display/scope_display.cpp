@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "../host/debug_output.h"
 #include "../host/tick_count.h"
@@ -33,7 +34,9 @@ using namespace colorcorrect;
 // what the display writes for an opaque pixel without a view or a scope.
 // Four pixels at a time with SSE2 (the signed saturations of the packs are
 // the clamps); returns how many pixels it wrote, a multiple of four up to n.
-size_t StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d, size_t n)
+// fields[i] receives RgbFieldsOfWord of each word written.
+size_t StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d, size_t n,
+                       uint32_t* fields)
 {
     const __m128i field = _mm_set1_epi32(0x3FF), bias = _mm_set1_epi32(512), lowByte = _mm_set1_epi32(0xFF);
     const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -46,6 +49,7 @@ size_t StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d,
             _mm_setr_epi32(static_cast<int>(rgbPairs[PairOfWord(words[i])]), static_cast<int>(rgbPairs[PairOfWord(words[i + 1])]),
                            static_cast<int>(rgbPairs[PairOfWord(words[i + 2])]), static_cast<int>(rgbPairs[PairOfWord(words[i + 3])])),
             _mm_add_epi32(y, _mm_add_epi32(_mm_slli_epi32(y, 10), _mm_slli_epi32(y, 20))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(fields + i), c);
         const __m128i r = _mm_sub_epi32(_mm_and_si128(c, field), bias);
         const __m128i g = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(c, 10), field), bias);
         const __m128i b = _mm_sub_epi32(_mm_srli_epi32(c, 20), bias);
@@ -60,7 +64,7 @@ size_t StoreRgbOfWords(const uint32_t* words, const uint32_t* rgbPairs, BYTE* d,
     return i;
 }
 #else
-size_t StoreRgbOfWords(const uint32_t*, const uint32_t*, BYTE*, size_t)
+size_t StoreRgbOfWords(const uint32_t*, const uint32_t*, BYTE*, size_t, uint32_t*)
 {
     return 0; // the pixel loop does them all
 }
@@ -301,7 +305,9 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
     // Instantiated once per scope, so the per-pixel work carries no mode test.
     // `accumulate` counts a pixel from its RGB, `countWords(words, n, x0)` a
     // run of n of the engine's words from column x0 (the faster loop, where
-    // no pixel is selected).
+    // no pixel is selected). A count that also takes (fields, known) is
+    // given the words' RGB fields (RgbFieldsOfWord) of the first `known`
+    // words, which the store of the output has worked out.
     auto run = [&](auto&& accumulate, auto&& countWords) {
         if (engineFront) {
             // Locals: the output is written a byte at a time, and byte stores
@@ -313,7 +319,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
             const bool weighted = alpha;
             const size_t inS = inStep, outS = outStep;
             const uint32_t* const rgbPairs = RgbOffsetPairs();
-            uint32_t words[kEngineWordRun];
+            uint32_t words[kEngineWordRun], fields[kEngineWordRun];
             for (int row = 0; row < height; ++row) {
                 const BYTE* rowIn = srcBase + static_cast<size_t>(row) * inLine;
                 BYTE* rowOut = dstBase + static_cast<size_t>(row) * outLine;
@@ -326,8 +332,12 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                         // Opaque pixels without a view: the scope counts the
                         // words, and the output needs only their RGB bytes,
                         // four at a time where the pixels have four bytes.
-                        countOfWords(words, n, x0);
-                        size_t i = inS == 4 && outS == 4 ? StoreRgbOfWords(words, rgbPairs, d, n) : 0;
+                        size_t i = inS == 4 && outS == 4 ? StoreRgbOfWords(words, rgbPairs, d, n, fields) : 0;
+                        if constexpr (std::is_invocable_v<decltype(countOfWords), const uint32_t*, size_t,
+                                                          size_t, const uint32_t*, size_t>)
+                            countOfWords(words, n, x0, fields, i);
+                        else
+                            countOfWords(words, n, x0);
                         for (d += i * outS; i < n; ++i, d += outS) {
                             const RgbValue c = RgbOfWord(rgbPairs, words[i]);
                             d[0] = static_cast<BYTE>(ClampLuma(c.b));
@@ -483,20 +493,19 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         std::array<uint32_t, 2 * kSet> fieldCounts{};
         uint32_t* const fields = fieldCounts.data();
         run([=](int r, int g, int b, size_t, bool) { CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b); },
-            [=](const uint32_t* words, size_t n, size_t) {
-                const auto count = [rgbPairs](uint32_t* set, uint32_t word) {
-                    const uint32_t c = RgbFieldsOfWord(rgbPairs, word);
+            [=](const uint32_t* words, size_t n, size_t, const uint32_t* known, size_t k) {
+                const auto count = [](uint32_t* set, uint32_t c) {
                     ++set[c & 0x3FFu];
                     ++set[1024 + ((c >> 10) & 0x3FFu)];
                     ++set[2048 + (c >> 20)];
                 };
                 size_t i = 0;
-                for (; i + 2 <= n; i += 2) {
-                    count(fields, words[i]);
-                    count(fields + kSet, words[i + 1]);
+                for (; i + 2 <= k; i += 2) {
+                    count(fields, known[i]);
+                    count(fields + kSet, known[i + 1]);
                 }
-                if (i < n)
-                    count(fields, words[i]);
+                for (; i < n; ++i)
+                    count(fields, RgbFieldsOfWord(rgbPairs, words[i]));
             });
         for (size_t value = 1; value < 256; ++value) {
             redCounts[value] += fields[512 + value] + fields[kSet + 512 + value];
