@@ -491,7 +491,7 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         const uint32_t* const rgbPairs = RgbOffsetPairs();
         constexpr size_t kSet = 3 * 1024;
         std::array<uint32_t, 2 * kSet> fieldCounts{};
-        uint32_t* const fields = fieldCounts.data();
+        uint32_t* const counters = fieldCounts.data();
         run([=](int r, int g, int b, size_t, bool) { CountChannelValues(redCounts, greenCounts, blueCounts, r, g, b); },
             [=](const uint32_t* words, size_t n, size_t, const uint32_t* known, size_t k) {
                 const auto count = [](uint32_t* set, uint32_t c) {
@@ -501,16 +501,16 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
                 };
                 size_t i = 0;
                 for (; i + 2 <= k; i += 2) {
-                    count(fields, known[i]);
-                    count(fields + kSet, known[i + 1]);
+                    count(counters, known[i]);
+                    count(counters + kSet, known[i + 1]);
                 }
                 for (; i < n; ++i)
-                    count(fields, RgbFieldsOfWord(rgbPairs, words[i]));
+                    count(counters, RgbFieldsOfWord(rgbPairs, words[i]));
             });
         for (size_t value = 1; value < 256; ++value) {
-            redCounts[value] += fields[512 + value] + fields[kSet + 512 + value];
-            greenCounts[value] += fields[1024 + 512 + value] + fields[kSet + 1024 + 512 + value];
-            blueCounts[value] += fields[2048 + 512 + value] + fields[kSet + 2048 + 512 + value];
+            redCounts[value] += counters[512 + value] + counters[kSet + 512 + value];
+            greenCounts[value] += counters[1024 + 512 + value] + counters[kSet + 1024 + 512 + value];
+            blueCounts[value] += counters[2048 + 512 + value] + counters[kSet + 2048 + 512 + value];
         }
         break;
     }
