@@ -99,14 +99,14 @@ private:
         }
     }
 
-    unsigned m_type;
-    unsigned m_k;
-    const uint16_t* m_index;
-    const uint16_t* m_luma;
-    const int8_t* m_cos;
+    unsigned m_type;              // isolate display type 0..7
+    unsigned m_k;                 // the isolated vector 0..15
+    const uint16_t* m_index;      // the match index: segment entry per chroma pair
+    const uint16_t* m_luma;       // the isolated vector's luma table
+    const int8_t* m_cos;          // its hue tables
     const int8_t* m_sin;
-    const int16_t (*m_sat)[256];
-    const int16_t* m_uOffset;
+    const int16_t (*m_sat)[256];  // every vector's saturation table, by segment
+    const int16_t* m_uOffset;     // every vector's chroma offsets, by segment
     const int16_t* m_vOffset;
 };
 
