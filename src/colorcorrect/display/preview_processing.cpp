@@ -273,8 +273,8 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
     const uint32_t greyChroma = static_cast<BYTE>(chromaOut[512] + 128) * 0x10100u;
     for (size_t i = 0; channel != 0 && i < 1024; ++i)
         greyWords[i] = static_cast<BYTE>(lumaOut[i]) | greyChroma;
-    // Without it, an opaque pixel's bytes are three words or-ed, one for each
-    // of Y, U and V: the output tables' bytes in their places.
+    // Without the view, an opaque pixel's bytes are three words or-ed, one
+    // for each of Y, U and V: the output tables' bytes in their places.
     uint32_t lumaWords[1024], uWords[1024], vWords[1024];
     for (size_t i = 0; aids && channel == 0 && i < 1024; ++i) {
         const uint32_t c = static_cast<BYTE>(chromaOut[i] + 128);
