@@ -263,25 +263,21 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
         unclipped ? static_cast<CBaseColorCorrectionFilter&>(*unclipped) : static_cast<CBaseColorCorrectionFilter&>(*this);
     const bool vectorWords = stages.vector && (unclipped || (!isolateWords && OutputTablesAreRangeClamps()));
     const bool noStage = !stages.primary && !stages.vector;
-    // The channel view's grey is a fixed mix of the stage results, so an
-    // opaque pixel's three bytes are one table's word: grey's chroma bytes
-    // do not change with its luma.
-    const bool rgbChannel = channel >= 1 && channel <= 3;
-    const int viewU = rgbChannel ? colorcorrect::kRgbFromChroma[channel - 1][0] : 0;
-    const int viewV = rgbChannel ? colorcorrect::kRgbFromChroma[channel - 1][1] : 0;
-    uint32_t greyWords[1024];
-    const uint32_t greyChroma = static_cast<BYTE>(chromaOut[512] + 128) * 0x10100u;
-    for (size_t i = 0; channel != 0 && i < 1024; ++i)
-        greyWords[i] = static_cast<BYTE>(lumaOut[i]) | greyChroma;
-    // Without the view, an opaque pixel's bytes are three words or-ed, one
-    // for each of Y, U and V: the output tables' bytes in their places.
+    // An opaque pixel's bytes are three words or-ed, one for each of Y, U
+    // and V: the output tables' bytes in their places.
     uint32_t lumaWords[1024], uWords[1024], vWords[1024];
-    for (size_t i = 0; aids && channel == 0 && i < 1024; ++i) {
+    for (size_t i = 0; aids && i < 1024; ++i) {
         const uint32_t c = static_cast<BYTE>(chromaOut[i] + 128);
         lumaWords[i] = static_cast<BYTE>(lumaOut[i]);
         uWords[i] = c << 8;
         vWords[i] = c << 16;
     }
+    // The channel view's grey is a fixed mix of the stage results shown
+    // without chroma, so its chroma bytes do not change with its luma.
+    const bool rgbChannel = channel >= 1 && channel <= 3;
+    const int viewU = rgbChannel ? colorcorrect::kRgbFromChroma[channel - 1][0] : 0;
+    const int viewV = rgbChannel ? colorcorrect::kRgbFromChroma[channel - 1][1] : 0;
+    const uint32_t greyChroma = aids ? uWords[512] | vWords[512] : 0;
     // A run of n pixels shown from their words, word(i) being the bytes the
     // output tables give the stage results y[i], u[i] and v[i] of an opaque
     // pixel. The run is read whole before it is written: `in` may be `out`.
@@ -314,7 +310,7 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
             }
         colorcorrect::StoreColourBytes(shown, dst, n);
     };
-    // The channel view: the grey of each pixel as an index into greyWords,
+    // The channel view: the grey of each pixel as an index into lumaWords,
     // in a plain loop the compiler vectorises.
     const auto viewRun = [&](const BYTE* src, BYTE* dst, size_t n, const Results& y,
                              const Results& u, const Results& v) {
@@ -324,8 +320,9 @@ int CColorCorrectionFilter::ProcessPreview(CVoraDib& in, CVoraDib& out,
             grey[i] = ClampTableInput(colorcorrect::RoundOver512(512 * y[i] + mixU * u[i] +
                                                                  mixV * v[i])) +
                       512;
-        const uint32_t* const words = greyWords;
-        showRun(src, dst, n, [words, &grey](size_t i) { return words[grey[i]]; }, y, u, v);
+        const uint32_t* const words = lumaWords;
+        const uint32_t chroma = greyChroma;
+        showRun(src, dst, n, [words, chroma, &grey](size_t i) { return words[grey[i]] | chroma; }, y, u, v);
     };
     // Isolation alone: finish's bytes of an opaque pixel.
     const auto outputRun = [&](const BYTE* src, BYTE* dst, size_t n, const Results& y,
