@@ -2,7 +2,9 @@
 
 #include "rgb_offset_pairs.h"
 
+#include <array>
 #include <memory>
+#include <optional>
 
 #include "../engine/pixel_stages.h"
 
@@ -40,6 +42,26 @@ const uint32_t* ScopeSamplePairs()
         return t;
     }();
     return table.get();
+}
+
+const uint32_t* ScopeMovedLumaPairs()
+{
+    using Table = std::array<uint32_t, 256>;
+    static const std::optional<Table> table = []() -> std::optional<Table> {
+        Table t;
+        t.fill(~0u);
+        const uint32_t* const samples = ScopeSamplePairs();
+        for (uint32_t pair = 0; pair < 65536; ++pair) {
+            if (samples[pair] >> 16 == 512)
+                continue;
+            uint32_t& moved = t[pair & 0xFFu];
+            if (moved != ~0u)
+                return std::nullopt;
+            moved = pair << 8;
+        }
+        return t;
+    }();
+    return table ? table->data() : nullptr;
 }
 
 } // namespace colorcorrect

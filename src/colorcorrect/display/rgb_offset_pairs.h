@@ -47,4 +47,12 @@ inline RgbValue RgbOfWord(const uint32_t* rgbPairs, uint32_t word)
 // first call; thread-safe.
 const uint32_t* ScopeSamplePairs();
 
+// dY above is 0 for all but a few pairs, where the roundings of the
+// conversion there and back move the luma by one: elsewhere the scope's luma
+// of a word is its Y. Entry ub holds the chroma bits (word & 0xFFFF00) of the
+// one pair with that U whose luma moves, or ~0u when there is none. Null if
+// some U had two such pairs, which the conversion does not give. 1 KB, made
+// once per process at the first call; thread-safe.
+const uint32_t* ScopeMovedLumaPairs();
+
 } // namespace colorcorrect

@@ -90,6 +90,11 @@ inline int SampleLuma(uint32_t word, uint32_t entry)
 {
     return kSampleLuma[(word & 0xFFu) + (entry >> 16)];
 }
+// The same for a word whose pair is rare, kept out of the loops that test for it.
+[[gnu::noinline, gnu::cold]] size_t RareSampleLuma(const uint32_t* samplePairs, uint32_t word)
+{
+    return static_cast<size_t>(SampleLuma(word, SampleEntry(samplePairs, word)));
+}
 
 // A byte counter that stops at 255.
 inline void Count(BYTE& counter)
@@ -459,16 +464,24 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         // add. They are added into the plane at the end and left at zero. A
         // counter takes at most ceil(width / 360) counts a row, so a frame
         // too tall for 16 bits counts its words into the plane one by one.
+        // A word's level is its Y but for the few chroma pairs whose luma
+        // the conversion moves, found by one compare: the 256 KB table of
+        // samples is read only for those, and stays out of the cache.
         const size_t perRow = (static_cast<size_t>(width) + kWaveformColumns - 1) / kWaveformColumns;
-        uint16_t* const levels = static_cast<size_t>(height) * perRow <= 0xFFFFu
+        const uint32_t* const movedPairs = ScopeMovedLumaPairs();
+        uint16_t* const levels = static_cast<size_t>(height) * perRow <= 0xFFFFu && movedPairs != nullptr
                                      ? reinterpret_cast<uint16_t*>(plane0 + 2 * kWaveformPlaneBytes)
                                      : nullptr;
         runSamplesAndWords(countSample, [=](const uint32_t* words, size_t n, size_t x0) {
             if (levels == nullptr)
                 return countEachWord(countSample, words, 0, n, x0);
-            for (size_t i = 0; i < n; ++i)
-                ++levels[static_cast<size_t>(xcol[x0 + i]) * kGridSide +
-                         static_cast<size_t>(SampleLuma(words[i], SampleEntry(samplePairs, words[i])))];
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t word = words[i];
+                size_t level = word & 0xFFu;
+                if ((word & 0xFFFF00u) == movedPairs[(word >> 8) & 0xFFu]) [[unlikely]]
+                    level = RareSampleLuma(samplePairs, word);
+                ++levels[static_cast<size_t>(xcol[x0 + i]) * kGridSide + level];
+            }
         });
         if (levels != nullptr && engineFront)
             for (size_t column = 0; column < kWaveformColumns; ++column)
