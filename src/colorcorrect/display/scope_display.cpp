@@ -527,14 +527,32 @@ int CColorCorrectionFilter::ProcessDisplay(CVoraDib& in, CVoraDib& out, CVoraDib
         }
         break;
     }
-    case kScopeLightning:
-        runSamples([=](int ys, int us, int vs, size_t, bool selected) {
-            BYTE* plane = plane0 + (selected ? kGridBytes : 0);
-            const int h = (ys & ~1) / 2;
-            Count(plane[static_cast<size_t>(128 + h) * kGridSide + static_cast<size_t>(us + 127)]);
-            Count(plane[static_cast<size_t>(128 - h) * kGridSide + static_cast<size_t>(vs + 127)]);
-        });
+    case kScopeLightning: {
+        // A sample's two counters are in rows 128 + ys / 2 and 128 - ys / 2,
+        // at its U and V columns; `centre` is row 128 moved by the columns'
+        // bias.
+        const auto countLightning = [](BYTE* centre, int ys, ptrdiff_t uColumn, ptrdiff_t vColumn) {
+            const ptrdiff_t h = static_cast<ptrdiff_t>(ys >> 1) * static_cast<ptrdiff_t>(kGridSide);
+            Count(centre[h + uColumn]);
+            Count(centre[vColumn - h]);
+        };
+        runSamplesAndWords(
+            [=](int ys, int us, int vs, size_t, bool selected) {
+                // Columns U + 127 and V + 127.
+                countLightning(plane0 + (selected ? kGridBytes : 0) + 128 * kGridSide + 127, ys, us, vs);
+            },
+            [=](const uint32_t* words, size_t n, size_t) {
+                // The entry's chroma bytes, U + 128 and V + 128, are the
+                // columns plus one: no signed sample needed.
+                BYTE* const centre = plane0 + 128 * kGridSide - 1;
+                for (size_t i = 0; i < n; ++i) {
+                    const uint32_t e = SampleEntry(samplePairs, words[i]);
+                    countLightning(centre, SampleLuma(words[i], e), static_cast<ptrdiff_t>(e & 0xFFu),
+                                   static_cast<ptrdiff_t>((e >> 8) & 0xFFu));
+                }
+            });
         break;
+    }
     case kScopeCube: {
         const float m10 = m_afRot[3], m11 = m_afRot[4], m12 = m_afRot[5];
         const float m20 = m_afRot[6], m21 = m_afRot[7], m22 = m_afRot[8];
